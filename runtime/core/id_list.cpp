@@ -1,0 +1,84 @@
+// IdList: a doubly linked chain of id/value nodes in the order of adding.
+#include "runtime/core/id_list.h"
+
+#include <new>
+
+namespace tessark {
+
+// Looks for an existing id (stopping early where the ids met so far ascend around the new id),
+// then appends at the tail.
+void IdList::Add(std::int32_t id, void* value, bool duplicates_allowed) {
+  auto* node = new (std::nothrow) IdListNode{};
+  if (!node) return;
+
+  IdListNode* n = head_;
+  for (std::int32_t walked = 0; n && walked < count_; ++walked) {
+    if (n->id != 0 && n->next && n->id < id && n->next->id > id) break;
+    if (!duplicates_allowed && n->id == id) {
+      n->value = value;
+      delete node;
+      return;
+    }
+    if (n->next) n = n->next;
+  }
+
+  node->id = id;
+  node->value = value;
+  node->previous = tail_;
+  node->next = nullptr;
+  if (tail_) tail_->next = node;
+  tail_ = node;
+  if (!head_) head_ = node;
+  ++count_;
+}
+
+void* IdList::Find(std::int32_t id, std::int32_t* position) const {
+  std::int32_t index = 0;
+  for (IdListNode* n = head_; n && index < count_; n = n->next, ++index) {
+    if (n->id == id) {
+      if (position) *position = index;
+      return n->value;
+    }
+  }
+  if (position) *position = count_;
+  return nullptr;
+}
+
+void IdList::Remove(std::int32_t id) {
+  IdListNode* n = head_;
+  for (std::int32_t walked = 0; n && walked < count_ && n->id != id; ++walked) n = n->next;
+  if (!n || n->id != id) return;
+
+  if (n == head_ && n == tail_) {
+    head_ = tail_ = nullptr;
+    count_ = 0;
+  } else if (n == head_) {
+    n->next->previous = nullptr;
+    head_ = n->next;
+    --count_;
+  } else if (n == tail_) {
+    n->previous->next = nullptr;
+    --count_;
+    // The tail is found again by walking from the head.
+    IdListNode* last = head_;
+    while (last->next) last = last->next;
+    tail_ = last;
+  } else {
+    n->previous->next = n->next;
+    n->next->previous = n->previous;
+    --count_;
+  }
+  delete n;
+}
+
+void IdList::FreeAll() {
+  IdListNode* n = head_;
+  while (n) {
+    IdListNode* next = n->next;
+    delete n;
+    n = next;
+  }
+  Clear();
+}
+
+}  // namespace tessark

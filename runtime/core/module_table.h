@@ -1,0 +1,132 @@
+// ModuleTable: the core's table of module entry points, filled once by RuntimeWire. An empty
+// slot means the module or entry is absent, and every caller tests the slot and skips it
+// (CallIf below). Beside the per-module entries the table holds the frame-pass entries that
+// FrameRender calls, the display operations the core calls directly, and the few services one
+// module offers another (bound here so that modules never name each other).
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core/core_data.h"
+
+struct IDirect3DDevice9;
+struct IDirect3DTexture9;
+
+namespace tessark {
+
+// The entries of the module contract. Constructor arguments differ by module: the instance
+// handle, the window handle or nothing; all of them travel as one opaque handle here.
+struct ModuleEntries {
+  void (*Constructor)(void* handle) = nullptr;
+  void (*SetErrorHandler)(std::int32_t* error_word) = nullptr;
+  void (*PassCoreData)(CoreData* core) = nullptr;
+  void (*Update)() = nullptr;
+  void (*RefreshD3D)(std::int32_t stage) = nullptr;
+  void (*Destructor)() = nullptr;
+};
+
+// The display module's own entries and the operations the core calls on it.
+struct DisplayEntries {
+  bool (*Constructor)() = nullptr;
+  void (*PassCoreData)(CoreData* core, std::int32_t stage) = nullptr;
+  void (*SetErrorHandler)(std::int32_t* error_word) = nullptr;
+  void (*Destructor)() = nullptr;
+  bool (*DisplayConfigure)(std::int32_t width, std::int32_t height, std::int32_t depth,
+                           std::int32_t windowed, std::int32_t vertex_processing,
+                           std::int32_t lockable) = nullptr;
+  void (*SceneBegin)() = nullptr;
+  void (*SceneEnd)() = nullptr;
+  void (*DisplayPresent)() = nullptr;
+  void (*OverrideHWND)(HWND window) = nullptr;
+  void (*DisplayClear)(std::int32_t red, std::int32_t green, std::int32_t blue) = nullptr;
+  void (*WindowedReset)() = nullptr;
+  IDirect3DDevice9* (*DisplayDevice)() = nullptr;
+};
+
+// Frame-pass entries of the sprite module (FrameRender calls them in its fixed order).
+struct SpritePassEntries {
+  void (*SpriteBackgroundSave)() = nullptr;
+  void (*SpritePass)() = nullptr;
+  void (*SpriteBackgroundRestore)() = nullptr;
+};
+
+// The camera and 3D modules' frame entries. Nothing in this runtime fills them yet; their
+// places in FrameRender's order are fixed.
+struct CameraPassEntries {
+  void (*FrameStart3dA)() = nullptr;
+  void (*FrameStart3dB)() = nullptr;
+  void (*CameraFrameStart)(std::int32_t clear) = nullptr;
+  std::int32_t (*CameraCurrent)() = nullptr;
+  bool (*CameraNext)() = nullptr;
+  void (*DrawPerCamera[4])() = {};
+  void (*PostFrameA)() = nullptr;
+  void (*PostFrameB)() = nullptr;
+};
+
+// Basic 2D drawing that other modules use (the print engine scrolls with these).
+struct Basic2dServices {
+  void (*DotDraw)(std::int32_t x, std::int32_t y, std::uint32_t colour) = nullptr;
+  void (*SurfaceLock)() = nullptr;
+  void (*SurfaceUnlock)() = nullptr;
+  void (*BoxDraw)(std::int32_t left, std::int32_t top, std::int32_t right,
+                  std::int32_t bottom) = nullptr;
+  void (*LineDraw)(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) = nullptr;
+  void (*CircleDraw)(std::int32_t x, std::int32_t y, std::int32_t radius) = nullptr;
+  void (*AreaCopy)(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
+                   std::int32_t to_x, std::int32_t to_y) = nullptr;
+};
+
+// The text module's services for the core: the print engine and its release at shutdown.
+struct TextServices {
+  void (*PrintText)(const char* text, std::int32_t new_line) = nullptr;
+  void (*PrintFontSelect)() = nullptr;
+  void (*TextRelease)() = nullptr;
+};
+
+// The image module's start-up link to the sprite module's functions (called by RuntimeOpen
+// between the image module's Constructor and its SetErrorHandler).
+struct ImageServices {
+  void (*ImageLink)() = nullptr;
+  void (*ImageSetColourKey)(std::int32_t red, std::int32_t green, std::int32_t blue) = nullptr;
+};
+
+// The system module's switches.
+struct SystemServices {
+  void (*EscapeQuitOff)() = nullptr;
+  void (*EscapeQuitOn)() = nullptr;
+};
+
+struct ModuleTable {
+  DisplayEntries display;
+  ModuleEntries basic2d;
+  ModuleEntries text;
+  ModuleEntries image;
+  ModuleEntries sprite;
+  ModuleEntries input;
+  ModuleEntries system;
+  ModuleEntries sound;
+  ModuleEntries music;
+  ModuleEntries file;
+  ModuleEntries ftp;
+  ModuleEntries memblock;
+  ModuleEntries bitmap;
+  ModuleEntries video;  // not built: its Update slot stays empty
+
+  SpritePassEntries sprite_pass;
+  CameraPassEntries camera_pass;
+  Basic2dServices basic2d_services;
+  TextServices text_services;
+  ImageServices image_services;
+  SystemServices system_services;
+};
+
+// The one table, owned by the core.
+ModuleTable& Modules();
+
+// Calls a slot when it is filled; an empty slot is skipped.
+template <typename Fn, typename... Args>
+inline void CallIf(Fn* slot, Args... args) {
+  if (slot) slot(args...);
+}
+
+}  // namespace tessark
