@@ -81,6 +81,11 @@ struct TextServices {
   void (*PrintText)(const char* text, std::int32_t new_line) = nullptr;
   void (*PrintFontSelect)() = nullptr;
   void (*TextRelease)() = nullptr;
+  // The print engine's memory bitmap (made only when text is printed before the runtime is
+  // open): the window's paint handling shows it over the client area (true when there was one
+  // to show), and RuntimeClose releases it when the runtime never opened.
+  bool (*PrintBitmapPaint)(HWND window, const RECT* client) = nullptr;
+  void (*PrintBitmapRelease)() = nullptr;
 };
 
 // The image module's start-up link to the sprite module's functions (called by RuntimeOpen

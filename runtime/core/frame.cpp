@@ -1,0 +1,248 @@
+// Frames: FrameRender with its pacing and its fixed order of passes, the frame modes, the
+// game's loop test, the runtime's waits and the media update. The frame wait keeps its
+// contract (never before the period after the last stamp, pumping messages throughout) but
+// sleeps in short slices instead of spinning, and spins only for the last fraction of a
+// millisecond. Depends on the win32 stand-in and the module table.
+#include <sched.h>
+#include <sys/prctl.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "runtime/core/core.h"
+#include "runtime/core/runtime_state.h"
+#include "tessark/core.h"
+
+namespace tessark {
+
+using namespace win32;
+
+namespace {
+
+constexpr std::uint32_t kRateConstant = 900;
+// The wait sleeps in slices of at most this long, so messages are pumped at least this often.
+constexpr std::int64_t kSliceMicros = 4000;
+// It stops sleeping this long before the deadline and yields the rest, which absorbs the
+// wake-up latency of a sleep.
+constexpr std::int64_t kSpinMicros = 500;
+
+void SleepMicros(std::int64_t micros) {
+  static bool slack_set = false;
+  if (!slack_set) {
+    // Sleeps end within a few microseconds of the time asked rather than the default 50.
+    prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
+    slack_set = true;
+  }
+  std::this_thread::sleep_for(std::chrono::microseconds(micros));
+}
+
+// Waits until the period has passed since the last stamp; false when the quit message was seen.
+bool FrameWait(std::uint32_t period) {
+  RuntimeState& rt = Runtime();
+  const std::uint64_t deadline = rt.last_frame_micros + std::uint64_t{period} * 1000u;
+  for (;;) {
+    if (MessagePump() == 1) return false;
+    std::uint64_t now = ClockMicros();
+    if (now >= deadline) return true;
+    if (rt.pump_sleep) continue;  // the pump has just slept
+    auto remaining = static_cast<std::int64_t>(deadline - now);
+    if (remaining > kSpinMicros)
+      SleepMicros(std::min(remaining - kSpinMicros, kSliceMicros));
+    else
+      sched_yield();
+  }
+}
+
+// Ends and presents the scene that the game drew into, then begins the next one.
+void PresentBlock() {
+  RuntimeState& rt = Runtime();
+  ModuleTable& m = Modules();
+  if (rt.scene_begun) {
+    CallIf(m.display.SceneEnd);
+    if (rt.present_on) CallIf(m.display.DisplayPresent);
+  }
+  rt.scene_begun = 1;
+  CallIf(m.display.SceneBegin);
+  CallIf(m.sprite_pass.SpriteBackgroundRestore);
+}
+
+// The camera module's pass over every camera the mask lets through.
+void CameraPass(bool passes_2d) {
+  CoreData& core = *CoreDataGet();
+  RuntimeState& rt = Runtime();
+  const CameraPassEntries& cp = Modules().camera_pass;
+  if (!cp.CameraFrameStart) return;
+  core.stat_counter[0] = core.stat_counter[1] = 0;
+  cp.CameraFrameStart(passes_2d ? 0 : 1);
+  do {
+    std::int32_t c = cp.CameraCurrent ? cp.CameraCurrent() : -1;
+    if (c >= 0 && (c > 31 || ((rt.camera_mask >> c) & 1u))) {
+      for (core.render_pass_index = 0; core.render_pass_index < core.render_pass_count;
+           ++core.render_pass_index)
+        for (auto draw : cp.DrawPerCamera) CallIf(draw);
+    }
+  } while (cp.CameraNext && cp.CameraNext());
+}
+
+// Lets the waits idle between pumps when frames are not drawn by the runtime itself.
+void WaitIdle() {
+  RuntimeState& rt = Runtime();
+  if (!rt.pump_sleep && !(rt.runtime_opened && rt.auto_sync)) SleepMicros(1000);
+}
+
+}  // namespace
+
+std::uint64_t ClockMicros() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000000u +
+         static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
+}
+
+void FrameRender() {
+  RuntimeState& rt = Runtime();
+  ModuleTable& m = Modules();
+  if (rt.frame_min_gap > 0 && timeGetTime() - rt.last_frame_time < rt.frame_min_gap) return;
+  if (rt.frame_period > 0) {
+    if (!FrameWait(rt.frame_period)) return;
+  } else {
+    MediaUpdate();
+  }
+  CallIf(m.input.Update);
+  // One clock reading for both stamps keeps them consistent.
+  rt.last_frame_micros = ClockMicros();
+  rt.last_frame_time = static_cast<std::uint32_t>(rt.last_frame_micros / 1000u);
+  if (!rt.frame_ready) return;
+
+  const bool passes_2d = (rt.camera_mask & 1u) != 0;
+  const CameraPassEntries& cp = m.camera_pass;
+  const SpritePassEntries& sp = m.sprite_pass;
+  if (passes_2d) {
+    CallIf(cp.FrameStart3dA);
+    CallIf(cp.FrameStart3dB);
+    CallIf(sp.SpriteBackgroundSave);
+    if (!rt.sprites_last) CallIf(sp.SpritePass);
+    if (rt.present_first) PresentBlock();
+    if (rt.sprites_last) CallIf(sp.SpritePass);
+  }
+  CameraPass(passes_2d);
+  if (passes_2d) {
+    if (!rt.present_first) PresentBlock();
+    CallIf(cp.PostFrameA);
+    CallIf(cp.PostFrameB);
+  }
+}
+
+void MediaUpdate() {
+  ModuleTable& m = Modules();
+  CallIf(m.music.Update);
+  CallIf(m.sound.Update);
+  CallIf(m.video.Update);
+}
+
+std::int32_t RuntimeRefresh() {
+  RuntimeState& rt = Runtime();
+  std::int32_t seen = MessagePump();
+  MediaUpdate();
+  if (rt.runtime_opened && rt.auto_sync) FrameRender();
+  return seen;
+}
+
+}  // namespace tessark
+
+using tessark::Runtime;
+
+void FrameSync() {
+  tessark::FrameRender();
+  tessark::MessagePump();
+  tessark::MediaUpdate();
+  Runtime().present_on = 1;
+}
+
+void FrameSyncNoPump() {
+  tessark::FrameRender();
+  Runtime().present_on = 1;
+}
+
+void FrameSyncManual() {
+  Runtime().auto_sync = 0;
+  Runtime().pump_sleep = 0;
+  Runtime().present_on = 0;
+}
+
+void FrameSyncAuto() {
+  Runtime().auto_sync = 1;
+  Runtime().pump_sleep = 1;
+  Runtime().present_on = 1;
+}
+
+void FrameSetRate(std::int32_t rate) {
+  tessark::RuntimeState& rt = Runtime();
+  if (rate > 0) {
+    rt.frame_period = tessark::kRateConstant / static_cast<std::uint32_t>(rate);
+    rt.frame_min_gap = 0;
+  } else if (rate == 0) {
+    rt.frame_period = rt.frame_min_gap = 0;
+  } else {
+    rt.frame_period = 0;
+    rt.frame_min_gap = static_cast<std::uint32_t>(-static_cast<std::int64_t>(rate));
+  }
+}
+
+void FrameSpritesLast() {
+  Runtime().sprites_last = 1;
+}
+
+void FrameSpritesFirst() {
+  Runtime().sprites_last = 0;
+}
+
+void FramePresentFirst() {
+  Runtime().present_first = 1;
+}
+
+void FramePresentLast() {
+  Runtime().present_first = 0;
+}
+
+bool RuntimeRunning() {
+  if (Runtime().quit_requested) {
+    win32::PostQuitMessage(0);
+    return false;
+  }
+  return true;
+}
+
+void WaitMillis(std::int32_t ms) {
+  const DWORD end = win32::timeGetTime() + static_cast<DWORD>(ms);
+  while (static_cast<std::int32_t>(win32::timeGetTime() - end) <= 0) {
+    if (tessark::RuntimeRefresh() == 1) return;
+    tessark::WaitIdle();
+  }
+}
+
+void WaitKey() {
+  // A key still held must be released first, then a key pressed.
+  while (Runtime().last_key_code != 0) {
+    if (tessark::RuntimeRefresh() == 1) return;
+    tessark::WaitIdle();
+  }
+  while (Runtime().last_key_code == 0) {
+    if (tessark::RuntimeRefresh() == 1) return;
+    tessark::WaitIdle();
+  }
+}
+
+void WaitMouse() {
+  const tessark::CoreData& core = *tessark::CoreDataGet();
+  while (core.mouse_buttons != 0) {
+    if (tessark::RuntimeRefresh() == 1) return;
+    tessark::WaitIdle();
+  }
+  while (core.mouse_buttons == 0) {
+    if (tessark::RuntimeRefresh() == 1) return;
+    tessark::WaitIdle();
+  }
+}
