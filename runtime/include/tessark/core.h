@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// The game's main function: the program entry calls it once the runtime is open, and the
+// program ends when it returns.
+void GameMain();
+
 // Frames.
 void FrameSync();
 void FrameSyncNoPump();

@@ -1,0 +1,83 @@
+// The program entry. A program built on Tessark links this library and defines GameMain();
+// main() starts in the folder that holds Data (as a program on its home platform starts in its
+// own folder), makes sure a window can be opened at all, opens the runtime for a centred
+// 640 x 480 window and calls GameMain(). When GameMain returns, the program ends with 0; the
+// runtime is not closed first, since the process ends anyway.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "platform/win32/user.h"
+#include "runtime/core/core.h"
+#include "runtime/runtime_wire.h"
+#include "tessark/core.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The executable's folder when it holds Data, else the current folder when that does, else the
+// executable's folder.
+void EnterDataFolder() {
+  std::error_code error;
+  fs::path exe = fs::read_symlink("/proc/self/exe", error);
+  if (error) return;
+  fs::path folder = exe.parent_path();
+  if (fs::is_directory(folder / "Data", error) || !fs::is_directory("Data", error))
+    fs::current_path(folder, error);
+}
+
+// Why no window can be opened, or an empty text when one can. Video drivers that show nothing
+// count as no display unless they were asked for by name.
+std::string DisplayProblem() {
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  bool named = asked && *asked;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    return std::string("no video driver could be started (") + SDL_GetError() + ")";
+  const char* driver = SDL_GetCurrentVideoDriver();
+  std::string problem;
+  if (!named && driver &&
+      (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0))
+    problem = "no display was found (DISPLAY and WAYLAND_DISPLAY are unset or unreachable)";
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  return problem;
+}
+
+void ExplainNoWindow(const char* program, const std::string& why) {
+  std::fprintf(stderr,
+               "%s: cannot open a window: %s.\n"
+               "Run it on a desktop, or under a virtual display (xvfb-run %s), or headless with\n"
+               "  SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy %s\n",
+               program, why.c_str(), program, program);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* program = argc > 0 && argv[0] ? argv[0] : "kettlebrim";
+  EnterDataFolder();
+  std::string problem = DisplayProblem();
+  if (!problem.empty()) {
+    ExplainNoWindow(program, problem);
+    return 1;
+  }
+
+  tessark::CoreData* core = tessark::CoreDataGet();
+  tessark::RuntimeWire();
+  std::int32_t error_word = 0;  // lives for the whole run
+  tessark::ErrorWordSet(&error_word);
+  tessark::RuntimeOpen(1, 640, 480, 32, win32::GetModuleHandleA(nullptr), "");
+  if (!core->window) {
+    // A loop without a window could never be ended by the user.
+    ExplainNoWindow(program,
+                    std::string("the window could not be created (") + SDL_GetError() + ")");
+    return 1;
+  }
+  GameMain();
+  return 0;
+}
