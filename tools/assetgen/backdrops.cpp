@@ -43,6 +43,15 @@ void Kitchen(cairo_t* cr) {
   cairo_rectangle(cr, 0, 0, kWidth, 200);
   FillVertical(cr, 0, 200, Lighter(kPlaster, 0.15), kPlaster);
   cairo_new_path(cr);
+  // Faint wallpaper dots, so the plaster is not bare.
+  for (int y = 12; y < 192; y += 24) {
+    for (int x = (y / 24) % 2 ? 24 : 12; x < kWidth; x += 24) {
+      cairo_new_sub_path(cr);
+      cairo_arc(cr, x, y, 2, 0, 2 * kPi);
+    }
+  }
+  SetColour(cr, Hex(0xe9a15b), 0.16);
+  cairo_fill(cr);
   // Tiles of 32 pixels, each very slightly different.
   Lcg lcg(0x6b657474);
   for (int y = 200; y < kCounterTop; y += 32) {
@@ -362,14 +371,15 @@ void TitleBackdrop(cairo_t* cr) {
     Veg veg;
     double x, y, angle;
   };
-  const Placed heap[] = {{Veg::kPea, 260, 348, 0.2},       {Veg::kCarrot, 293, 348, 0.0},
-                         {Veg::kOnion, 327, 348, 0.05},    {Veg::kSweetcorn, 361, 348, -0.3},
-                         {Veg::kBeetroot, 276, 316, 0.25}, {Veg::kEggPlant, 310, 314, 0.4},
-                         {Veg::kPea, 344, 315, -0.2},      {Veg::kCarrot, 372, 317, -0.1},
-                         {Veg::kSweetcorn, 292, 284, 0.1}, {Veg::kOnion, 327, 283, -0.35},
-                         {Veg::kBeetroot, 250, 200, -0.5}, {Veg::kEggPlant, 395, 186, 0.6},
-                         {Veg::kCarrot, 320, 228, 0.3},    {Veg::kPea, 196, 258, 0.0},
-                         {Veg::kSweetcorn, 446, 248, -0.2}};
+  // Resting in rows on the scaled pot's floor (y 392) between its walls (x 240 to 401).
+  const Placed heap[] = {{Veg::kPea, 270, 375, 0.2},       {Veg::kCarrot, 304, 375, 0.0},
+                         {Veg::kOnion, 338, 375, 0.05},    {Veg::kSweetcorn, 371, 375, -0.3},
+                         {Veg::kBeetroot, 257, 343, 0.15}, {Veg::kEggPlant, 289, 343, 0.4},
+                         {Veg::kPea, 321, 343, -0.2},      {Veg::kCarrot, 353, 343, -0.1},
+                         {Veg::kSweetcorn, 385, 343, 0.3}, {Veg::kOnion, 302, 311, -0.25},
+                         {Veg::kEggPlant, 336, 311, 0.1},  {Veg::kBeetroot, 250, 206, -0.5},
+                         {Veg::kEggPlant, 395, 190, 0.6},  {Veg::kCarrot, 322, 238, 0.3},
+                         {Veg::kPea, 196, 262, 0.0},       {Veg::kSweetcorn, 446, 250, -0.2}};
   for (const Placed& p : heap) {
     cairo_save(cr);
     cairo_translate(cr, p.x, p.y);

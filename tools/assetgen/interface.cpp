@@ -182,18 +182,22 @@ bool WriteCursor(const std::string& data_dir, std::string* error) {
 
 // ---- Image font ------------------------------------------------------------------------------
 
-// Glyph pictures are 12 wide (one character place) and 20 high.
-constexpr int kGlyphWidth = 12, kGlyphHeight = 20;
+// Glyph pictures are 12 wide (one character place) and 22 high, baseline at 17.5.
+constexpr int kGlyphWidth = 12, kGlyphHeight = 22;
+constexpr double kGlyphOutline = 1.3;
 
-// Cream glyph with a chocolate outline, on the baseline at y 17.
+// Cream glyph with a chocolate outline, squeezed sideways if it would not fit its place.
 bool WriteGlyph(const std::string& text, const std::string& file, const std::string& data_dir,
                 std::string* error) {
   Canvas canvas(kGlyphWidth, kGlyphHeight);
   cairo_t* cr = canvas.cr();
-  SetFont(cr, 16, Face::kCondensed);
+  SetFont(cr, 18, Face::kCondensed);
   TextBox box = Measure(cr, text);
-  double x = (kGlyphWidth - box.width) / 2;
-  TextAt(cr, text, x, 16.5, kCream, kChocolate, 1.6);
+  double room = kGlyphWidth - 2 * kGlyphOutline - 0.4;
+  double squeeze = box.width > room ? room / box.width : 1.0;
+  cairo_translate(cr, kGlyphWidth / 2.0, 0);
+  cairo_scale(cr, squeeze, 1);
+  TextAt(cr, text, -box.width / 2, 17.5, kCream, kChocolate, kGlyphOutline);
   return Save(canvas, data_dir, "ImageFont", file, error);
 }
 

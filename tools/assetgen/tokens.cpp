@@ -288,8 +288,8 @@ bool IsRound(Veg veg) {
 // Badge, then the vegetable clipped to it, then the rim (a light ring when selected).
 void DrawToken(cairo_t* cr, Veg veg, bool selected) {
   Look look = LookOf(veg);
-  Rgb top = selected ? Lighter(look.top, 0.25) : look.top;
-  Rgb bottom = selected ? Lighter(look.bottom, 0.3) : look.bottom;
+  Rgb top = selected ? Lighter(look.top, 0.2) : look.top;
+  Rgb bottom = selected ? Lighter(look.bottom, 0.28) : look.bottom;
   cairo_save(cr);
   BadgePath(cr, veg, 0);
   FillVertical(cr, 0, 32, top, bottom);
