@@ -101,6 +101,17 @@ struct SystemServices {
   void (*EscapeQuitOn)() = nullptr;
 };
 
+// The memory-block module's services for other modules (the file module binds them at its
+// PassCoreData). None of them raises an error: numbers outside 1 to 257 and missing blocks give
+// null or 0. Make first frees a block of that number; SetSize changes only the recorded size.
+struct MemblockServices {
+  std::uint8_t* (*Make)(std::int32_t number, std::int32_t size) = nullptr;
+  void (*Free)(std::int32_t number) = nullptr;
+  std::int32_t (*Size)(std::int32_t number) = nullptr;
+  void (*SetSize)(std::int32_t number, std::int32_t size) = nullptr;
+  std::uint8_t* (*Address)(std::int32_t number) = nullptr;
+};
+
 struct ModuleTable {
   DisplayEntries display;
   ModuleEntries basic2d;
@@ -123,6 +134,7 @@ struct ModuleTable {
   TextServices text_services;
   ImageServices image_services;
   SystemServices system_services;
+  MemblockServices memblock_services;
 };
 
 // The one table, owned by the core.
