@@ -40,6 +40,10 @@
 #define DIERR_OTHERAPPHASPRIO ((HRESULT)0x80070005L)
 #define DIERR_NOTEXCLUSIVEACQUIRED ((HRESULT)0x80040205L)
 #define DIERR_INCOMPLETEEFFECT ((HRESULT)0x80040206L)
+#define DIERR_UNPLUGGED ((HRESULT)0x80040209L)
+#ifndef E_HANDLE
+#define E_HANDLE ((HRESULT)0x80070006L)
+#endif
 #define DIERR_NOTDOWNLOADED ((HRESULT)0x80040203L)
 
 // Cooperative levels.
@@ -277,8 +281,7 @@ class IDirectInputDevice8A : public dinput::RefCounted {
   virtual HRESULT SetProperty(DIPROP property, const DIPROPHEADER* header) = 0;
   virtual HRESULT GetProperty(DIPROP property, DIPROPHEADER* header) = 0;
   virtual HRESULT GetDeviceInfo(DIDEVICEINSTANCEA* instance) = 0;
-  virtual HRESULT EnumEffects(LPDIENUMEFFECTSCALLBACKA callback, LPVOID context,
-                              DWORD type) = 0;
+  virtual HRESULT EnumEffects(LPDIENUMEFFECTSCALLBACKA callback, LPVOID context, DWORD type) = 0;
   virtual HRESULT CreateEffect(REFGUID effect, const DIEFFECT* params,
                                dinput::Ref<IDirectInputEffect>* out) = 0;
 };
@@ -287,8 +290,8 @@ class IDirectInputDevice8A : public dinput::RefCounted {
 class IDirectInput8A : public dinput::RefCounted {
  public:
   virtual HRESULT CreateDevice(REFGUID instance, dinput::Ref<IDirectInputDevice8A>* out) = 0;
-  virtual HRESULT EnumDevices(DWORD device_class, LPDIENUMDEVICESCALLBACKA callback,
-                              LPVOID context, DWORD flags) = 0;
+  virtual HRESULT EnumDevices(DWORD device_class, LPDIENUMDEVICESCALLBACKA callback, LPVOID context,
+                              DWORD flags) = 0;
 };
 
 // Creates the interface (version 0x0800 only).
@@ -316,11 +319,11 @@ void PretendForceFeedback(bool on);
 // The last parameters each kind of pretend effect was started with.
 struct EffectRecord {
   GUID type;
-  DWORD duration;     // microseconds or INFINITE
-  LONG direction;     // polar hundredths of a degree, or the first cartesian component
-  LONG magnitude;     // constant force or periodic magnitude, damper coefficient
-  DWORD period;       // periodic effects, microseconds
-  DWORD saturation;   // dampers
+  DWORD duration;    // microseconds or INFINITE
+  LONG direction;    // polar hundredths of a degree, or the first cartesian component
+  LONG magnitude;    // constant force or periodic magnitude, damper coefficient
+  DWORD period;      // periodic effects, microseconds
+  DWORD saturation;  // dampers
   bool playing;
   int starts;
 };

@@ -288,8 +288,7 @@ class ControllerDevice final : public IDirectInputDevice8A, public EffectHost {
     int hats = std::min(SDL_JoystickNumHats(joystick_), kHats);
     for (int h = 0; h < hats; ++h) hats_[h] = SDL_JoystickGetHat(joystick_, h);
     int buttons = std::min(SDL_JoystickNumButtons(joystick_), kButtons);
-    for (int b = 0; b < buttons; ++b)
-      buttons_[b] = SDL_JoystickGetButton(joystick_, b) ? 0x80 : 0;
+    for (int b = 0; b < buttons; ++b) buttons_[b] = SDL_JoystickGetButton(joystick_, b) ? 0x80 : 0;
   }
 
   // An SDL axis value (-32768..32767) in the axis's range.

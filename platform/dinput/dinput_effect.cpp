@@ -110,8 +110,8 @@ class Effect final : public IDirectInputEffect {
       r.duration = params_.duration;
       r.direction = params_.direction[0];
       r.magnitude = type_ == GUID_ConstantForce ? params_.constant.lMagnitude
-                    : IsPeriodic(type_) ? static_cast<LONG>(params_.periodic.dwMagnitude)
-                                        : params_.condition[0].lPositiveCoefficient;
+                    : IsPeriodic(type_)         ? static_cast<LONG>(params_.periodic.dwMagnitude)
+                                                : params_.condition[0].lPositiveCoefficient;
       r.period = IsPeriodic(type_) ? params_.periodic.dwPeriod : 0;
       r.saturation = IsPeriodic(type_) || type_ == GUID_ConstantForce
                          ? 0
@@ -197,10 +197,9 @@ class Effect final : public IDirectInputEffect {
                                             : SDL_HAPTIC_SINE;
       s.periodic.direction = dir;
       s.periodic.length = LengthMs(params_.duration);
-      s.periodic.period = static_cast<Uint16>(std::min<DWORD>(params_.periodic.dwPeriod / 1000,
-                                                              0xFFFF));
-      s.periodic.magnitude =
-          Level(static_cast<LONG>(params_.periodic.dwMagnitude) * gain / 10000);
+      s.periodic.period =
+          static_cast<Uint16>(std::min<DWORD>(params_.periodic.dwPeriod / 1000, 0xFFFF));
+      s.periodic.magnitude = Level(static_cast<LONG>(params_.periodic.dwMagnitude) * gain / 10000);
       s.periodic.offset = Level(params_.periodic.lOffset);
       s.periodic.phase = static_cast<Uint16>(params_.periodic.dwPhase % 36000);
     } else {

@@ -10,11 +10,6 @@
 
 #include "platform/dinput/dinput.h"
 
-#define DIERR_UNPLUGGED ((HRESULT)0x80040209L)
-#ifndef E_HANDLE
-#define E_HANDLE ((HRESULT)0x80070006L)
-#endif
-
 namespace dinput::detail {
 
 // Keyboard and mouse as the event stream describes them, kept while any interface object

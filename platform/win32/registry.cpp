@@ -30,10 +30,10 @@ namespace {
 // ---- constants ----
 
 constexpr std::string_view kHeader = "TSKREG 1";
-constexpr std::size_t kMaxFileSize = 64u << 20;    // a larger file is read only this far
-constexpr DWORD kMaxValueSize = 1u << 20;          // values are settings, not files
-constexpr std::size_t kMaxNameLength = 16383;      // the platform's value-name limit
-constexpr std::size_t kMaxKeyNameLength = 255;     // the platform's key-name limit
+constexpr std::size_t kMaxFileSize = 64u << 20;  // a larger file is read only this far
+constexpr DWORD kMaxValueSize = 1u << 20;        // values are settings, not files
+constexpr std::size_t kMaxNameLength = 16383;    // the platform's value-name limit
+constexpr std::size_t kMaxKeyNameLength = 255;   // the platform's key-name limit
 constexpr std::uintptr_t kFirstHandle = 0x10000;
 
 // ---- types ----
@@ -241,9 +241,8 @@ std::vector<Key> Parse(std::string_view text) {
     if (f.size() == 2 && f[0] == "K") {
       Key k;
       if (!DecodeHex(f[1], &k.path) || k.path.empty()) break;
-      if (std::find_if(keys.begin(), keys.end(), [&](const Key& o) {
-            return SameName(o.path, k.path);
-          }) != keys.end())
+      if (std::find_if(keys.begin(), keys.end(),
+                       [&](const Key& o) { return SameName(o.path, k.path); }) != keys.end())
         break;
       keys.push_back(std::move(k));
     } else if (f.size() == 4 && f[0] == "V" && !keys.empty()) {
@@ -325,8 +324,10 @@ bool Save() {
   while (ok && done < text.size()) {
     ssize_t n = write(fd, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<std::size_t>(n);
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<std::size_t>(n);
   }
   ok = ok && fsync(fd) == 0;
   ok = (close(fd) == 0) && ok;
@@ -421,16 +422,16 @@ LSTATUS RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD, REGSAM access, PHKEY resu
   return ERROR_SUCCESS;
 }
 
-LSTATUS RegQueryValueExA(HKEY key, LPCSTR value_name, LPDWORD reserved, LPDWORD type,
-                         LPBYTE data, LPDWORD data_size) {
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR value_name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD data_size) {
   std::optional<OpenKey> open = Resolve(key);
   if (!open) return ERROR_INVALID_HANDLE;
   if (reserved || (data && !data_size)) return ERROR_INVALID_PARAMETER;
   if (!(open->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
   Refresh();
   Key* k = FindKey(open->path);
-  if (!k) return open->path.find('\\') == std::string::npos ? ERROR_FILE_NOT_FOUND
-                                                             : ERROR_KEY_DELETED;
+  if (!k)
+    return open->path.find('\\') == std::string::npos ? ERROR_FILE_NOT_FOUND : ERROR_KEY_DELETED;
   Value* v = FindValue(*k, value_name ? value_name : "");
   if (!v) return ERROR_FILE_NOT_FOUND;
   if (type) *type = v->type;

@@ -71,18 +71,17 @@ constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 // Opens a key, creating it (and any missing keys above it) when it does not exist.
-LSTATUS RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class,
-                        DWORD options, REGSAM access, void* security, PHKEY result,
-                        LPDWORD disposition);
+LSTATUS RegCreateKeyExA(HKEY key, LPCSTR sub_key, DWORD reserved, LPSTR key_class, DWORD options,
+                        REGSAM access, void* security, PHKEY result, LPDWORD disposition);
 // Opens an existing key; ERROR_FILE_NOT_FOUND when it does not exist.
 LSTATUS RegOpenKeyExA(HKEY key, LPCSTR sub_key, DWORD options, REGSAM access, PHKEY result);
 // Reads a value: its type, and its data when `data` is given. With no data buffer the size is
 // reported; a buffer too small gets ERROR_MORE_DATA and the size needed.
-LSTATUS RegQueryValueExA(HKEY key, LPCSTR value_name, LPDWORD reserved, LPDWORD type,
-                         LPBYTE data, LPDWORD data_size);
+LSTATUS RegQueryValueExA(HKEY key, LPCSTR value_name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                         LPDWORD data_size);
 // Stores a value (replacing one of the same name) and writes the store.
-LSTATUS RegSetValueExA(HKEY key, LPCSTR value_name, DWORD reserved, DWORD type,
-                       const BYTE* data, DWORD data_size);
+LSTATUS RegSetValueExA(HKEY key, LPCSTR value_name, DWORD reserved, DWORD type, const BYTE* data,
+                       DWORD data_size);
 // Closes a key handle.
 LSTATUS RegCloseKey(HKEY key);
 

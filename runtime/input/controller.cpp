@@ -32,12 +32,10 @@ BOOL ChooseCallback(LPCDIDEVICEINSTANCEA instance, LPVOID context) {
   auto* ctx = static_cast<ChooseContext*>(context);
   InputState& s = State();
   std::int32_t position = ctx->position++;
-  if (!s.wanted_name.empty() && s.wanted_name != instance->tszProductName)
-    return DIENUM_CONTINUE;
+  if (!s.wanted_name.empty() && s.wanted_name != instance->tszProductName) return DIENUM_CONTINUE;
   if (position != s.wanted_index) return DIENUM_CONTINUE;
   dinput::Ref<IDirectInputDevice8A> device;
-  if (FAILED(s.direct_input->CreateDevice(instance->guidInstance, &device)))
-    return DIENUM_CONTINUE;
+  if (FAILED(s.direct_input->CreateDevice(instance->guidInstance, &device))) return DIENUM_CONTINUE;
   if (FAILED(device->SetCooperativeLevel(s.window, kControllerCooperation)) ||
       FAILED(device->SetDataFormat(&c_dfDIJoystick2)))
     return DIENUM_CONTINUE;  // dropping the Ref releases it
@@ -121,8 +119,7 @@ BOOL MarkForceCallback(LPCDIDEVICEINSTANCEA instance, LPVOID) {
   CoreData* core = State().core;
   for (std::int32_t i = 0; i < core->check_list_count; ++i) {
     CheckListEntry& entry = core->check_list[i];
-    if (entry.text && std::strcmp(entry.text, instance->tszProductName) == 0)
-      entry.values[0] = 1;
+    if (entry.text && std::strcmp(entry.text, instance->tszProductName) == 0) entry.values[0] = 1;
   }
   return DIENUM_CONTINUE;
 }
@@ -190,12 +187,11 @@ void ControllerList() {
     return;
   }
   CountContext counted;
-  s.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, CountCallback, &counted,
-                              DIEDFL_ATTACHEDONLY);
+  s.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, CountCallback, &counted, DIEDFL_ATTACHEDONLY);
   for (std::int32_t i = 0; i < counted.count; ++i) CheckListGrow(i, counted.longest + 1);
   core->check_list_count = 0;
-  HRESULT hr = s.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, FillCallback, nullptr,
-                                           DIEDFL_ATTACHEDONLY);
+  HRESULT hr =
+      s.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, FillCallback, nullptr, DIEDFL_ATTACHEDONLY);
   if (SUCCEEDED(hr)) {
     s.direct_input->EnumDevices(DI8DEVCLASS_GAMECTRL, MarkForceCallback, nullptr,
                                 DIEDFL_ATTACHEDONLY | DIEDFL_FORCEFEEDBACK);

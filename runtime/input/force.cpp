@@ -14,9 +14,9 @@ constexpr std::int32_t kNoForceFeedback = 4101;
 constexpr std::int32_t kBadMagnitude = 4102;
 constexpr std::int32_t kBadDuration = 4103;
 constexpr std::int32_t kBadAngle = 4104;
-constexpr DWORD kPushLength = 100000;     // the four direction pushes last 0.1 s
-constexpr std::int64_t kTail = 50000;     // every timed effect runs 0.05 s past its time
-constexpr DWORD kShortPeriod = 50000;     // microseconds
+constexpr DWORD kPushLength = 100000;  // the four direction pushes last 0.1 s
+constexpr std::int64_t kTail = 50000;  // every timed effect runs 0.05 s past its time
+constexpr DWORD kShortPeriod = 50000;  // microseconds
 constexpr DWORD kLongPeriod = 100000;
 
 // The checks in their order; false (with the code raised) at the first that fails.
@@ -54,8 +54,8 @@ void Play(EffectSlot slot, const GUID& type, DIEFFECT& effect) {
   InputState& s = State();
   dinput::Ref<IDirectInputEffect>& held = s.effects[slot];
   if (held) {
-    held->SetParameters(&effect, DIEP_DURATION | DIEP_GAIN | DIEP_DIRECTION |
-                                     DIEP_TYPESPECIFICPARAMS);
+    held->SetParameters(&effect,
+                        DIEP_DURATION | DIEP_GAIN | DIEP_DIRECTION | DIEP_TYPESPECIFICPARAMS);
   } else if (FAILED(s.controller->CreateEffect(type, &effect, &held))) {
     held.Reset();
     return;

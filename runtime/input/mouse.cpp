@@ -100,8 +100,7 @@ void MousePlace(std::int32_t x, std::int32_t y) {
   LONG client_w = client.right - client.left, client_h = client.bottom - client.top;
   LONG outer_w = outer.right - outer.left, outer_h = outer.bottom - outer.top;
   // A window with no client area (minimised) or no size has no display-to-client scale.
-  if (client_w <= 0 || client_h <= 0 || s.core->window_width <= 0 ||
-      s.core->window_height <= 0)
+  if (client_w <= 0 || client_h <= 0 || s.core->window_width <= 0 || s.core->window_height <= 0)
     return;
   double scale_x = static_cast<double>(s.core->window_width) / client_w;
   double scale_y = static_cast<double>(s.core->window_height) / client_h;
