@@ -8,37 +8,20 @@
 #include "runtime/input/input_state.h"
 #include "tessark/input.h"
 
-#if __has_include("platform/win32/user.h")
 #include "platform/win32/user.h"
-#define TESSARK_INPUT_HAS_USER 1
-#else
-#include <SDL.h>
-#endif
 
 namespace tessark::input {
 
 void CursorShow(bool show) {
-#ifdef TESSARK_INPUT_HAS_USER
   win32::ShowCursor(show ? TRUE : FALSE);
-#else
-  SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
-#endif
 }
 
 void CursorMove(std::int32_t x, std::int32_t y) {
-#ifdef TESSARK_INPUT_HAS_USER
   win32::SetCursorPos(x, y);
-#else
-  if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_WarpMouseGlobal(x, y);
-#endif
 }
 
 bool WindowRects(HWND window, RECT* client, RECT* outer) {
-#ifdef TESSARK_INPUT_HAS_USER
   return win32::GetClientRect(window, client) && win32::GetWindowRect(window, outer);
-#else
-  return false;
-#endif
 }
 
 namespace {
