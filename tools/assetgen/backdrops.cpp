@@ -333,7 +333,7 @@ void GameBackdrop(cairo_t* cr) {
   cairo_restore(cr);
 
   // HUD: level and score on the left board, chances on the right one.
-  Board(cr, 18, 34, 168, 126);
+  Board(cr, 16, 34, 178, 126);
   Label(cr, "LEVEL", 32, 65);
   Label(cr, "SCORE", 32, 129);
   Board(cr, 466, 34, 158, 62);

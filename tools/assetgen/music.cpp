@@ -224,8 +224,9 @@ std::vector<float> MusicLoop() {
   }
   for (int b = 0; b < kBars * 4; b += 2) {
     loop.Add(b * beat_s, 0.18, [](double t) {
-      double f = 55 + 60 * std::exp(-t * 30);
-      return 0.3 * Envelope(t, 0.003, 0.06, 0.18, 0.03) * std::sin(kTau * f * t);
+      // Pitch falls from 115 Hz to 55 Hz; the phase is the integral of that pitch.
+      double phase = kTau * (55 * t + 60 * (1 - std::exp(-t * 30)) / 30);
+      return 0.3 * Envelope(t, 0.003, 0.06, 0.18, 0.03) * std::sin(phase);
     });
   }
   // Master: gentle saturation, then the peak at -0.5 dB.

@@ -128,6 +128,36 @@ TEST(Pictures, BackdropsAreOpaque) {
   }
 }
 
+// The game prints level, score and chances at 32,65, 32,129 and 480,65: their labels sit just
+// above, and the places for the digits are plain and dark enough for the cream digits.
+TEST(Pictures, GameBackdropLabelsTheHudNumbers) {
+  Picture p("Backgrounds/Background01.png");
+  ASSERT_TRUE(p.ok());
+  struct Place {
+    int x, y, room;
+  };
+  for (Place at : {Place{32, 65, 152}, Place{32, 129, 152}, Place{480, 65, 130}}) {
+    int label = 0;
+    for (int y = at.y - 14; y < at.y; ++y)
+      for (int x = at.x; x < at.x + 40; ++x) label += p.Luma(x, y) > 0.75;
+    EXPECT_GT(label, 20) << "no label above " << at.x << "," << at.y;
+    for (int y = at.y; y < at.y + 22; ++y)
+      for (int x = at.x; x < at.x + at.room; ++x)
+        ASSERT_LT(p.Luma(x, y), 0.45) << "digits would not read at " << x << "," << y;
+  }
+  // Where tokens fall in, above the pot, the wall stays calm.
+  double sum = 0, squares = 0;
+  int n = 0;
+  for (int y = 0; y < 150; ++y) {
+    for (int x = 200; x < 440; ++x) {
+      double v = p.Luma(x, y);
+      sum += v, squares += v * v, ++n;
+    }
+  }
+  double mean = sum / n;
+  EXPECT_LT(std::sqrt(squares / n - mean * mean), 0.05);
+}
+
 // Round badges: radius 16 about 16, 16. Square ones fill the 32 by 32 square.
 TEST(Pictures, TokensAreOpaqueInsideTheirPhysicsShapeAndClearOutside) {
   for (const char* name : {"Pea", "Sweetcorn", "EggPlant", "RedPepper"}) {
