@@ -1,0 +1,571 @@
+// The rasteriser and pixel pipeline; see pixel.h. Written by hand: the device's results must
+// follow the platform's rasterisation rules to the pixel, which no library here offers.
+#include "platform/d3d9/pixel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/d3d9/formats.h"
+#include "platform/d3d9/raster.h"
+
+namespace d3d9_internal {
+
+namespace {
+
+constexpr int kAttrCount = 10;  // q, z, r, g, b, a, u0, v0, u1, v1
+
+bool Compare(DWORD func, float a, float b) {
+  switch (func) {
+    case D3DCMP_NEVER:
+      return false;
+    case D3DCMP_LESS:
+      return a < b;
+    case D3DCMP_EQUAL:
+      return a == b;
+    case D3DCMP_LESSEQUAL:
+      return a <= b;
+    case D3DCMP_GREATER:
+      return a > b;
+    case D3DCMP_NOTEQUAL:
+      return a != b;
+    case D3DCMP_GREATEREQUAL:
+      return a >= b;
+    default:
+      return true;
+  }
+}
+
+ColourArgs Unpack(std::uint32_t c) {
+  return ColourArgs{static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                    static_cast<int>(c & 0xFF), static_cast<int>(c >> 24)};
+}
+std::uint32_t Pack(const ColourArgs& c) {
+  return static_cast<std::uint32_t>(c.a) << 24 | static_cast<std::uint32_t>(c.r) << 16 |
+         static_cast<std::uint32_t>(c.g) << 8 | static_cast<std::uint32_t>(c.b);
+}
+int Clamp255(int v) {
+  return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+int ToByte(float f) {
+  if (!(f > 0.0f)) return 0;
+  if (f >= 255.0f) return 255;
+  return static_cast<int>(f + 0.5f);
+}
+int Mul(int a, int b) {
+  return static_cast<int>(Div255(static_cast<std::uint32_t>(a * b)));
+}
+
+// A texel index under an address mode; -1 means the border colour.
+int Address(int i, int n, DWORD mode) {
+  if (i >= 0 && i < n) return i;
+  switch (mode) {
+    case D3DTADDRESS_CLAMP:
+      return i < 0 ? 0 : n - 1;
+    case D3DTADDRESS_BORDER:
+      return -1;
+    case D3DTADDRESS_MIRROR: {
+      int m = i % (2 * n);
+      if (m < 0) m += 2 * n;
+      return m < n ? m : 2 * n - 1 - m;
+    }
+    case D3DTADDRESS_MIRRORONCE: {
+      int m = i < 0 ? -i - 1 : i;
+      return m < n ? m : n - 1;
+    }
+    default: {
+      int m = i % n;
+      return m < 0 ? m + n : m;
+    }
+  }
+}
+
+int OpChannel(DWORD op, int x, int y, int alpha_diffuse, int alpha_texture, int alpha_factor,
+              int alpha_current) {
+  switch (op) {
+    case D3DTOP_SELECTARG1:
+      return x;
+    case D3DTOP_SELECTARG2:
+      return y;
+    case D3DTOP_MODULATE:
+      return Mul(x, y);
+    case D3DTOP_MODULATE2X:
+      return std::min(255, 2 * Mul(x, y));
+    case D3DTOP_MODULATE4X:
+      return std::min(255, 4 * Mul(x, y));
+    case D3DTOP_ADD:
+      return std::min(255, x + y);
+    case D3DTOP_ADDSIGNED:
+      return Clamp255(x + y - 128);
+    case D3DTOP_ADDSIGNED2X:
+      return Clamp255(2 * (x + y - 128));
+    case D3DTOP_SUBTRACT:
+      return std::max(0, x - y);
+    case D3DTOP_ADDSMOOTH:
+      return Clamp255(x + y - Mul(x, y));
+    case D3DTOP_BLENDDIFFUSEALPHA:
+      return Mul(x, alpha_diffuse) + Mul(y, 255 - alpha_diffuse);
+    case D3DTOP_BLENDTEXTUREALPHA:
+      return Mul(x, alpha_texture) + Mul(y, 255 - alpha_texture);
+    case D3DTOP_BLENDFACTORALPHA:
+      return Mul(x, alpha_factor) + Mul(y, 255 - alpha_factor);
+    case D3DTOP_BLENDTEXTUREALPHAPM:
+      return std::min(255, x + Mul(y, 255 - alpha_texture));
+    case D3DTOP_BLENDCURRENTALPHA:
+      return Mul(x, alpha_current) + Mul(y, 255 - alpha_current);
+    default:
+      return Mul(x, y);
+  }
+}
+
+// Blend factor for one channel (index 0..2 colour, 3 alpha).
+int Factor(DWORD f, int channel, const ColourArgs& s, const ColourArgs& d, const ColourArgs& k,
+           bool source_side) {
+  const int sv[4] = {s.r, s.g, s.b, s.a};
+  const int dv[4] = {d.r, d.g, d.b, d.a};
+  const int kv[4] = {k.r, k.g, k.b, k.a};
+  switch (f) {
+    case D3DBLEND_ZERO:
+      return 0;
+    case D3DBLEND_ONE:
+      return 255;
+    case D3DBLEND_SRCCOLOR:
+      return sv[channel];
+    case D3DBLEND_INVSRCCOLOR:
+      return 255 - sv[channel];
+    case D3DBLEND_SRCALPHA:
+      return s.a;
+    case D3DBLEND_INVSRCALPHA:
+      return 255 - s.a;
+    case D3DBLEND_DESTALPHA:
+      return d.a;
+    case D3DBLEND_INVDESTALPHA:
+      return 255 - d.a;
+    case D3DBLEND_DESTCOLOR:
+      return dv[channel];
+    case D3DBLEND_INVDESTCOLOR:
+      return 255 - dv[channel];
+    case D3DBLEND_SRCALPHASAT:
+      return channel == 3 ? 255 : std::min(s.a, 255 - d.a);
+    case D3DBLEND_BOTHSRCALPHA:
+      return source_side ? s.a : 255 - s.a;
+    case D3DBLEND_BOTHINVSRCALPHA:
+      return source_side ? 255 - s.a : s.a;
+    case D3DBLEND_BLENDFACTOR:
+      return kv[channel];
+    case D3DBLEND_INVBLENDFACTOR:
+      return 255 - kv[channel];
+    default:
+      return source_side ? 255 : 0;
+  }
+}
+
+int BlendChannel(DWORD op, int s, int fs, int d, int fd) {
+  switch (op) {
+    case D3DBLENDOP_SUBTRACT:
+      return Clamp255(Mul(s, fs) - Mul(d, fd));
+    case D3DBLENDOP_REVSUBTRACT:
+      return Clamp255(Mul(d, fd) - Mul(s, fs));
+    case D3DBLENDOP_MIN:
+      return std::min(s, d);
+    case D3DBLENDOP_MAX:
+      return std::max(s, d);
+    default:
+      return std::min<int>(255,
+                           static_cast<int>(Div255(static_cast<std::uint32_t>(s * fs + d * fd))));
+  }
+}
+
+bool ArgIsTexture(DWORD arg) {
+  return (arg & D3DTA_SELECTMASK) == D3DTA_TEXTURE;
+}
+
+// Whether an op reads its first or second argument.
+bool UsesArg1(DWORD op) {
+  return op != D3DTOP_SELECTARG2;
+}
+bool UsesArg2(DWORD op) {
+  return op != D3DTOP_SELECTARG1;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Set-up
+// ---------------------------------------------------------------------------------------------
+
+bool Pipeline::Setup(const DeviceState& s, IDirect3DSurface9* target, IDirect3DSurface9* depth,
+                     const PALETTEENTRY* palette) {
+  target_ = target;
+  format_ = target->Format();
+  if (!IsRenderTargetFormat(format_)) return false;
+  bits_ = target->Bits();
+  pitch_ = target->Pitch();
+  target32_ = format_ == D3DFMT_A8R8G8B8 || format_ == D3DFMT_X8R8G8B8;
+  dest_has_alpha_ = format_ == D3DFMT_A8R8G8B8 || format_ == D3DFMT_A1R5G5B5;
+
+  viewport_ = s.viewport;
+  LONG tw = static_cast<LONG>(target->Width()), th = static_cast<LONG>(target->Height());
+  clip_.left = std::max<LONG>(0, static_cast<LONG>(viewport_.X));
+  clip_.top = std::max<LONG>(0, static_cast<LONG>(viewport_.Y));
+  clip_.right = std::min<LONG>(tw, static_cast<LONG>(viewport_.X + viewport_.Width));
+  clip_.bottom = std::min<LONG>(th, static_cast<LONG>(viewport_.Y + viewport_.Height));
+  if (s.render[D3DRS_SCISSORTESTENABLE]) {
+    clip_.left = std::max(clip_.left, s.scissor.left);
+    clip_.top = std::max(clip_.top, s.scissor.top);
+    clip_.right = std::min(clip_.right, s.scissor.right);
+    clip_.bottom = std::min(clip_.bottom, s.scissor.bottom);
+  }
+
+  z_test_ = depth != nullptr && s.render[D3DRS_ZENABLE] != D3DZB_FALSE;
+  z_write_ = z_test_ && s.render[D3DRS_ZWRITEENABLE] != 0;
+  z_func_ = s.render[D3DRS_ZFUNC];
+  if (z_test_) {
+    depth_ = depth->Depth();
+    depth_width_ = depth->Width();
+    clip_.right = std::min(clip_.right, static_cast<LONG>(depth->Width()));
+    clip_.bottom = std::min(clip_.bottom, static_cast<LONG>(depth->Height()));
+  }
+  if (clip_.left >= clip_.right || clip_.top >= clip_.bottom) return false;
+
+  stage_count_ = 0;
+  for (DWORD i = 0; i < kD3dStageCount; ++i) {
+    const DWORD* st = s.stage[i];
+    if (st[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
+    StageSetup& stage = stages_[i];
+    stage.colour_op = st[D3DTSS_COLOROP];
+    stage.colour_arg1 = st[D3DTSS_COLORARG1];
+    stage.colour_arg2 = st[D3DTSS_COLORARG2];
+    stage.alpha_op = st[D3DTSS_ALPHAOP];
+    stage.alpha_arg1 = st[D3DTSS_ALPHAARG1];
+    stage.alpha_arg2 = st[D3DTSS_ALPHAARG2];
+    bool alpha_on = stage.alpha_op != D3DTOP_DISABLE;
+    stage.uses_texture = (UsesArg1(stage.colour_op) && ArgIsTexture(stage.colour_arg1)) ||
+                         (UsesArg2(stage.colour_op) && ArgIsTexture(stage.colour_arg2)) ||
+                         (alpha_on && UsesArg1(stage.alpha_op) && ArgIsTexture(stage.alpha_arg1)) ||
+                         (alpha_on && UsesArg2(stage.alpha_op) && ArgIsTexture(stage.alpha_arg2)) ||
+                         stage.colour_op == D3DTOP_BLENDTEXTUREALPHA ||
+                         stage.colour_op == D3DTOP_BLENDTEXTUREALPHAPM;
+    SamplerSetup& sm = samplers_[i];
+    sm = SamplerSetup{};
+    sm.texture = stage.uses_texture ? s.texture[i].Get() : nullptr;
+    sm.address_u = s.sampler[i][D3DSAMP_ADDRESSU];
+    sm.address_v = s.sampler[i][D3DSAMP_ADDRESSV];
+    sm.mag = s.sampler[i][D3DSAMP_MAGFILTER];
+    sm.min = s.sampler[i][D3DSAMP_MINFILTER];
+    sm.mip = s.sampler[i][D3DSAMP_MIPFILTER];
+    sm.max_level = s.sampler[i][D3DSAMP_MAXMIPLEVEL];
+    sm.border = s.sampler[i][D3DSAMP_BORDERCOLOR];
+    sm.coord_set = std::min<int>(1, static_cast<int>(st[D3DTSS_TEXCOORDINDEX] & 0xFFFF));
+    if (sm.texture) {
+      for (UINT f = 0; f < (sm.texture->GetType() == D3DRTYPE_CUBETEXTURE ? 6u : 1u); ++f) {
+        for (DWORD l = 0; l < sm.texture->GetLevelCount(); ++l) {
+          sm.texture->Level(f, l)->SetPalette(palette);
+        }
+      }
+    }
+    ++stage_count_;
+  }
+  tfactor_ = Unpack(s.render[D3DRS_TEXTUREFACTOR]);
+  flat_ = s.render[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+
+  alpha_test_ = s.render[D3DRS_ALPHATESTENABLE] != 0;
+  alpha_func_ = s.render[D3DRS_ALPHAFUNC];
+  alpha_ref_ = static_cast<int>(s.render[D3DRS_ALPHAREF] & 0xFF);
+  blend_ = s.render[D3DRS_ALPHABLENDENABLE] != 0;
+  src_blend_ = s.render[D3DRS_SRCBLEND];
+  dst_blend_ = s.render[D3DRS_DESTBLEND];
+  blend_op_ = s.render[D3DRS_BLENDOP];
+  separate_alpha_ = s.render[D3DRS_SEPARATEALPHABLENDENABLE] != 0;
+  src_blend_alpha_ = separate_alpha_ ? s.render[D3DRS_SRCBLENDALPHA] : src_blend_;
+  dst_blend_alpha_ = separate_alpha_ ? s.render[D3DRS_DESTBLENDALPHA] : dst_blend_;
+  blend_op_alpha_ = separate_alpha_ ? s.render[D3DRS_BLENDOPALPHA] : blend_op_;
+  blend_factor_ = Unpack(s.render[D3DRS_BLENDFACTOR]);
+  write_mask_ = s.render[D3DRS_COLORWRITEENABLE] & 0xF;
+  last_pixel_ = s.render[D3DRS_LASTPIXEL] != 0;
+  cull_ = s.render[D3DRS_CULLMODE];
+  if (write_mask_ == 0) return false;
+
+  // The 2D case the span loop handles: one stage that modulates or selects texture and
+  // diffuse, no depth, no alpha test, all channels written, opaque or source-alpha blending.
+  auto simple_op = [](DWORD op, DWORD a1, DWORD a2) {
+    DWORD s1 = a1 & ~0u, s2 = a2 & ~0u;
+    bool plain1 = s1 == D3DTA_TEXTURE || s1 == D3DTA_DIFFUSE;
+    bool plain2 = s2 == D3DTA_TEXTURE || s2 == D3DTA_DIFFUSE;
+    if (op == D3DTOP_SELECTARG1) return plain1;
+    if (op == D3DTOP_SELECTARG2) return plain2;
+    if (op == D3DTOP_MODULATE) return plain1 && plain2 && s1 != s2;
+    return false;
+  };
+  const StageSetup& s0 = stages_[0];
+  bool blend_simple =
+      !blend_ || (src_blend_ == D3DBLEND_SRCALPHA && dst_blend_ == D3DBLEND_INVSRCALPHA &&
+                  blend_op_ == D3DBLENDOP_ADD && !separate_alpha_);
+  simple_state_ = target32_ && !z_test_ && !alpha_test_ && write_mask_ == 0xF && blend_simple &&
+                  stage_count_ == 1 && simple_op(s0.colour_op, s0.colour_arg1, s0.colour_arg2) &&
+                  simple_op(s0.alpha_op, s0.alpha_arg1, s0.alpha_arg2);
+  return true;
+}
+
+void Pipeline::Project(const float* c, Vertex& v) const {
+  float w = c[3];
+  float rhw = w != 0.0f ? 1.0f / w : 0.0f;
+  v.x = static_cast<float>(viewport_.X) +
+        (1.0f + c[0] * rhw) * static_cast<float>(viewport_.Width) * 0.5f;
+  v.y = static_cast<float>(viewport_.Y) +
+        (1.0f - c[1] * rhw) * static_cast<float>(viewport_.Height) * 0.5f;
+  v.z = viewport_.MinZ + c[2] * rhw * (viewport_.MaxZ - viewport_.MinZ);
+  v.rhw = rhw;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sampling
+// ---------------------------------------------------------------------------------------------
+
+void Pipeline::ChooseLevels(const Vertex* const v[3]) {
+  for (int i = 0; i < stage_count_; ++i) {
+    SamplerSetup& s = samplers_[i];
+    s.texels = nullptr;
+    if (!s.texture) continue;
+    IDirect3DSurface9* top = s.texture->Level(0, 0);
+    DWORD levels = s.texture->GetLevelCount();
+    DWORD base = std::min<DWORD>(levels - 1, std::max(s.max_level, s.texture->GetLOD()));
+    double rho = 1.0;  // texels per pixel at level 0
+    if (v) {
+      int set = s.coord_set;
+      double du1 = v[1]->tex[set][0] - v[0]->tex[set][0],
+             dv1 = v[1]->tex[set][1] - v[0]->tex[set][1];
+      double du2 = v[2]->tex[set][0] - v[0]->tex[set][0],
+             dv2 = v[2]->tex[set][1] - v[0]->tex[set][1];
+      double tex_area = std::fabs(du1 * dv2 - du2 * dv1) * top->Width() * top->Height();
+      double screen_area = std::fabs((double(v[1]->x) - v[0]->x) * (double(v[2]->y) - v[0]->y) -
+                                     (double(v[2]->x) - v[0]->x) * (double(v[1]->y) - v[0]->y));
+      if (screen_area > 0) rho = std::sqrt(tex_area / screen_area);
+    }
+    DWORD level = base;
+    if (s.mip != D3DTEXF_NONE && levels > 1 && rho > 1.0) {
+      double lod = std::log2(rho);
+      level = std::min<DWORD>(levels - 1, base + static_cast<DWORD>(lod + 0.5));
+    }
+    bool minify = rho > 1.0 + 1e-6;
+    DWORD filter = minify ? s.min : s.mag;
+    s.linear = filter == D3DTEXF_LINEAR || filter == D3DTEXF_ANISOTROPIC;
+    IDirect3DSurface9* surface = s.texture->Level(0, level);
+    s.texels = surface->Decoded();
+    s.width = static_cast<int>(surface->Width());
+    s.height = static_cast<int>(surface->Height());
+  }
+}
+
+std::uint32_t Pipeline::Sample(SamplerSetup& s, float u, float v) const {
+  if (!s.texels) return 0xFFFFFFFFu;  // no texture: the stage reads opaque white
+  auto texel = [&](int x, int y) -> std::uint32_t {
+    x = Address(x, s.width, s.address_u);
+    y = Address(y, s.height, s.address_v);
+    if (x < 0 || y < 0) return s.border;
+    return s.texels[y * s.width + x];
+  };
+  float fu = u * static_cast<float>(s.width);
+  float fv = v * static_cast<float>(s.height);
+  if (!std::isfinite(fu) || !std::isfinite(fv)) return s.border;
+  fu = std::clamp(fu, -1e8f, 1e8f);
+  fv = std::clamp(fv, -1e8f, 1e8f);
+  if (!s.linear) {
+    return texel(static_cast<int>(std::floor(fu)), static_cast<int>(std::floor(fv)));
+  }
+  fu -= 0.5f;
+  fv -= 0.5f;
+  float x0f = std::floor(fu), y0f = std::floor(fv);
+  int x0 = static_cast<int>(x0f), y0 = static_cast<int>(y0f);
+  int wx = static_cast<int>((fu - x0f) * 256.0f + 0.5f);
+  int wy = static_cast<int>((fv - y0f) * 256.0f + 0.5f);
+  std::uint32_t t00 = texel(x0, y0), t10 = texel(x0 + 1, y0), t01 = texel(x0, y0 + 1),
+                t11 = texel(x0 + 1, y0 + 1);
+  std::uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    int c00 = (t00 >> shift) & 0xFF, c10 = (t10 >> shift) & 0xFF;
+    int c01 = (t01 >> shift) & 0xFF, c11 = (t11 >> shift) & 0xFF;
+    int top = c00 * (256 - wx) + c10 * wx;
+    int bottom = c01 * (256 - wx) + c11 * wx;
+    int c = (top * (256 - wy) + bottom * wy + 32768) >> 16;
+    out |= static_cast<std::uint32_t>(c) << shift;
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Per pixel
+// ---------------------------------------------------------------------------------------------
+
+void Pipeline::ShadePixel(int x, int y, const float* a) {
+  float* zp = nullptr;
+  float z = 0.0f;
+  if (z_test_) {
+    zp = depth_ + static_cast<std::size_t>(y) * depth_width_ + x;
+    z = std::clamp(a[1], 0.0f, 1.0f);
+    if (!Compare(z_func_, z, *zp)) return;
+  }
+  ColourArgs diffuse{ToByte(a[2]), ToByte(a[3]), ToByte(a[4]), ToByte(a[5])};
+  ColourArgs current = diffuse;
+  for (int i = 0; i < stage_count_; ++i) {
+    const StageSetup& st = stages_[i];
+    ColourArgs tex{255, 255, 255, 255};
+    if (st.uses_texture) {
+      int set = samplers_[i].coord_set;
+      tex = Unpack(Sample(samplers_[i], a[6 + 2 * set], a[7 + 2 * set]));
+    }
+    auto arg = [&](DWORD which) {
+      ColourArgs v;
+      switch (which & D3DTA_SELECTMASK) {
+        case D3DTA_DIFFUSE:
+          v = diffuse;
+          break;
+        case D3DTA_TEXTURE:
+          v = tex;
+          break;
+        case D3DTA_TFACTOR:
+          v = tfactor_;
+          break;
+        case D3DTA_SPECULAR:
+          v = ColourArgs{0, 0, 0, 0};
+          break;
+        default:
+          v = current;
+          break;  // current, temp
+      }
+      if (which & D3DTA_COMPLEMENT) v = ColourArgs{255 - v.r, 255 - v.g, 255 - v.b, 255 - v.a};
+      if (which & D3DTA_ALPHAREPLICATE) v = ColourArgs{v.a, v.a, v.a, v.a};
+      return v;
+    };
+    ColourArgs c1 = arg(st.colour_arg1), c2 = arg(st.colour_arg2);
+    ColourArgs next;
+    next.r = OpChannel(st.colour_op, c1.r, c2.r, diffuse.a, tex.a, tfactor_.a, current.a);
+    next.g = OpChannel(st.colour_op, c1.g, c2.g, diffuse.a, tex.a, tfactor_.a, current.a);
+    next.b = OpChannel(st.colour_op, c1.b, c2.b, diffuse.a, tex.a, tfactor_.a, current.a);
+    if (st.alpha_op == D3DTOP_DISABLE) {
+      next.a = current.a;
+    } else {
+      int x1 = arg(st.alpha_arg1).a, x2 = arg(st.alpha_arg2).a;
+      next.a = OpChannel(st.alpha_op, x1, x2, diffuse.a, tex.a, tfactor_.a, current.a);
+    }
+    current = next;
+  }
+  if (alpha_test_ &&
+      !Compare(alpha_func_, static_cast<float>(current.a), static_cast<float>(alpha_ref_))) {
+    return;
+  }
+  if (z_write_) *zp = z;
+
+  BYTE* row = bits_ + static_cast<std::size_t>(y) * pitch_;
+  std::uint32_t dest_raw;
+  if (target32_) {
+    std::memcpy(&dest_raw, row + 4 * x, 4);
+  } else {
+    std::uint16_t p;
+    std::memcpy(&p, row + 2 * x, 2);
+    dest_raw = format_ == D3DFMT_R5G6B5 ? Unpack565(p) : Unpack1555(p, format_ == D3DFMT_A1R5G5B5);
+  }
+  ColourArgs d = Unpack(dest_raw);
+  if (!dest_has_alpha_) d.a = 255;
+  ColourArgs out = current;
+  if (blend_) {
+    const int sv[4] = {current.r, current.g, current.b, current.a};
+    const int dv[4] = {d.r, d.g, d.b, d.a};
+    int o[4];
+    for (int ch = 0; ch < 4; ++ch) {
+      DWORD sf = ch == 3 ? src_blend_alpha_ : src_blend_;
+      DWORD df = ch == 3 ? dst_blend_alpha_ : dst_blend_;
+      DWORD op = ch == 3 ? blend_op_alpha_ : blend_op_;
+      o[ch] = BlendChannel(op, sv[ch], Factor(sf, ch, current, d, blend_factor_, true), dv[ch],
+                           Factor(df, ch, current, d, blend_factor_, false));
+    }
+    out = ColourArgs{o[0], o[1], o[2], o[3]};
+  }
+  if (write_mask_ != 0xF) {
+    ColourArgs keep = Unpack(dest_raw);
+    if (!(write_mask_ & D3DCOLORWRITEENABLE_RED)) out.r = keep.r;
+    if (!(write_mask_ & D3DCOLORWRITEENABLE_GREEN)) out.g = keep.g;
+    if (!(write_mask_ & D3DCOLORWRITEENABLE_BLUE)) out.b = keep.b;
+    if (!(write_mask_ & D3DCOLORWRITEENABLE_ALPHA)) out.a = keep.a;
+  }
+  std::uint32_t packed = Pack(out);
+  if (target32_) {
+    std::memcpy(row + 4 * x, &packed, 4);
+  } else {
+    std::uint16_t p = format_ == D3DFMT_R5G6B5 ? Pack565(packed) : Pack1555(packed);
+    std::memcpy(row + 2 * x, &p, 2);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lines and points
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+void VertexAttributes(const Vertex& v, float* out) {
+  out[0] = v.rhw;
+  out[1] = v.z;
+  for (int i = 0; i < 4; ++i) out[2 + i] = v.colour[i];
+  out[6] = v.tex[0][0];
+  out[7] = v.tex[0][1];
+  out[8] = v.tex[1][0];
+  out[9] = v.tex[1][1];
+}
+
+}  // namespace
+
+void Pipeline::Point(const Vertex& a) {
+  if (!std::isfinite(a.x) || !std::isfinite(a.y) || std::fabs(a.x) > 1e8f ||
+      std::fabs(a.y) > 1e8f) {
+    return;
+  }
+  int x = static_cast<int>(std::floor(a.x + 0.5f)), y = static_cast<int>(std::floor(a.y + 0.5f));
+  if (x < clip_.left || x >= clip_.right || y < clip_.top || y >= clip_.bottom) return;
+  ChooseLevels(nullptr);
+  float attrs[kAttrCount];
+  VertexAttributes(a, attrs);
+  ShadePixel(x, y, attrs);
+}
+
+// A line steps along its major axis one pixel at a time from the pixel nearest its start; the
+// pixel nearest its end is drawn only when the last-pixel state is on.
+void Pipeline::Line(const Vertex& a, const Vertex& b) {
+  for (float f : {a.x, a.y, b.x, b.y}) {
+    if (!std::isfinite(f) || std::fabs(f) > 1e8f) return;
+  }
+  ChooseLevels(nullptr);
+  bool x_major = std::fabs(b.x - a.x) >= std::fabs(b.y - a.y);
+  double start = x_major ? a.x : a.y, end = x_major ? b.x : b.y;
+  double minor0 = x_major ? a.y : a.x, minor1 = x_major ? b.y : b.x;
+  long first = static_cast<long>(std::floor(start + 0.5)),
+       last = static_cast<long>(std::floor(end + 0.5));
+  long step = last >= first ? 1 : -1;
+  long count = std::labs(last - first) + (last_pixel_ ? 1 : 0);
+  long lo = x_major ? clip_.left : clip_.top, hi = (x_major ? clip_.right : clip_.bottom) - 1;
+  float va[kAttrCount], vb[kAttrCount];
+  VertexAttributes(a, va);
+  VertexAttributes(b, vb);
+  double span = end - start;
+  // Only the steps whose major coordinate lies inside the clip rectangle.
+  long i_begin = step > 0 ? std::max(0L, lo - first) : std::max(0L, first - hi);
+  long i_end = step > 0 ? std::min(count - 1, hi - first) : std::min(count - 1, first - lo);
+  for (long i = i_begin; i <= i_end; ++i) {
+    long m = first + step * i;
+    double t = span != 0.0 ? std::clamp((m - start) / span, 0.0, 1.0) : 0.0;
+    long n = static_cast<long>(std::floor(minor0 + (minor1 - minor0) * t + 0.5));
+    int x = static_cast<int>(x_major ? m : n), y = static_cast<int>(x_major ? n : m);
+    if (x < clip_.left || x >= clip_.right || y < clip_.top || y >= clip_.bottom) continue;
+    float attrs[kAttrCount];
+    float q = static_cast<float>(va[0] + (vb[0] - va[0]) * t);
+    attrs[0] = q;
+    attrs[1] = static_cast<float>(va[1] + (vb[1] - va[1]) * t);
+    for (int k = 2; k < kAttrCount; ++k) {
+      double pa = va[k] * va[0], pb = vb[k] * vb[0];
+      attrs[k] = q != 0.0f ? static_cast<float>((pa + (pb - pa) * t) / q) : va[k];
+    }
+    ShadePixel(x, y, attrs);
+  }
+}
+
+}  // namespace d3d9_internal

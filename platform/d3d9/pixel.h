@@ -1,0 +1,99 @@
+// The rasteriser and pixel pipeline of the software device: triangle, line and point coverage
+// (integer pixel centres, top-left rule, 8 bits of sub-pixel precision), perspective-correct
+// attributes, texture sampling (wrap/mirror/clamp/border, point and linear, mip levels), the
+// texture-stage operations, alpha test, depth test and write, blending and the colour write
+// mask. A triangle whose state matches what a 2D frame is made of (one texture stage, point
+// sampling or an exact texel mapping, a constant vertex colour, no depth, opaque or
+// source-alpha blending into a 32-bit target) is drawn by a specialised span loop.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/d3d9/d3d9.h"
+
+namespace d3d9_internal {
+
+// A vertex in screen space: position, reciprocal w, colour (r, g, b, a in 0..255) and two sets
+// of texture coordinates.
+struct Vertex {
+  float x, y, z, rhw;
+  float colour[4];
+  float tex[2][2];
+};
+
+struct ColourArgs {
+  int r, g, b, a;
+};
+
+struct SamplerSetup {
+  IDirect3DBaseTexture9* texture = nullptr;
+  DWORD address_u = D3DTADDRESS_WRAP, address_v = D3DTADDRESS_WRAP;
+  DWORD mag = D3DTEXF_POINT, min = D3DTEXF_POINT, mip = D3DTEXF_NONE, max_level = 0;
+  DWORD border = 0;
+  int coord_set = 0;
+  // Per triangle: the level sampled and the filter chosen for it.
+  const std::uint32_t* texels = nullptr;
+  int width = 1, height = 1;
+  bool linear = false;
+};
+
+struct StageSetup {
+  DWORD colour_op, colour_arg1, colour_arg2, alpha_op, alpha_arg1, alpha_arg2;
+  bool uses_texture;
+};
+
+class Pipeline {
+ public:
+  // Takes what it needs from the state; false when nothing drawn could be visible.
+  bool Setup(const DeviceState& state, IDirect3DSurface9* target, IDirect3DSurface9* depth,
+             const PALETTEENTRY* palette);
+  // Clip-space position to screen space through the viewport.
+  void Project(const float* clip, Vertex& v) const;
+  void Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool cull);
+  void Line(const Vertex& a, const Vertex& b);
+  void Point(const Vertex& a);
+
+ private:
+  struct Interp;
+  void ChooseLevels(const Vertex* const v[3]);
+  void GuardBandTriangle(const Vertex& a, const Vertex& b, const Vertex& c);
+  void ShadePixel(int x, int y, const float* attributes);
+  std::uint32_t Sample(SamplerSetup& s, float u, float v) const;
+  bool FastSpanPossible(const Vertex* const v[3]) const;
+
+  // Target.
+  IDirect3DSurface9* target_ = nullptr;
+  BYTE* bits_ = nullptr;
+  UINT pitch_ = 0;
+  D3DFORMAT format_ = D3DFMT_UNKNOWN;
+  bool target32_ = false, dest_has_alpha_ = false;
+  RECT clip_ = {};  // viewport, scissor and target bounds; right and bottom exclusive
+  // Depth.
+  float* depth_ = nullptr;
+  UINT depth_width_ = 0;
+  bool z_test_ = false, z_write_ = false;
+  DWORD z_func_ = D3DCMP_LESSEQUAL;
+  // Stages and samplers.
+  StageSetup stages_[kD3dStageCount] = {};
+  int stage_count_ = 0;
+  SamplerSetup samplers_[kD3dStageCount];
+  ColourArgs tfactor_ = {};
+  bool flat_ = false;
+  // Alpha test, blending, write mask.
+  bool alpha_test_ = false;
+  DWORD alpha_func_ = D3DCMP_ALWAYS;
+  int alpha_ref_ = 0;
+  bool blend_ = false, separate_alpha_ = false;
+  DWORD src_blend_ = D3DBLEND_ONE, dst_blend_ = D3DBLEND_ZERO, blend_op_ = D3DBLENDOP_ADD;
+  DWORD src_blend_alpha_ = D3DBLEND_ONE, dst_blend_alpha_ = D3DBLEND_ZERO,
+        blend_op_alpha_ = D3DBLENDOP_ADD;
+  ColourArgs blend_factor_ = {};
+  DWORD write_mask_ = 0xF;
+  bool last_pixel_ = true;
+  DWORD cull_ = D3DCULL_CCW;
+  D3DVIEWPORT9 viewport_ = {};
+  // The simple 2D case: one modulate or select stage, no depth, no alpha test.
+  bool simple_state_ = false;
+};
+
+}  // namespace d3d9_internal

@@ -1,0 +1,116 @@
+// A headless software device for the rasteriser and device tests: a windowed 64 by 64
+// X8R8G8B8 lockable back buffer with a D24S8 depth buffer, and helpers to draw quads and read
+// pixels back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/d3d9/d3d9.h"
+
+struct TlVertex {  // XYZRHW | DIFFUSE | TEX1 (0x144), the 28-byte screen-space vertex
+  float x, y, z, rhw;
+  DWORD colour;
+  float u, v;
+};
+
+class DeviceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Create(64, 64, D3DFMT_X8R8G8B8); }
+  void TearDown() override {
+    device_.Reset();
+    d3d_.Reset();
+    d3d9::testing::RestoreAll();
+  }
+
+  void Create(UINT w, UINT h, D3DFORMAT format) {
+    device_.Reset();
+    d3d_ = Ref<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
+    ASSERT_TRUE(d3d_);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = w;
+    pp.BackBufferHeight = h;
+    pp.BackBufferFormat = format;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_COPY;
+    pp.Windowed = TRUE;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
+    ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                 &pp, device_.Put()),
+              D3D_OK);
+    device_->SetRenderState(D3DRS_ZENABLE, FALSE);
+    device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device_->SetFVF(0x144);
+    ASSERT_EQ(device_->BeginScene(), D3D_OK);
+  }
+
+  // Reads one pixel of the back buffer as stored.
+  std::uint32_t Pixel(int x, int y) {
+    Ref<IDirect3DSurface9> back;
+    device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.Put());
+    D3DLOCKED_RECT lr;
+    EXPECT_EQ(back->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    std::uint32_t v = 0;
+    D3DSURFACE_DESC desc;
+    back->GetDesc(&desc);
+    auto* row = static_cast<BYTE*>(lr.pBits) + y * lr.Pitch;
+    if (desc.Format == D3DFMT_R5G6B5 || desc.Format == D3DFMT_X1R5G5B5) {
+      v = reinterpret_cast<std::uint16_t*>(row)[x];
+    } else {
+      v = reinterpret_cast<std::uint32_t*>(row)[x];
+    }
+    back->UnlockRect();
+    return v;
+  }
+
+  // Pixels of the back buffer that differ from the background colour.
+  int CountNot(std::uint32_t background) {
+    int n = 0;
+    for (int y = 0; y < 64; ++y) {
+      for (int x = 0; x < 64; ++x) n += Pixel(x, y) != background;
+    }
+    return n;
+  }
+
+  void Clear(std::uint32_t colour) {
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0), D3D_OK);
+  }
+
+  // A texture filled with the given texels (row after row) in A8R8G8B8.
+  Ref<IDirect3DTexture9> Texture(UINT w, UINT h, const std::vector<std::uint32_t>& texels,
+                                 D3DFORMAT format = D3DFMT_A8R8G8B8) {
+    Ref<IDirect3DTexture9> t;
+    EXPECT_EQ(device_->CreateTexture(w, h, 1, 0, format, D3DPOOL_MANAGED, t.Put(), nullptr),
+              D3D_OK);
+    if (format == D3DFMT_A8R8G8B8) {
+      D3DLOCKED_RECT lr;
+      EXPECT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+      for (UINT y = 0; y < h; ++y) {
+        for (UINT x = 0; x < w; ++x) {
+          reinterpret_cast<std::uint32_t*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch)[x] =
+              texels[y * w + x];
+        }
+      }
+      t->UnlockRect(0);
+    }
+    return t;
+  }
+
+  // A screen-space quad over pixels [left, right) x [top, bottom), shifted by half a pixel.
+  void Quad(float left, float top, float right, float bottom, DWORD colour = 0xFFFFFFFF,
+            float u1 = 1.0f, float v1 = 1.0f) {
+    TlVertex v[4] = {{left - 0.5f, top - 0.5f, 0.5f, 1.0f, colour, 0, 0},
+                     {right - 0.5f, top - 0.5f, 0.5f, 1.0f, colour, u1, 0},
+                     {left - 0.5f, bottom - 0.5f, 0.5f, 1.0f, colour, 0, v1},
+                     {right - 0.5f, bottom - 0.5f, 0.5f, 1.0f, colour, u1, v1}};
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex)), D3D_OK);
+  }
+
+  Ref<IDirect3D9> d3d_;
+  Ref<IDirect3DDevice9> device_;
+};

@@ -1,0 +1,278 @@
+// Rasteriser conformance, derived from the platform's rules: pixel centres at integers, the
+// top-left fill rule, texel-for-pixel mapping with the half-pixel shift, the stage and blend
+// arithmetic, addressing and culling.
+#include <cmath>
+
+#include "tests/platform/d3d9/device_fixture.h"
+
+namespace {
+
+constexpr std::uint32_t kBlack = 0xFF000000;
+
+TEST_F(DeviceTest, ShiftedQuadCoversExactlyItsPixelsAndMapsTexelToPixel) {
+  std::vector<std::uint32_t> texels(8 * 4);
+  for (int i = 0; i < 32; ++i) texels[i] = 0xFF000000u | (i * 0x070503u);
+  auto tex = Texture(8, 4, texels);
+  device_->SetTexture(0, tex.Get());
+  Clear(kBlack);
+  Quad(10, 20, 18, 24);
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      bool inside = x >= 10 && x < 18 && y >= 20 && y < 24;
+      std::uint32_t want = inside ? texels[(y - 20) * 8 + (x - 10)] : kBlack;
+      ASSERT_EQ(Pixel(x, y), want) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(DeviceTest, LinearFilterOnExactMappingReadsSingleTexels) {
+  std::vector<std::uint32_t> texels = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+  auto tex = Texture(2, 2, texels);
+  device_->SetTexture(0, tex.Get());
+  device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+  device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+  Clear(kBlack);
+  Quad(4, 4, 6, 6);
+  EXPECT_EQ(Pixel(4, 4), 0xFFFF0000u);
+  EXPECT_EQ(Pixel(5, 4), 0xFF00FF00u);
+  EXPECT_EQ(Pixel(4, 5), 0xFF0000FFu);
+  EXPECT_EQ(Pixel(5, 5), 0xFFFFFFFFu);
+}
+
+TEST_F(DeviceTest, QuarterTurnRotatesTheTexture) {
+  // A 4x4 texture turned a quarter clockwise about its centre (8, 8): texel (tx, ty) lands on
+  // pixel (8 + (3 - ty) - 2, 8 + tx - 2).
+  std::vector<std::uint32_t> texels(16);
+  for (int i = 0; i < 16; ++i) texels[i] = 0xFF000000u | static_cast<std::uint32_t>(i + 1);
+  auto tex = Texture(4, 4, texels);
+  device_->SetTexture(0, tex.Get());
+  Clear(kBlack);
+  // Corners turned: top-left of the picture goes to the top-right on screen.
+  auto corner = [](float dx, float dy) {  // rotate (dx, dy) by +90 degrees on screen
+    return std::pair<float, float>{-dy, dx};
+  };
+  float cx = 8 - 0.5f, cy = 8 - 0.5f;
+  auto [x0, y0] = corner(-2, -2);
+  auto [x1, y1] = corner(2, -2);
+  auto [x2, y2] = corner(-2, 2);
+  auto [x3, y3] = corner(2, 2);
+  TlVertex v[4] = {{cx + x0, cy + y0, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                   {cx + x1, cy + y1, 0.5f, 1, 0xFFFFFFFF, 1, 0},
+                   {cx + x2, cy + y2, 0.5f, 1, 0xFFFFFFFF, 0, 1},
+                   {cx + x3, cy + y3, 0.5f, 1, 0xFFFFFFFF, 1, 1}};
+  ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex)), D3D_OK);
+  for (int ty = 0; ty < 4; ++ty) {
+    for (int tx = 0; tx < 4; ++tx) {
+      EXPECT_EQ(Pixel(6 + (3 - ty), 6 + tx), texels[ty * 4 + tx]) << tx << "," << ty;
+    }
+  }
+  EXPECT_EQ(CountNot(kBlack), 16);
+}
+
+TEST_F(DeviceTest, SharedEdgesDrawEveryPixelOnce) {
+  // A fan of triangles around an off-grid centre, drawn additively with one unit each: any pixel
+  // drawn twice reads 2, any missed pixel inside the square reads 0.
+  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  device_->SetTexture(0, nullptr);
+  Clear(0);
+  const float cx = 31.3f, cy = 29.7f;
+  const float ring[][2] = {{8, 8},   {20, 8},  {40, 8}, {56, 8},   {56, 30},
+                           {56, 56}, {33, 56}, {8, 56}, {8, 33.5f}};
+  const int n = sizeof(ring) / sizeof(ring[0]);
+  for (int i = 0; i < n; ++i) {
+    const float* a = ring[i];
+    const float* b = ring[(i + 1) % n];
+    TlVertex v[3] = {{cx, cy, 0, 1, 0x01010101, 0, 0},
+                     {a[0], a[1], 0, 1, 0x01010101, 0, 0},
+                     {b[0], b[1], 0, 1, 0x01010101, 0, 0}};
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(TlVertex)), D3D_OK);
+  }
+  // The outline is the square 8..56 (pixel centres inside: 8..55 with the top-left rule).
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      bool inside = x >= 8 && x < 56 && y >= 8 && y < 56;
+      ASSERT_EQ(Pixel(x, y) & 0xFF, inside ? 1u : 0u) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(DeviceTest, ModulateAndSourceAlphaBlendArithmetic) {
+  std::vector<std::uint32_t> texels = {0xC0804020};
+  auto tex = Texture(1, 1, texels);
+  device_->SetTexture(0, tex.Get());
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+  device_->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+  device_->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  Clear(0xFF102030);
+  Quad(0, 0, 4, 4, 0x80FF8040, 1, 1);
+  // Source: texel x diffuse, rounded: a = 0xC0*0x80/255 = 96, r = 0x80, g = 0x40*0x80/255 = 32,
+  // b = 0x20*0x40/255 = 8. Blend: s*a/255 + d*(255-a)/255, rounded.
+  auto mix = [](int s, int d, int a) {
+    return static_cast<std::uint32_t>(std::lround((s * a + d * (255 - a)) / 255.0));
+  };
+  int a = 96;
+  std::uint32_t want =
+      mix(a, 255, a) << 24 | mix(0x80, 0x10, a) << 16 | mix(32, 0x20, a) << 8 | mix(8, 0x30, a);
+  EXPECT_EQ(Pixel(1, 1), want);
+}
+
+TEST_F(DeviceTest, SixteenBitTexturesSampleWidened) {
+  Ref<IDirect3DTexture9> t4;
+  ASSERT_EQ(device_->CreateTexture(2, 1, 1, 0, D3DFMT_A4R4G4B4, D3DPOOL_MANAGED, t4.Put(), nullptr),
+            D3D_OK);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(t4->LockRect(0, &lr, nullptr, 0), D3D_OK);
+  EXPECT_EQ(lr.Pitch, 4);  // kept in its own 16-bit format
+  auto* p = static_cast<std::uint16_t*>(lr.pBits);
+  p[0] = 0xF84C;
+  p[1] = 0x0FFF;
+  t4->UnlockRect(0);
+  device_->SetTexture(0, t4.Get());
+  device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+  Clear(kBlack);
+  Quad(0, 0, 2, 1);
+  EXPECT_EQ(Pixel(0, 0), 0xFF8844CCu);
+  EXPECT_EQ(Pixel(1, 0), 0x00FFFFFFu);
+
+  Ref<IDirect3DTexture9> t565;
+  ASSERT_EQ(device_->CreateTexture(1, 1, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, t565.Put(), nullptr),
+            D3D_OK);
+  ASSERT_EQ(t565->LockRect(0, &lr, nullptr, 0), D3D_OK);
+  *static_cast<std::uint16_t*>(lr.pBits) = (30 << 11) | (32 << 5) | 1;
+  t565->UnlockRect(0);
+  device_->SetTexture(0, t565.Get());
+  Quad(0, 0, 1, 1);
+  // 5 and 6 bits widen by repeating their top bits: 30 -> 247, 32 -> 130, 1 -> 8.
+  EXPECT_EQ(Pixel(0, 0), 0xFFF78208u);
+}
+
+TEST_F(DeviceTest, WrapMirrorAndClampAddressing) {
+  std::vector<std::uint32_t> texels = {0xFF0000AA, 0xFF0000BB};
+  auto tex = Texture(2, 1, texels);
+  device_->SetTexture(0, tex.Get());
+  Clear(kBlack);
+  Quad(0, 0, 6, 1, 0xFFFFFFFF, 3.0f, 1.0f);  // wrap is the default
+  const std::uint32_t a = 0xFF0000AA, b = 0xFF0000BB;
+  std::uint32_t wrap[6] = {a, b, a, b, a, b};
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(Pixel(x, 0), wrap[x]) << x;
+  device_->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
+  Quad(0, 1, 6, 2, 0xFFFFFFFF, 3.0f, 1.0f);
+  std::uint32_t mirror[6] = {a, b, b, a, a, b};
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(Pixel(x, 1), mirror[x]) << x;
+  device_->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+  Quad(0, 2, 6, 3, 0xFFFFFFFF, 3.0f, 1.0f);
+  std::uint32_t clamp[6] = {a, b, b, b, b, b};
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(Pixel(x, 2), clamp[x]) << x;
+}
+
+TEST_F(DeviceTest, CullModesFollowScreenWinding) {
+  device_->SetTexture(0, nullptr);
+  // Clockwise on screen (y down): (0,0) (8,0) (0,8).
+  TlVertex cw[3] = {{0, 0, 0, 1, 0xFFFFFFFF, 0, 0},
+                    {8, 0, 0, 1, 0xFFFFFFFF, 0, 0},
+                    {0, 8, 0, 1, 0xFFFFFFFF, 0, 0}};
+  TlVertex ccw[3] = {cw[0], cw[2], cw[1]};
+  struct Case {
+    DWORD mode;
+    bool cw_drawn, ccw_drawn;
+  } cases[] = {{D3DCULL_NONE, true, true}, {D3DCULL_CW, false, true}, {D3DCULL_CCW, true, false}};
+  for (const Case& c : cases) {
+    device_->SetRenderState(D3DRS_CULLMODE, c.mode);
+    Clear(kBlack);
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(TlVertex));
+    EXPECT_EQ(CountNot(kBlack) > 0, c.cw_drawn) << c.mode;
+    Clear(kBlack);
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof(TlVertex));
+    EXPECT_EQ(CountNot(kBlack) > 0, c.ccw_drawn) << c.mode;
+  }
+}
+
+TEST_F(DeviceTest, DepthTestAndWrite) {
+  device_->SetRenderState(D3DRS_ZENABLE, TRUE);
+  device_->SetTexture(0, nullptr);
+  ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0),
+            D3D_OK);
+  TlVertex near_quad[4] = {{-0.5f, -0.5f, 0.2f, 1, 0xFFFF0000, 0, 0},
+                           {3.5f, -0.5f, 0.2f, 1, 0xFFFF0000, 0, 0},
+                           {-0.5f, 3.5f, 0.2f, 1, 0xFFFF0000, 0, 0},
+                           {3.5f, 3.5f, 0.2f, 1, 0xFFFF0000, 0, 0}};
+  TlVertex far_quad[4];
+  for (int i = 0; i < 4; ++i) {
+    far_quad[i] = near_quad[i];
+    far_quad[i].z = 0.6f;
+    far_quad[i].colour = 0xFF00FF00;
+  }
+  device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, near_quad, sizeof(TlVertex));
+  device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, far_quad, sizeof(TlVertex));
+  EXPECT_EQ(Pixel(1, 1), 0xFFFF0000u);  // the far quad fails the test
+  device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+  device_->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+  device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, far_quad, sizeof(TlVertex));
+  EXPECT_EQ(Pixel(1, 1), 0xFF00FF00u);
+  device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+  device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, near_quad, sizeof(TlVertex));
+  EXPECT_EQ(Pixel(1, 1), 0xFFFF0000u);  // depth still holds 0.2: not written by the far quad
+}
+
+TEST_F(DeviceTest, AlphaTestDiscards) {
+  std::vector<std::uint32_t> texels = {0x10FFFFFF, 0xF0FFFFFF};
+  auto tex = Texture(2, 1, texels);
+  device_->SetTexture(0, tex.Get());
+  device_->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+  device_->SetRenderState(D3DRS_ALPHAREF, 0x80);
+  device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+  Clear(kBlack);
+  Quad(0, 0, 2, 1);
+  EXPECT_EQ(Pixel(0, 0), kBlack);
+  EXPECT_EQ(Pixel(1, 0), 0xF0FFFFFFu);
+}
+
+TEST_F(DeviceTest, LinesDrawFromStartThroughLastPixel) {
+  device_->SetTexture(0, nullptr);
+  device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  struct V {
+    float x, y, z, rhw;
+    DWORD c;
+  } line[2] = {{2, 3, 0, 1, 0xFFFFFFFF}, {9, 6, 0, 1, 0xFFFFFFFF}};
+  Clear(kBlack);
+  ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(V)), D3D_OK);
+  EXPECT_EQ(CountNot(kBlack), 8);  // x from 2 to 9, one pixel a column
+  EXPECT_EQ(Pixel(2, 3), 0xFFFFFFFFu);
+  EXPECT_EQ(Pixel(9, 6), 0xFFFFFFFFu);
+  device_->SetRenderState(D3DRS_LASTPIXEL, FALSE);
+  Clear(kBlack);
+  device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(V));
+  EXPECT_EQ(CountNot(kBlack), 7);
+  EXPECT_EQ(Pixel(9, 6), kBlack);
+}
+
+TEST_F(DeviceTest, UntransformedVerticesGoThroughTheMatrices) {
+  device_->SetTexture(0, nullptr);
+  device_->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+  // Identity world and view, identity projection: clip space -1..1 maps onto the viewport.
+  struct V {
+    float x, y, z;
+    DWORD c;
+  } tri[4] = {{-1, 1, 0.5f, 0xFF00FF00},
+              {0, 1, 0.5f, 0xFF00FF00},
+              {-1, 0, 0.5f, 0xFF00FF00},
+              {0, 0, 0.5f, 0xFF00FF00}};
+  Clear(kBlack);
+  ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, tri, sizeof(V)), D3D_OK);
+  // The top-left quarter of the 64 by 64 target: pixels 0..31.
+  EXPECT_EQ(Pixel(0, 0), 0xFF00FF00u);
+  EXPECT_EQ(Pixel(31, 31), 0xFF00FF00u);
+  EXPECT_EQ(Pixel(32, 31), kBlack);
+  EXPECT_EQ(Pixel(31, 32), kBlack);
+  EXPECT_EQ(CountNot(kBlack), 32 * 32);
+}
+
+}  // namespace
