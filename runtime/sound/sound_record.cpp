@@ -1,0 +1,170 @@
+// Sounds that do not come from the program's own files: recordings from the default input
+// (through the "waveaudio" media device, saved to the temporary folder and loaded from there),
+// saving a recording, and sounds made from or handed out as raw data.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "platform/win32/paths.h"
+#include "runtime/sound/sound_state.h"
+#include "tessark/sound.h"
+
+using namespace tessark::sound;
+using tessark::RuntimeError;
+
+namespace {
+
+void Put16(std::FILE* f, std::uint32_t v) {
+  std::fputc(static_cast<int>(v & 0xFF), f);
+  std::fputc(static_cast<int>((v >> 8) & 0xFF), f);
+}
+void Put32(std::FILE* f, std::uint32_t v) {
+  Put16(f, v & 0xFFFF);
+  Put16(f, v >> 16);
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::is_regular_file(path, ignored);
+}
+
+}  // namespace
+
+void SoundRecordStart(std::int32_t id, std::int32_t duration_ms) {
+  SoundState& s = State();
+  if (!s.ready) return;
+  // A recording still open from an earlier start is given up, not leaked.
+  if (s.recording_device) {
+    mciSendCommandA(s.recording_device, MCI_CLOSE, MCI_WAIT, 0);
+    s.recording_device = 0;
+  }
+  s.recording_id = id;
+  EntryDelete(id);
+  MCI_OPEN_PARMSA open{};
+  open.lpstrDeviceType = "waveaudio";
+  open.lpstrElementName = "";
+  if (mciSendCommandA(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_OPEN_ELEMENT,
+                      reinterpret_cast<std::uintptr_t>(&open)) != 0) {
+    return;
+  }
+  s.recording_device = open.wDeviceID;
+  MCI_RECORD_PARMS record{};
+  record.dwTo = static_cast<DWORD>(duration_ms < 0 ? 0 : duration_ms);
+  if (mciSendCommandA(s.recording_device, MCI_RECORD, MCI_TO,
+                      reinterpret_cast<std::uintptr_t>(&record)) != 0) {
+    mciSendCommandA(s.recording_device, MCI_CLOSE, 0, 0);
+    s.recording_device = 0;
+  }
+}
+
+void SoundRecordStop() {
+  SoundState& s = State();
+  if (!s.ready) return;
+  MCIDEVICEID device = s.recording_device;
+  mciSendCommandA(device, MCI_STOP, MCI_WAIT, 0);
+  std::string file = RecordingFile(s.recording_id);
+  MCI_SAVE_PARMSA save{};
+  save.lpfilename = file.c_str();
+  if (mciSendCommandA(device, MCI_SAVE, MCI_SAVE_FILE | MCI_WAIT,
+                      reinterpret_cast<std::uintptr_t>(&save)) == 0) {
+    EntryDelete(s.recording_id);
+    if (FileExists(file)) {
+      SoundLoad(file.c_str(), s.recording_id);
+      if (SoundEntry* e = EntryPeek(s.recording_id)) e->recorded = 1;
+    }
+  }
+  mciSendCommandA(device, MCI_CLOSE, 0, 0);
+  s.recording_device = 0;
+}
+
+void SoundSave(const char* file, std::int32_t id) {
+  if (!State().ready) return;
+  SoundEntry* e = EntryFind(id);
+  if (!e) return;
+  if (e->recorded) {
+    std::string recording = RecordingFile(id);
+    if (!FileExists(recording)) e->recorded = 0;
+    if (e->recorded && file) {
+      std::error_code ignored;
+      std::filesystem::copy_file(recording, win32::NativePath(file),
+                                 std::filesystem::copy_options::overwrite_existing, ignored);
+      return;
+    }
+  }
+  RuntimeError(3008);
+}
+
+void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
+                   std::int32_t format_tag, std::int32_t channels, std::int32_t rate,
+                   std::int32_t bytes_per_second, std::int32_t block_align,
+                   std::int32_t bits_per_sample) {
+  SoundState& s = State();
+  if (!s.ready) return;
+  if (id < 1 || id > kIdMax) return RuntimeError(3001);
+  EntryDelete(id);
+  auto* entry = new SoundEntry;
+  entry->volume = 100;
+  s.sounds.Add(id, entry, false);
+  s.current = entry;
+  std::string file = TempFolder() + "/tempfile.wav";
+  std::remove(file.c_str());
+  bool written = false;
+  if (data && data_size > 0) {
+    if (std::FILE* f = std::fopen(file.c_str(), "wb")) {
+      auto size = static_cast<std::uint32_t>(data_size);
+      std::fwrite("RIFF", 1, 4, f);
+      Put32(f, size + 36);
+      std::fwrite("WAVEfmt ", 1, 8, f);
+      Put32(f, 16);
+      Put16(f, static_cast<std::uint32_t>(format_tag));
+      Put16(f, static_cast<std::uint32_t>(channels));
+      Put32(f, static_cast<std::uint32_t>(rate));
+      Put32(f, static_cast<std::uint32_t>(bytes_per_second));
+      Put16(f, static_cast<std::uint32_t>(block_align));
+      Put16(f, static_cast<std::uint32_t>(bits_per_sample));
+      std::fwrite("data", 1, 4, f);
+      Put32(f, size);
+      written = std::fwrite(data, 1, size, f) == size;
+      written = std::fclose(f) == 0 && written;
+    }
+  }
+  HRESULT hr = written ? SoundCreate(file.c_str(), kFlags2D, DS3DALG_DEFAULT, 1, &entry->sound)
+                       : E_FAIL;
+  std::remove(file.c_str());
+  // A sound that could not be made leaves no entry without buffers behind.
+  if (FAILED(hr)) {
+    EntryDelete(id);
+    RuntimeError(3002);
+  }
+}
+
+std::int32_t SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy) {
+  if (!State().ready || !copy) return 0;
+  if (mode != 1) {
+    std::free(copy->data);
+    copy->data = nullptr;
+    copy->size = 0;
+    return 0;
+  }
+  SoundEntry* e = EntryFind(id);
+  if (!e || !e->sound || !e->sound->reader || !e->sound->reader->Format()) return 0;
+  const WAVEFORMATEX& f = *e->sound->reader->Format();
+  std::memcpy(copy->format, &f, sizeof copy->format);
+  std::int32_t bytes_per_sample = f.wBitsPerSample / 8;
+  copy->samples_per_second =
+      bytes_per_sample ? static_cast<std::int32_t>(f.nAvgBytesPerSec) / bytes_per_sample : 0;
+  copy->bits_per_second = static_cast<std::int32_t>(f.nAvgBytesPerSec * 8);
+  const std::vector<BYTE> empty;
+  const std::vector<BYTE>& data = e->sound->data_copy ? *e->sound->data_copy : empty;
+  copy->seconds = f.nAvgBytesPerSec ? static_cast<std::int32_t>(data.size() / f.nAvgBytesPerSec) : 0;
+  copy->size = static_cast<std::int32_t>(data.size());
+  copy->data = static_cast<std::uint8_t*>(std::malloc(data.empty() ? 1 : data.size()));
+  if (!copy->data) {
+    copy->size = 0;
+    return 0;
+  }
+  if (!data.empty()) std::memcpy(copy->data, data.data(), data.size());
+  return 1;
+}
