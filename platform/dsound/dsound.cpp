@@ -82,8 +82,8 @@ HRESULT DirectSoundCreate8(const GUID* device, Ref<IDirectSound8>* out, void* ou
   want.callback = dsound::AudioCallback;
   want.userdata = &mixer;
   SDL_AudioSpec have{};
-  mixer.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE |
-                                                                   SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+  mixer.device = SDL_OpenAudioDevice(
+      nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
   if (mixer.device == 0) return DSERR_NODRIVER;  // created's destructor undoes the init
   mixer.rate = static_cast<DWORD>(have.freq);
   mixer.scratch.assign(2 * std::max<std::size_t>(have.samples, 256), 0.0f);
@@ -116,7 +116,8 @@ HRESULT IDirectSound8::CreateSoundBuffer(const DSBUFFERDESC* desc, Ref<IDirectSo
     return DSERR_INVALIDPARAM;
   }
   // 3D sound has no pan of its own and takes mono sources only.
-  if ((desc->dwFlags & DSBCAPS_CTRL3D) && ((desc->dwFlags & DSBCAPS_CTRLPAN) || format.nChannels != 1)) {
+  if ((desc->dwFlags & DSBCAPS_CTRL3D) &&
+      ((desc->dwFlags & DSBCAPS_CTRLPAN) || format.nChannels != 1)) {
     return DSERR_INVALIDPARAM;
   }
   auto voice = std::make_unique<Voice>();
@@ -316,8 +317,7 @@ HRESULT IDirectSoundBuffer8::SetVolume(LONG volume) {
   if (!voice_) return DS_OK;
   std::lock_guard<std::mutex> guard(device_->mixer().lock);
   voice_->volume = volume;
-  dsound::GainsFromVolumePan(voice_->volume, voice_->pan, &voice_->gain_left,
-                             &voice_->gain_right);
+  dsound::GainsFromVolumePan(voice_->volume, voice_->pan, &voice_->gain_left, &voice_->gain_right);
   return DS_OK;
 }
 
@@ -334,8 +334,7 @@ HRESULT IDirectSoundBuffer8::SetPan(LONG pan) {
   if (!voice_) return DS_OK;
   std::lock_guard<std::mutex> guard(device_->mixer().lock);
   voice_->pan = pan;
-  dsound::GainsFromVolumePan(voice_->volume, voice_->pan, &voice_->gain_left,
-                             &voice_->gain_right);
+  dsound::GainsFromVolumePan(voice_->volume, voice_->pan, &voice_->gain_left, &voice_->gain_right);
   return DS_OK;
 }
 

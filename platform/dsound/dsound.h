@@ -196,8 +196,8 @@ class IDirectSoundBuffer8 : public dsound::RefCounted {
   HRESULT SetCurrentPosition(DWORD position);
   // Gives access to bytes of the buffer: two parts when the range wraps past the end. Writes
   // reach the buffer (and what the mixer plays) at Unlock.
-  HRESULT Lock(DWORD offset, DWORD bytes, void** part1, DWORD* bytes1, void** part2,
-               DWORD* bytes2, DWORD flags);
+  HRESULT Lock(DWORD offset, DWORD bytes, void** part1, DWORD* bytes1, void** part2, DWORD* bytes2,
+               DWORD flags);
   HRESULT Unlock(void* part1, DWORD bytes1, void* part2, DWORD bytes2);
   HRESULT Restore();
   HRESULT SetVolume(LONG volume);

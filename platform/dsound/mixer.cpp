@@ -52,16 +52,15 @@ void MixVoice(Voice& voice, float* out, DWORD frames, DWORD rate, float left, fl
   const std::uint64_t end = static_cast<std::uint64_t>(count) << 32;
   const std::uint64_t step = (static_cast<std::uint64_t>(voice.frequency) << 32) / rate;
   std::uint64_t position = voice.position;
-  if (position >= end) position = voice.looping ? position % end : end;
-  for (DWORD i = 0; i < frames; ++i) {
-    if (position >= end) {
-      if (!voice.looping) {
-        voice.playing = false;
-        position = 0;
-        break;
-      }
-      position %= end;
+  if (position >= end) {
+    if (!voice.looping) {
+      voice.playing = false;
+      voice.position = 0;
+      return;
     }
+    position %= end;
+  }
+  for (DWORD i = 0; i < frames; ++i) {
     DWORD index = static_cast<DWORD>(position >> 32);
     DWORD next = index + 1;
     if (next >= count) next = voice.looping ? 0 : index;
@@ -81,6 +80,14 @@ void MixVoice(Voice& voice, float* out, DWORD frames, DWORD rate, float left, fl
       out[2 * i + 1] += (ar + (br - ar) * frac) * right;
     }
     position += step;
+    if (position >= end) {
+      if (!voice.looping) {
+        voice.playing = false;
+        position = 0;
+        break;
+      }
+      position %= end;
+    }
   }
   voice.position = position;
 }

@@ -244,8 +244,8 @@ MCIERROR mciSendStringA(LPCSTR command, LPSTR answer, UINT answer_size, HWND /*c
   if (is(w[0], "status") && w.size() >= 3) {
     MCI_STATUS_PARMS status{};
     status.dwItem = is(w[2], "mode") ? MCI_STATUS_MODE : MCI_STATUS_LENGTH;
-    MCIERROR e = mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM,
-                                 reinterpret_cast<std::uintptr_t>(&status));
+    MCIERROR e =
+        mciSendCommandA(id, MCI_STATUS, MCI_STATUS_ITEM, reinterpret_cast<std::uintptr_t>(&status));
     if (!e && answer && answer_size) {
       if (status.dwItem == MCI_STATUS_MODE) {
         std::snprintf(answer, answer_size, "%s",

@@ -116,7 +116,8 @@ SNDFILE* OpenDecoder(VirtualWave& wave, const AcmStream& stream, const BYTE* dat
 
 // The source format's tag, looking through the extensible wrapper to its sub-format.
 WORD EffectiveTag(const WAVEFORMATEX* format) {
-  if (format->wFormatTag != WAVE_FORMAT_EXTENSIBLE || format->cbSize < 22) return format->wFormatTag;
+  if (format->wFormatTag != WAVE_FORMAT_EXTENSIBLE || format->cbSize < 22)
+    return format->wFormatTag;
   // The sub-format GUID starts 6 bytes into the extension; its first two bytes are the tag.
   const BYTE* extension = reinterpret_cast<const BYTE*>(format) + sizeof(WAVEFORMATEX);
   return static_cast<WORD>(extension[6] | (extension[7] << 8));
@@ -175,9 +176,9 @@ MMRESULT acmFormatSuggest(HACMDRIVER /*had*/, LPWAVEFORMATEX src, LPWAVEFORMATEX
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT acmStreamOpen(LPHACMSTREAM out, HACMDRIVER /*had*/, LPWAVEFORMATEX src,
-                       LPWAVEFORMATEX dst, void* filter, std::uintptr_t callback,
-                       std::uintptr_t /*instance*/, DWORD flags) {
+MMRESULT acmStreamOpen(LPHACMSTREAM out, HACMDRIVER /*had*/, LPWAVEFORMATEX src, LPWAVEFORMATEX dst,
+                       void* filter, std::uintptr_t callback, std::uintptr_t /*instance*/,
+                       DWORD flags) {
   if (out) *out = nullptr;
   if (!src || !dst || filter || callback) return MMSYSERR_INVALPARAM;
   if (flags & ~(ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_NONREALTIME)) return MMSYSERR_INVALFLAG;
@@ -191,7 +192,8 @@ MMRESULT acmStreamOpen(LPHACMSTREAM out, HACMDRIVER /*had*/, LPWAVEFORMATEX src,
   if (!out) return MMSYSERR_INVALPARAM;
   auto* stream = new (std::nothrow) AcmStream;
   if (!stream) return MMSYSERR_NOMEM;
-  std::size_t source_size = sizeof(WAVEFORMATEX) + (src->wFormatTag == WAVE_FORMAT_PCM ? 0 : src->cbSize);
+  std::size_t source_size =
+      sizeof(WAVEFORMATEX) + (src->wFormatTag == WAVE_FORMAT_PCM ? 0 : src->cbSize);
   const BYTE* bytes = reinterpret_cast<const BYTE*>(src);
   stream->source.assign(bytes, bytes + source_size);
   if (src->wFormatTag == WAVE_FORMAT_PCM) {

@@ -8,10 +8,10 @@
 #include "platform/win32/paths.h"
 
 struct MmioFile {
-  std::FILE* file = nullptr;        // disk source, or null
-  const BYTE* memory = nullptr;     // memory source (owned by the caller)
-  DWORD size = 0;                   // bytes in the source
-  DWORD position = 0;               // next byte to read
+  std::FILE* file = nullptr;     // disk source, or null
+  const BYTE* memory = nullptr;  // memory source (owned by the caller)
+  DWORD size = 0;                // bytes in the source
+  DWORD position = 0;            // next byte to read
   ~MmioFile() {
     if (file) std::fclose(file);
   }

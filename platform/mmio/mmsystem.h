@@ -101,8 +101,6 @@ using HMMIO = MmioFile*;
 #define MMIO_FINDLIST 0x0040
 #define MMIO_DIRTY 0x10000000
 
-
-
 struct MMIOINFO {
   DWORD dwFlags;
   FOURCC fccIOProc;  // FOURCC_MEM with pchBuffer/cchBuffer: read from a memory block
@@ -194,8 +192,7 @@ using LPACMSTREAMHEADER = ACMSTREAMHEADER*;
 MMRESULT acmFormatSuggest(HACMDRIVER had, LPWAVEFORMATEX src, LPWAVEFORMATEX dst, DWORD dst_size,
                           DWORD flags);
 MMRESULT acmStreamOpen(LPHACMSTREAM out, HACMDRIVER had, LPWAVEFORMATEX src, LPWAVEFORMATEX dst,
-                       void* filter, std::uintptr_t callback, std::uintptr_t instance,
-                       DWORD flags);
+                       void* filter, std::uintptr_t callback, std::uintptr_t instance, DWORD flags);
 MMRESULT acmStreamClose(HACMSTREAM has, DWORD flags);
 MMRESULT acmStreamSize(HACMSTREAM has, DWORD input, DWORD* output, DWORD flags);
 MMRESULT acmStreamPrepareHeader(HACMSTREAM has, LPACMSTREAMHEADER header, DWORD flags);

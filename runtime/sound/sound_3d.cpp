@@ -10,8 +10,8 @@ using namespace tessark::sound;
 
 namespace {
 
-constexpr float kUnit = 0.01f;             // caller's units to the device's
-constexpr float kMoveThreshold = 0.09f;    // smaller moves are kept but not sent
+constexpr float kUnit = 0.01f;           // caller's units to the device's
+constexpr float kMoveThreshold = 0.09f;  // smaller moves are kept but not sent
 constexpr float kRadiansPerDegree = 0.017453292f;
 
 // A 3x3 rotation in the row-vector convention (v' = v * M).

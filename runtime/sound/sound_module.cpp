@@ -212,8 +212,8 @@ HRESULT SoundCreate(const char* file, DWORD flags, const GUID& algorithm, std::i
   HRESULT created = g_state.device->CreateSoundBuffer(&desc, &object->buffers[0], nullptr);
   if (FAILED(created)) return created;
   for (std::int32_t i = 1; i < copies; ++i) {
-    HRESULT hr = g_state.device->DuplicateSoundBuffer(object->buffers[0].get(),
-                                                      &object->buffers[static_cast<std::size_t>(i)]);
+    HRESULT hr = g_state.device->DuplicateSoundBuffer(
+        object->buffers[0].get(), &object->buffers[static_cast<std::size_t>(i)]);
     if (FAILED(hr)) return hr;
   }
   object->buffer_size = reader->data_size;

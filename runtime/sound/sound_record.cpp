@@ -130,8 +130,8 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
       written = std::fclose(f) == 0 && written;
     }
   }
-  HRESULT hr = written ? SoundCreate(file.c_str(), kFlags2D, DS3DALG_DEFAULT, 1, &entry->sound)
-                       : E_FAIL;
+  HRESULT hr =
+      written ? SoundCreate(file.c_str(), kFlags2D, DS3DALG_DEFAULT, 1, &entry->sound) : E_FAIL;
   std::remove(file.c_str());
   // A sound that could not be made leaves no entry without buffers behind.
   if (FAILED(hr)) {
@@ -158,7 +158,8 @@ std::int32_t SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy
   copy->bits_per_second = static_cast<std::int32_t>(f.nAvgBytesPerSec * 8);
   const std::vector<BYTE> empty;
   const std::vector<BYTE>& data = e->sound->data_copy ? *e->sound->data_copy : empty;
-  copy->seconds = f.nAvgBytesPerSec ? static_cast<std::int32_t>(data.size() / f.nAvgBytesPerSec) : 0;
+  copy->seconds =
+      f.nAvgBytesPerSec ? static_cast<std::int32_t>(data.size() / f.nAvgBytesPerSec) : 0;
   copy->size = static_cast<std::int32_t>(data.size());
   copy->data = static_cast<std::uint8_t*>(std::malloc(data.empty() ? 1 : data.size()));
   if (!copy->data) {

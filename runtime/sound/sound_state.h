@@ -17,7 +17,7 @@ namespace tessark::sound {
 
 constexpr std::int32_t kIdMax = 22000000;
 constexpr std::uint32_t kNoLoopBound = 0xFFFFFFFFu;
-constexpr DWORD kFlags3D = DSBCAPS_CTRL3D | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLVOLUME;  // 0xB0
+constexpr DWORD kFlags3D = DSBCAPS_CTRL3D | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLVOLUME;   // 0xB0
 constexpr DWORD kFlags2D = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;  // 0xE0
 
 // Reads a RIFF wave file: its format, then its data. After a conversion the data comes from a
@@ -119,8 +119,8 @@ HRESULT SoundFill(SoundObject& object, WaveReader* reader);
 bool BufferRestore(IDirectSoundBuffer8* buffer);
 // Converts compressed wave data to PCM: the block and its size, and the chosen format in pcm.
 // On failure writes the reason to standard output and returns an empty block.
-std::vector<BYTE> ConvertToPcm(const std::vector<BYTE>& source_format, const BYTE* data,
-                               DWORD size, WAVEFORMATEX* pcm);
+std::vector<BYTE> ConvertToPcm(const std::vector<BYTE>& source_format, const BYTE* data, DWORD size,
+                               WAVEFORMATEX* pcm);
 
 // The temporary folder "tskdata", made when missing; a native path.
 std::string TempFolder();

@@ -1,8 +1,8 @@
 // The wave reader (a RIFF "WAVE" file's format and data through multimedia file I/O) and the
 // conversion of compressed wave data to PCM through the compression manager. A damaged file
-// gives no format: every chunk must lie inside the file, the format's extra bytes inside its
-// chunk, and the data may run short of its declared size (a cut file) but never claim more
-// bytes than the whole file holds.
+// gives no format: every chunk must lie inside the file and the format's extra bytes inside its
+// chunk; the data may run short of its declared size (a cut file) but never claim more than
+// twice the file's size (and 64 KiB), so no file can make the loader allocate absurd amounts.
 #include <cstdio>
 #include <cstring>
 
@@ -15,6 +15,7 @@ namespace {
 constexpr FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
 constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
 constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
+constexpr std::uint64_t kDataSlack = 65536;
 
 // A format no sound could be played from.
 bool FormatBroken(const WAVEFORMATEX& f) {
@@ -70,7 +71,9 @@ bool WaveReader::OpenRead(const char* name) {
   chunk = MMCKINFO{};
   chunk.ckid = kData;
   if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return fail();
-  if (chunk.cksize > file_size) return fail();
+  // A cut file may hold less data than its chunk declares (the rest plays as silence), but a
+  // size out of all proportion to the file is damage, not a cut.
+  if (chunk.cksize > 2 * file_size + kDataSlack) return fail();
   data_size = chunk.cksize;
   return true;
 }
@@ -97,8 +100,8 @@ void WaveReader::Close() {
   file = nullptr;
 }
 
-std::vector<BYTE> ConvertToPcm(const std::vector<BYTE>& source_format, const BYTE* data,
-                               DWORD size, WAVEFORMATEX* pcm) {
+std::vector<BYTE> ConvertToPcm(const std::vector<BYTE>& source_format, const BYTE* data, DWORD size,
+                               WAVEFORMATEX* pcm) {
   auto say = [](const char* text) { std::printf("%s\n", text); };
   auto* source = reinterpret_cast<WAVEFORMATEX*>(const_cast<BYTE*>(source_format.data()));
   *pcm = WAVEFORMATEX{};
@@ -122,8 +125,7 @@ std::vector<BYTE> ConvertToPcm(const std::vector<BYTE>& source_format, const BYT
     return {};
   }
   HACMSTREAM stream = nullptr;
-  result = acmStreamOpen(&stream, nullptr, source, pcm, nullptr, 0, 0,
-                         ACM_STREAMOPENF_NONREALTIME);
+  result = acmStreamOpen(&stream, nullptr, source, pcm, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME);
   if (result != MMSYSERR_NOERROR) {
     switch (result) {
       case MMSYSERR_INVALHANDLE:

@@ -70,12 +70,12 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
                    std::int32_t bits_per_sample);
 
 struct SoundDataCopy {
-  std::uint8_t format[18];           // the sound's WAVEFORMATEX, as stored
-  std::int32_t samples_per_second;   // bytes per second / (bits per sample / 8)
-  std::int32_t bits_per_second;      // bytes per second x 8
-  std::int32_t seconds;              // data size / bytes per second
-  std::uint8_t* data;                // a new copy of the sound's data (malloc'd)
-  std::int32_t size;                 // its size in bytes
+  std::uint8_t format[18];          // the sound's WAVEFORMATEX, as stored
+  std::int32_t samples_per_second;  // bytes per second / (bits per sample / 8)
+  std::int32_t bits_per_second;     // bytes per second x 8
+  std::int32_t seconds;             // data size / bytes per second
+  std::uint8_t* data;               // a new copy of the sound's data (malloc'd)
+  std::int32_t size;                // its size in bytes
 };
 // Mode 1 fills copy from the sound (1 on success); any other mode frees copy->data.
 std::int32_t SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy);
