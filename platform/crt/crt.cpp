@@ -30,7 +30,8 @@ std::int32_t MulDiv(std::int32_t a, std::int32_t b, std::int32_t c) {
   std::int64_t magnitude = (product < 0 ? -product : product);
   std::int64_t divisor = (c < 0 ? -static_cast<std::int64_t>(c) : c);
   std::int64_t result = (magnitude + half) / divisor;
-  if (result > INT32_MAX) return -1;
+  // The most negative value has no positive twin; anything else beyond 32 bits overflows.
+  if (result > (negative ? std::int64_t{INT32_MAX} + 1 : std::int64_t{INT32_MAX})) return -1;
   return static_cast<std::int32_t>(negative ? -result : result);
 }
 

@@ -3,7 +3,6 @@
 // contract (never before the period after the last stamp, pumping messages throughout) but
 // sleeps in short slices instead of spinning, and spins only for the last fraction of a
 // millisecond. Depends on the win32 stand-in and the module table.
-#include <sched.h>
 #include <sys/prctl.h>
 #include <time.h>
 
@@ -24,9 +23,10 @@ namespace {
 constexpr std::uint32_t kRateConstant = 900;
 // The wait sleeps in slices of at most this long, so messages are pumped at least this often.
 constexpr std::int64_t kSliceMicros = 4000;
-// It stops sleeping this long before the deadline and yields the rest, which absorbs the
-// wake-up latency of a sleep.
-constexpr std::int64_t kSpinMicros = 500;
+// It stops sleeping this long before the deadline and polls the rest, which absorbs the
+// wake-up latency of a sleep. Short: a process that mostly sleeps is the one the scheduler
+// lets in first on a busy machine, while a long poll gets it preempted.
+constexpr std::int64_t kSpinMicros = 60;
 
 void SleepMicros(std::int64_t micros) {
   static bool slack_set = false;
@@ -48,10 +48,9 @@ bool FrameWait(std::uint32_t period) {
     if (now >= deadline) return true;
     if (rt.pump_sleep) continue;  // the pump has just slept
     auto remaining = static_cast<std::int64_t>(deadline - now);
-    if (remaining > kSpinMicros)
-      SleepMicros(std::min(remaining - kSpinMicros, kSliceMicros));
-    else
-      sched_yield();
+    // The last stretch polls without yielding: a yield can hand the processor to another
+    // process for a whole time slice.
+    if (remaining > kSpinMicros) SleepMicros(std::min(remaining - kSpinMicros, kSliceMicros));
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "platform/crt/crt.h"
 #include "runtime/core/core.h"
 #include "runtime/runtime_wire.h"
 
@@ -71,16 +70,6 @@ TEST(Errors, LaterCodesOverwriteAndNoticesRecordNothingNew) {
   RuntimeNotice("later");
   EXPECT_EQ(word, 301);
   ErrorWordSet(nullptr);
-}
-
-TEST(Crt, RandFollowsItsFixedConstants) {
-  crt::srand(1);
-  EXPECT_EQ(crt::rand(), 41);
-  EXPECT_EQ(crt::rand(), 18467);
-  EXPECT_EQ(crt::rand(), 6334);
-  EXPECT_EQ(crt::MulDiv(10, 3, 4), 8);
-  EXPECT_EQ(crt::MulDiv(-10, 3, 4), -8);
-  EXPECT_EQ(crt::MulDiv(1, 1, 0), -1);
 }
 
 }  // namespace
