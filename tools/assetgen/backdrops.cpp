@@ -367,6 +367,15 @@ void TitleBackdrop(cairo_t* cr) {
   cairo_scale(cr, s, s);
   DrawPot(cr);
   cairo_restore(cr);
+  // Steam curling up out of the pot.
+  for (double x : {282.0, 322.0, 362.0}) {
+    cairo_move_to(cr, x, 262);
+    cairo_curve_to(cr, x - 14, 240, x + 14, 226, x, 204);
+  }
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  SetColour(cr, {1, 1, 1}, 0.45);
+  cairo_set_line_width(cr, 9);
+  cairo_stroke(cr);
   struct Placed {
     Veg veg;
     double x, y, angle;
