@@ -24,20 +24,41 @@ namespace {
 // Heights of a font created with height 0 (the platform's "default size").
 constexpr int kDefaultCellHeight = 16;
 
-// The FreeType library, kept for the life of the process.
+// False once the library is gone at exit: it frees every face itself, and fonts that other
+// static objects still hold must not touch theirs afterwards.
+bool g_library_alive = false;
+
+// A stock font, made on first use.
+struct Stock {
+  std::unique_ptr<Font> font;
+  bool tried = false;
+};
+
+// The FreeType library and the stock fonts, kept for the life of the process. One record, so
+// that the stock fonts' faces are always released before the library itself.
 struct FreeTypeLibrary {
   FT_Library library = nullptr;
+  Stock system_font, fixed_font, gui_font;
   FreeTypeLibrary() {
     if (FT_Init_FreeType(&library) != 0) library = nullptr;
+    g_library_alive = library != nullptr;
   }
   ~FreeTypeLibrary() {
+    system_font.font.reset();
+    fixed_font.font.reset();
+    gui_font.font.reset();
+    g_library_alive = false;
     if (library) FT_Done_FreeType(library);
   }
 };
 
-FT_Library Library() {
+FreeTypeLibrary& Globals() {
   static FreeTypeLibrary instance;
-  return instance.library;
+  return instance;
+}
+
+FT_Library Library() {
+  return Globals().library;
 }
 
 FcConfig* Config() {
@@ -216,7 +237,7 @@ int& LiveCount() {
 }
 
 Font::~Font() {
-  if (face) FT_Done_Face(face);
+  if (face && g_library_alive) FT_Done_Face(face);
 }
 
 Font* FontCreate(const LOGFONTA& request) {
@@ -289,30 +310,26 @@ const Glyph& FontGlyph(Font& font, std::uint32_t code) {
 }
 
 Font* StockFont(int index) {
-  struct Stock {
-    std::unique_ptr<Font> font;
-    bool tried = false;
-  };
-  static Stock system_font, fixed_font, gui_font;
+  FreeTypeLibrary& globals = Globals();
   Stock* stock = nullptr;
   LOGFONTA request{};
   request.lfCharSet = ANSI_CHARSET;
   switch (index) {
     case SYSTEM_FONT:
-      stock = &system_font;
+      stock = &globals.system_font;
       request.lfHeight = 16;
       request.lfWeight = FW_BOLD;
       std::strcpy(request.lfFaceName, "System");
       break;
     case SYSTEM_FIXED_FONT:
-      stock = &fixed_font;
+      stock = &globals.fixed_font;
       request.lfHeight = 15;
       request.lfWeight = FW_NORMAL;
       request.lfPitchAndFamily = FIXED_PITCH;
       std::strcpy(request.lfFaceName, "Fixedsys");
       break;
     case DEFAULT_GUI_FONT:
-      stock = &gui_font;
+      stock = &globals.gui_font;
       request.lfHeight = -11;
       request.lfWeight = FW_NORMAL;
       std::strcpy(request.lfFaceName, "MS Sans Serif");
