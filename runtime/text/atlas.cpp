@@ -12,10 +12,10 @@ namespace tessark::text {
 namespace {
 
 // The formats tried, in order, when the device refuses the first choice.
-constexpr D3DFORMAT kFormatFallbacks[] = {
-    D3DFMT_A4R4G4B4, D3DFMT_A8R3G3B2,    D3DFMT_A1R5G5B5, D3DFMT_X1R5G5B5,
-    D3DFMT_A8R8G8B8, D3DFMT_A2B10G10R10, D3DFMT_X8R8G8B8, D3DFMT_R8G8B8,
-    D3DFMT_R5G6B5,   D3DFMT_R3G3B2,      D3DFMT_X4R4G4B4, D3DFMT_G16R16};
+constexpr D3DFORMAT kFormatFallbacks[] = {D3DFMT_A4R4G4B4, D3DFMT_A8R3G3B2, D3DFMT_A1R5G5B5,
+                                          D3DFMT_X1R5G5B5, D3DFMT_A8R8G8B8, D3DFMT_A2B10G10R10,
+                                          D3DFMT_X8R8G8B8, D3DFMT_R8G8B8,   D3DFMT_R5G6B5,
+                                          D3DFMT_R3G3B2,   D3DFMT_X4R4G4B4, D3DFMT_G16R16};
 
 // Horizontal room left after each character in the layout.
 constexpr int kGapSingleByte = 16;
@@ -34,8 +34,8 @@ D3DFORMAT FormatChoose() {
   if (!s.d3d) return D3DFMT_A4R4G4B4;
   const D3DFORMAT adapter = RenderFormat();
   auto accepted = [&](D3DFORMAT format) {
-    return SUCCEEDED(s.d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, adapter, 0, D3DRTYPE_TEXTURE,
-                                               format));
+    return SUCCEEDED(
+        s.d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, adapter, 0, D3DRTYPE_TEXTURE, format));
   };
   D3DFORMAT format = D3DFMT_A4R4G4B4;
   if (accepted(format)) return format;
@@ -55,7 +55,8 @@ std::uint16_t Pack444(std::uint32_t colour) {
 // Widens a 4-4-4-4 texel to 8-8-8-8.
 std::uint32_t Widen4444(std::uint16_t texel) {
   std::uint32_t out = 0;
-  for (int shift = 0; shift < 16; shift += 4) out |= ((texel >> shift) & 0xFu) * 0x11u << (shift * 2);
+  for (int shift = 0; shift < 16; shift += 4)
+    out |= ((texel >> shift) & 0xFu) * 0x11u << (shift * 2);
   return out;
 }
 
@@ -134,9 +135,9 @@ void FontTextureBuild() {
 
   s.texture_format = FormatChoose();
   s.font_texture.Reset();
-  if (!s.device || FAILED(s.device->CreateTexture(size, size, 1, 0, s.texture_format,
-                                                  D3DPOOL_MANAGED, s.font_texture.Put(),
-                                                  nullptr))) {
+  if (!s.device ||
+      FAILED(s.device->CreateTexture(size, size, 1, 0, s.texture_format, D3DPOOL_MANAGED,
+                                     s.font_texture.Put(), nullptr))) {
     s.font_texture.Reset();
     RuntimeNotice("Unable to create font texture in text library");
   }
@@ -188,7 +189,8 @@ void FontTextureBuild() {
       // draws nothing, rather than texels of whatever the texture wraps to.
       rect[0] = rect[1] = rect[2] = rect[3] = 0.0f;
     }
-    s.glyph_widths[ch] = static_cast<std::int32_t>(static_cast<float>(cx - extra) / s.texture_scale);
+    s.glyph_widths[ch] =
+        static_cast<std::int32_t>(static_cast<float>(cx - extra) / s.texture_scale);
     s.glyph_heights[ch] = cy;
     x = x + cx + gap;
   }

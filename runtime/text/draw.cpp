@@ -160,8 +160,8 @@ void DoubleByteDraw(std::int32_t x, std::int32_t y, const char* text) {
   }
   if (!wide) {
     for (int row = 0; row < height; ++row) {
-      auto* line = reinterpret_cast<std::uint16_t*>(static_cast<BYTE*>(locked.pBits) +
-                                                    static_cast<std::ptrdiff_t>(row) * locked.Pitch);
+      auto* line = reinterpret_cast<std::uint16_t*>(
+          static_cast<BYTE*>(locked.pBits) + static_cast<std::ptrdiff_t>(row) * locked.Pitch);
       for (int column = 0; column < width; ++column)
         line[column] = Narrow565(copy[static_cast<std::size_t>(row) * width + column]);
     }

@@ -103,7 +103,8 @@ void PrintText(const char* text, std::int32_t new_line) {
   if (core->print_y + height > bottom) {
     const std::int32_t overflow = core->print_y + height - bottom;
     const std::int32_t screen_width = PrintWidth(*core);
-    if (auto* copy = Modules().basic2d_services.AreaCopy) copy(0, 0, screen_width, bottom, 0, overflow);
+    if (auto* copy = Modules().basic2d_services.AreaCopy)
+      copy(0, 0, screen_width, bottom, 0, overflow);
     BackgroundBox(*core, 0, bottom - height, screen_width, bottom);
     core->print_y = bottom - height;
   }

@@ -76,7 +76,7 @@ void StateInit() {
   StateRelease();
   s = TextState();
   FontNameSet(kInitialFont);
-  if (IDirect3DDevice9* (*device)() = Modules().display.DisplayDevice) {
+  if (IDirect3DDevice9 * (*device)() = Modules().display.DisplayDevice) {
     s.device = Ref<IDirect3DDevice9>(device());
     if (s.device) s.device->GetDirect3D(s.d3d.Put());
   }
@@ -121,8 +121,8 @@ HFONT GdiFontCreate() {
     // The character height from points at the device's pixels per inch, as the platform's
     // MulDiv rounds it.
     HDC screen = CreateCompatibleDC(nullptr);
-    int per_inch = static_cast<int>(static_cast<float>(GetDeviceCaps(screen, LOGPIXELSY)) *
-                                    s.texture_scale);
+    int per_inch =
+        static_cast<int>(static_cast<float>(GetDeviceCaps(screen, LOGPIXELSY)) * s.texture_scale);
     DeleteDC(screen);
     std::int64_t product = static_cast<std::int64_t>(s.size) * per_inch;
     height = -static_cast<int>((product + 36) / 72);
@@ -136,8 +136,8 @@ HFONT GdiFontCreate() {
 char* TextNew(std::size_t length) {
   if (length >= 0x7FFFFFFF) return nullptr;
   char* text = nullptr;
-  TextAllocFn alloc = g_state.core && g_state.core->TextAlloc ? g_state.core->TextAlloc
-                                                              : tessark::TextAlloc;
+  TextAllocFn alloc =
+      g_state.core && g_state.core->TextAlloc ? g_state.core->TextAlloc : tessark::TextAlloc;
   alloc(&text, static_cast<std::int32_t>(length + 1));
   return text;
 }
@@ -222,9 +222,9 @@ void TextSetTransparent() {
 }
 
 void TextSetColour(std::int32_t alpha, std::int32_t red, std::int32_t green, std::int32_t blue) {
-  State().ink_colour = static_cast<std::uint32_t>(alpha) * 0x1000000u +
-                       static_cast<std::uint32_t>(red) * 0x10000u +
-                       static_cast<std::uint32_t>(green) * 0x100u + static_cast<std::uint32_t>(blue);
+  State().ink_colour =
+      static_cast<std::uint32_t>(alpha) * 0x1000000u + static_cast<std::uint32_t>(red) * 0x10000u +
+      static_cast<std::uint32_t>(green) * 0x100u + static_cast<std::uint32_t>(blue);
 }
 
 std::int32_t TextWidth(const char* text) {
