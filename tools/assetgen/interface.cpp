@@ -215,36 +215,42 @@ bool WriteImageFont(const std::string& data_dir, std::string* error) {
 
 // ---- Pops ------------------------------------------------------------------------------------
 
-// A burst of steam and sparks: frame 0 small and solid, frame 2 wide and thin.
+// A bubble bursting: a bright bubble, then a ring with flying droplets, then a faint ring
+// with the droplets far out and small.
 bool WritePops(const std::string& data_dir, std::string* error) {
+  struct Frame {
+    double ring, ring_width, ring_alpha;  // the bubble's skin
+    double drop_at, drop_radius, drop_alpha;
+    bool filled;
+  };
+  const Frame frames[] = {{8.5, 2.0, 1.0, 11.5, 1.8, 1.0, true},
+                          {11.0, 3.0, 0.9, 13.5, 1.8, 0.9, false},
+                          {13.0, 1.2, 0.6, 14.8, 1.2, 0.75, false}};
+  const Rgb skin = Hex(0xffd54f), foam = Hex(0xfffbe8);
   for (int f = 0; f < 3; ++f) {
+    const Frame& fr = frames[f];
     Canvas canvas(32, 32);
     cairo_t* cr = canvas.cr();
-    double radius = 5 + 3.5 * f;
-    double width = 5 - 1.6 * f;
-    double alpha = 1.0 - 0.15 * f;
-    // Core puff (only while it is fresh).
-    if (f < 2) {
-      cairo_arc(cr, 16, 16, f == 0 ? 6.5 : 4, 0, 2 * kPi);
-      SetColour(cr, Hex(0xfffbe8), f == 0 ? 1.0 : 0.6);
+    if (fr.filled) {
+      cairo_arc(cr, 16, 16, fr.ring, 0, 2 * kPi);
+      SetColour(cr, foam);
+      cairo_fill(cr);
+      cairo_arc(cr, 13.5, 13.5, 2.5, 0, 2 * kPi);
+      SetColour(cr, {1, 1, 1});
       cairo_fill(cr);
     }
-    // Ring.
-    cairo_arc(cr, 16, 16, radius, 0, 2 * kPi);
-    SetColour(cr, Hex(0xffd54f), alpha);
-    cairo_set_line_width(cr, width);
+    cairo_arc(cr, 16, 16, fr.ring, 0, 2 * kPi);
+    SetColour(cr, skin, fr.ring_alpha);
+    cairo_set_line_width(cr, fr.ring_width);
     cairo_stroke(cr);
-    // Eight rays, between the ring and the edge, thinning as they fly.
     for (int i = 0; i < 8; ++i) {
       double a = i * kPi / 4 + kPi / 8;
-      double r0 = radius + 1.5, r1 = std::min(15.5, radius + 4 + 0.5 * f);
-      cairo_move_to(cr, 16 + r0 * std::cos(a), 16 + r0 * std::sin(a));
-      cairo_line_to(cr, 16 + r1 * std::cos(a), 16 + r1 * std::sin(a));
+      cairo_new_sub_path(cr);
+      cairo_arc(cr, 16 + fr.drop_at * std::cos(a), 16 + fr.drop_at * std::sin(a), fr.drop_radius, 0,
+                2 * kPi);
     }
-    SetColour(cr, {1, 1, 1}, alpha);
-    cairo_set_line_width(cr, 2.6 - 0.7 * f);
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-    cairo_stroke(cr);
+    SetColour(cr, foam, fr.drop_alpha);
+    cairo_fill(cr);
     std::string name = "Pop0" + std::to_string(f + 1) + ".png";
     if (!Save(canvas, data_dir, "Effects", name, error)) return false;
   }
