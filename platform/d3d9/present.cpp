@@ -6,23 +6,18 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/d3d9/d3d9.h"
 #include "platform/win32/event_source.h"
-
-namespace win32 {
-// Weak until the window part of the win32 stand-in is linked in: without it the device has no
-// window to show.
-SDL_Window* SdlWindowOf(HWND window) __attribute__((weak));
-}  // namespace win32
+#include "platform/win32/user.h"
 
 namespace d3d9_internal {
 
 namespace {
 
 SDL_Window* WindowOf(HWND window) {
-  if (!window || !win32::SdlWindowOf) return nullptr;
-  return win32::SdlWindowOf(window);
+  return window ? win32::SdlWindowOf(window) : nullptr;
 }
 
 Uint32 SdlFormat(D3DFORMAT f) {
@@ -38,17 +33,65 @@ Uint32 SdlFormat(D3DFORMAT f) {
   }
 }
 
+// One renderer per window, shared by every device presenting to it (an old device may live on
+// while its replacement is made) and destroyed with the last of them.
+struct SharedRenderer {
+  SDL_Window* window;
+  SDL_Renderer* renderer;
+  int users;
+};
+
+std::vector<SharedRenderer>& Renderers() {
+  static std::vector<SharedRenderer> renderers;
+  return renderers;
+}
+
+SDL_Renderer* RendererAcquire(SDL_Window* window, bool vsync) {
+  for (SharedRenderer& r : Renderers()) {
+    if (r.window == window) {
+      ++r.users;
+      return r.renderer;
+    }
+  }
+  // A renderer made elsewhere for this window is used as it is and never destroyed here.
+  if (SDL_Renderer* existing = SDL_GetRenderer(window)) {
+    Renderers().push_back(SharedRenderer{window, existing, 1 << 20});
+    return existing;
+  }
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
+  if (!renderer) renderer = SDL_CreateRenderer(window, -1, 0);
+  if (renderer) Renderers().push_back(SharedRenderer{window, renderer, 1});
+  return renderer;
+}
+
+void RendererRelease(SDL_Window* window) {
+  auto& list = Renderers();
+  for (auto it = list.begin(); it != list.end(); ++it) {
+    if (it->window != window) continue;
+    if (--it->users == 0) {
+      SDL_DestroyRenderer(it->renderer);
+      list.erase(it);
+    }
+    return;
+  }
+}
+
 }  // namespace
 
 void WindowClientSize(HWND window, int* width, int* height) {
   *width = *height = 0;
-  if (SDL_Window* w = WindowOf(window)) SDL_GetWindowSize(w, width, height);
+  RECT client{};
+  if (window && win32::GetClientRect(window, &client)) {
+    *width = client.right - client.left;
+    *height = client.bottom - client.top;
+  }
 }
 
 struct Presenter {
+  HWND hwnd = nullptr;
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
-  bool owns_renderer = false;
   SDL_Texture* texture = nullptr;
   int texture_width = 0, texture_height = 0;
   Uint32 texture_format = 0;
@@ -56,8 +99,8 @@ struct Presenter {
 
   ~Presenter() {
     if (texture) SDL_DestroyTexture(texture);
-    if (renderer && owns_renderer) SDL_DestroyRenderer(renderer);
-    if (window && fullscreen) SDL_SetWindowFullscreen(window, 0);
+    if (renderer) RendererRelease(window);
+    if (hwnd && fullscreen) win32::SetWindowFullScreen(hwnd, false);
   }
 
   void Show(IDirect3DSurface9* back, const SDL_Rect& source, const SDL_Rect* dest) {
@@ -92,35 +135,20 @@ using namespace d3d9_internal;
 
 void IDirect3DDevice9::AttachPresenter() {
   presenter_.reset(new Presenter());
-  SDL_Window* window = WindowOf(params_.hDeviceWindow ? params_.hDeviceWindow : focus_);
+  HWND hwnd = params_.hDeviceWindow ? params_.hDeviceWindow : focus_;
+  SDL_Window* window = WindowOf(hwnd);
   if (!window) return;
+  presenter_->hwnd = hwnd;
   presenter_->window = window;
+  // Full screen goes through the window stand-in so that its client rectangle follows; the
+  // back buffer is then scaled onto the whole screen.
   if (!params_.Windowed) {
-    SDL_DisplayMode mode{};
-    SDL_GetWindowDisplayMode(window, &mode);
-    mode.w = static_cast<int>(params_.BackBufferWidth);
-    mode.h = static_cast<int>(params_.BackBufferHeight);
-    SDL_SetWindowDisplayMode(window, &mode);
-    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0) {
-      SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-    }
-    presenter_->fullscreen = true;
+    presenter_->fullscreen = win32::SetWindowFullScreen(hwnd, true) != 0;
   } else if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) {
-    SDL_SetWindowFullscreen(window, 0);
+    win32::SetWindowFullScreen(hwnd, false);
   }
-  // One renderer per window: take over one that is already there rather than fail.
-  SDL_Renderer* existing = SDL_GetRenderer(window);
-  if (existing) {
-    presenter_->renderer = existing;
-    return;
-  }
-  Uint32 flags = 0;
-  if (params_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE)
-    flags |= SDL_RENDERER_PRESENTVSYNC;
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-  presenter_->renderer = SDL_CreateRenderer(window, -1, flags);
-  if (!presenter_->renderer) presenter_->renderer = SDL_CreateRenderer(window, -1, 0);
-  presenter_->owns_renderer = presenter_->renderer != nullptr;
+  presenter_->renderer =
+      RendererAcquire(window, params_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE);
 }
 
 void IDirect3DDevice9::DetachPresenter() {
