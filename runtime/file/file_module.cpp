@@ -50,10 +50,13 @@ void CheckListFill(const std::vector<Listed>& entries, bool has_values) {
   CoreData& core = *CoreDataGet();
   std::int32_t index = 0;
   for (const Listed& entry : entries) {
-    CheckListGrow(index, static_cast<std::int32_t>(entry.name.size()));
+    // Asked for one more than the name's length: a fresh entry's two-byte text holds one
+    // character and its terminator, so text_size alone does not leave room for the zero.
+    auto needed = static_cast<std::int32_t>(entry.name.size() + 1);
+    CheckListGrow(index, needed);
     if (!core.check_list || index >= static_cast<std::int32_t>(core.check_list_capacity)) break;
     CheckListEntry& slot = core.check_list[index];
-    if (slot.text_size < static_cast<std::int32_t>(entry.name.size())) break;  // out of memory
+    if (slot.text_size < needed) break;  // out of memory
     std::memcpy(slot.text, entry.name.c_str(), entry.name.size() + 1);
     std::memset(slot.values, 0, sizeof slot.values);
     if (has_values) slot.values[0] = entry.folder ? 1 : 0;
