@@ -150,6 +150,19 @@ TEST(Generation, IsDeterministic) {
   std::filesystem::remove_all(pattern);
 }
 
+// The build's own Data folder, beside the game, is complete and current.
+TEST(Generation, BuildPutsTheSameDataBesideTheGame) {
+  const std::string built = ASSETGEN_BUILD_DATA_DIR;
+  int files = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(DataDir())) {
+    if (!entry.is_regular_file()) continue;
+    std::string rel = std::filesystem::relative(entry.path(), DataDir()).string();
+    EXPECT_EQ(ReadFile(entry.path().string()), ReadFile(built + "/" + rel)) << rel;
+    ++files;
+  }
+  EXPECT_EQ(files, 53);
+}
+
 // A folder that cannot be made is reported, not ignored.
 TEST(Generation, ReportsAnUnwritableFolder) {
   std::string error;
