@@ -181,7 +181,7 @@ TEST(LoadImage, LoadsCursorFilesAndRefusesBadOnes) {
   Bytes good = CursorFile({{32, 32, 3, 7, Dib32(32, 32, Gradient)}});
   auto write = [&](const std::string& name, const Bytes& b) {
     FILE* f = std::fopen((dir + "/" + name).c_str(), "wb");
-    std::fwrite(b.data(), 1, b.size(), f);
+    if (!b.empty()) std::fwrite(b.data(), 1, b.size(), f);
     std::fclose(f);
   };
   write("Arrow.cur", good);
