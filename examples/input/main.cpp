@@ -70,29 +70,34 @@ void Fill(int left, int top, int right, int bottom, std::uint32_t colour) {
   BoxDraw(left, top, right, bottom);
 }
 
+// Text in white (text takes the ink colour).
+void Print(int x, int y, const std::string& text) {
+  InkSet(ColourRgb(255, 255, 255), 0);
+  TextPrintAt(x, y, text.c_str());
+}
+
 void Draw(const Snapshot& s) {
   const std::uint32_t white = ColourRgb(255, 255, 255), dim = ColourRgb(60, 60, 80);
   const std::uint32_t lit = ColourRgb(90, 200, 120);
   ScreenClear(ColourRgb(16, 16, 32));
-  TextSetColour(255, 255, 255, 255);
-  TextPrintAt(16, 12, "Input demo - Escape quits, Return clears the typed text");
-  TextPrintAt(16, 44, ("Keys held: " + s.keys).c_str());
-  TextPrintAt(16, 68, ("Typed: " + s.typed).c_str());
+  Print(16, 12, "Input demo - Escape quits, Return clears the typed text");
+  Print(16, 44, "Keys held: " + s.keys);
+  Print(16, 68, "Typed: " + s.typed);
   char line[160];
   std::snprintf(line, sizeof line, "Mouse %d, %d   wheel %d   moved %d, %d", s.mouse_x, s.mouse_y,
                 s.wheel, s.move_x, s.move_y);
-  TextPrintAt(16, 100, line);
+  Print(16, 100, line);
   // The four mouse buttons: left, right, middle, fourth.
   const char* names[4] = {"L", "R", "M", "4"};
   for (int b = 0; b < 4; ++b) {
     int left = 16 + b * 44;
     Fill(left, 128, left + 36, 164, (s.buttons >> b) & 1 ? lit : dim);
-    TextPrintAt(left + 12, 136, names[b]);
+    Print(left + 13, 138, names[b]);
   }
   // The controller: its stick in a box, its first 16 buttons, its hat.
   std::snprintf(line, sizeof line, "Controller: %s   hat %d",
                 s.pad.empty() ? "(none)" : s.pad.c_str(), s.pad_hat);
-  TextPrintAt(16, 190, line);
+  Print(16, 190, line);
   Fill(16, 220, 216, 420, dim);
   int dot_x = 116 + s.pad_x / 10, dot_y = 320 + s.pad_y / 10;
   Fill(dot_x - 4, dot_y - 4, dot_x + 4, dot_y + 4, white);

@@ -491,4 +491,15 @@ std::string RegistryFile() {
   return FilePath();
 }
 
+int RegistryRecordsIn(std::string_view text) {
+  std::vector<Key> keys = Parse(text);
+  auto count = [](const std::vector<Key>& ks) {
+    int n = 0;
+    for (const Key& k : ks) n += 1 + static_cast<int>(k.values.size());
+    return n;
+  };
+  std::string again = Serialise(keys);
+  return Serialise(Parse(again)) == again ? count(keys) : -1;
+}
+
 }  // namespace win32::testing

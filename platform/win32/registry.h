@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/win32/win_types.h"
 
@@ -92,5 +93,8 @@ namespace win32::testing {
 void RegistryUseFolder(const std::string& folder);
 // The path of the store file in use.
 std::string RegistryFile();
+// Reads store-file text the way the store file is read; returns the keys and values found.
+// The text written back from them reads as the same records (else -1).
+int RegistryRecordsIn(std::string_view text);
 
 }  // namespace win32::testing

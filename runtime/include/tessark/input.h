@@ -2,8 +2,8 @@
 // the desktop services beside them (cursor, clipboard, registry).
 //
 // Every query reads its device at the moment of the call. Text results are new texts made
-// through the core's text allocation; hand a previous result back as `previous` to have it
-// freed (or free it with std::free).
+// through the core's text allocation: hand a previous result back as `previous` to have it
+// freed, or give it back with TextFree.
 #pragma once
 
 #include <cstdint>

@@ -264,4 +264,13 @@ TEST_F(RegistryTest, ArbitraryBytesNeverCrashTheReader) {
   }
 }
 
+TEST_F(RegistryTest, StoreTextWritesBackAsItWasRead) {
+  PutNumber("Round\\Trip", "a", 1);
+  Put("Round\\Trip", "text with spaces\n", REG_SZ, "x y\n", 5);
+  std::string whole = Slurp(win32::testing::RegistryFile());
+  EXPECT_EQ(win32::testing::RegistryRecordsIn(whole), 4);  // two keys, two values
+  EXPECT_EQ(win32::testing::RegistryRecordsIn(""), 0);
+  EXPECT_EQ(win32::testing::RegistryRecordsIn("TSKREG 1\nV 61 4 01000000 00000000\n"), 0);
+}
+
 }  // namespace
