@@ -119,6 +119,9 @@ std::string FindProgram(const std::string& name) {
 // Starts program with args in folder (empty: the current one); the new pid, or 0.
 pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
             const std::string& folder) {
+  // Children nobody asks about (a program opened without waiting) are collected here, so they
+  // do not linger as zombies.
+  for (auto& [pid, child] : Children()) Reap(pid, child);
   posix_spawn_file_actions_t actions;
   if (::posix_spawn_file_actions_init(&actions) != 0) return 0;
   if (!folder.empty() && ::posix_spawn_file_actions_addchdir_np(&actions, folder.c_str()) != 0) {

@@ -128,7 +128,11 @@ float FileReadFloat(std::int32_t number) {
 std::string FileReadString(std::int32_t number) {
   FileSlot* slot = Slot(number);
   std::string line;
-  if (!slot || !slot->handle) return line;
+  if (!slot) return line;
+  if (!slot->handle) {
+    slot->end = true;  // nothing to read, as for the other reads
+    return line;
+  }
   for (;;) {
     BYTE byte = 0;
     if (SlotRead(*slot, &byte, 1) == 0) break;

@@ -123,6 +123,9 @@ TEST_F(NumberedFiles, SkipAndReadsOnAnEmptySlot) {
   // Nothing can be read from an empty slot, so a loop waiting for the end still ends.
   EXPECT_EQ(FileReadByte(8), 0);
   EXPECT_EQ(FileEnd(8), 1);
+  FileClose(8);
+  EXPECT_EQ(FileReadString(8), "");
+  EXPECT_EQ(FileEnd(8), 1);
   FileWriteString(8, "nowhere");
   FileClose(8);
   EXPECT_EQ(TakeError(), 0);
