@@ -1,0 +1,75 @@
+// Image files in and out for the image stand-in: recognising a file by its content, reading its
+// size and format from the header alone, decoding it into ARGB (PNG, JPEG, BMP and DIB, TGA,
+// GIF and PNM through SDL2_image; DDS in dds.cpp) and writing BMP, DIB, JPEG, PNG and DDS files.
+// Sizes are checked from the header before anything is decoded, so a file claiming a huge
+// picture is refused without allocating for it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/d3dx9/pixel_formats.h"
+
+namespace d3dx {
+
+// File kinds: the platform's D3DXIMAGE_FILEFORMAT values.
+namespace iff {
+constexpr int kBmp = 0;
+constexpr int kJpg = 1;
+constexpr int kTga = 2;
+constexpr int kPng = 3;
+constexpr int kDds = 4;
+constexpr int kPpm = 5;
+constexpr int kDib = 6;
+constexpr int kGif = 100;  // read only; the platform has no code for it, reported as BMP
+}  // namespace iff
+
+// Pictures larger than this in either direction, or in pixels, are refused.
+constexpr int kMaxImageSide = 8192;
+constexpr std::int64_t kMaxImagePixels = std::int64_t{4096} * 4096;
+// Files larger than this are refused without being read.
+constexpr std::size_t kMaxImageFileBytes = std::size_t{128} << 20;
+
+struct ImageFileInfo {
+  int width = 0;
+  int height = 0;
+  int mip_levels = 1;
+  std::uint32_t format = fmt::kUnknown;
+  int file_format = iff::kBmp;
+  bool cube = false;
+};
+
+// True when a picture of width by height is within the limits.
+bool SizeAcceptable(std::int64_t width, std::int64_t height);
+
+// Reads a whole file (given as a path on this system) into bytes; false if missing, unreadable,
+// empty or too large.
+bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes);
+// Writes bytes to a file, replacing it; false if the file could not be written completely.
+bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// Recognises the file and reads size and format from its header; false for anything that is
+// not an acceptable picture.
+bool ProbeImage(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
+
+// Decodes the picture: one face, or six for a cube map (DDS), level 0 only.
+struct DecodedImage {
+  ImageFileInfo info;
+  std::vector<ArgbImage> faces;
+};
+bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out);
+
+// Encodes a picture as a file of file_format (BMP, DIB, JPEG, PNG or DDS). surface_format is
+// the format the picture came from: DDS files keep it; the others only take from it whether
+// to keep alpha. False for other file kinds or when encoding fails.
+bool EncodeImage(int file_format, std::uint32_t surface_format, const ArgbImage& image,
+                 std::vector<std::uint8_t>* out);
+
+// DDS container (dds.cpp).
+bool DdsProbe(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
+bool DdsDecode(const std::uint8_t* data, std::size_t size, DecodedImage* out);
+bool DdsEncode(std::uint32_t format, const ArgbImage& image, std::vector<std::uint8_t>* out);
+
+}  // namespace d3dx
