@@ -11,6 +11,7 @@
 
 struct IDirect3DDevice9;
 struct IDirect3DTexture9;
+class IDirect3DBaseTexture9;
 
 namespace tessark {
 
@@ -93,6 +94,36 @@ struct TextServices {
 struct ImageServices {
   void (*ImageLink)() = nullptr;
   void (*ImageSetColourKey)(std::int32_t red, std::int32_t green, std::int32_t blue) = nullptr;
+  // The queries the sprite module binds at its Constructor. None raises an error: a missing id
+  // answers 0, -1, none or 1.0.
+  std::int32_t (*ImageExists)(std::int32_t id) = nullptr;
+  std::int32_t (*ImageWidth)(std::int32_t id) = nullptr;
+  std::int32_t (*ImageHeight)(std::int32_t id) = nullptr;
+  IDirect3DBaseTexture9* (*ImageTexture)(std::int32_t id) = nullptr;
+  float (*ImageExtentU)(std::int32_t id) = nullptr;
+  float (*ImageExtentV)(std::int32_t id) = nullptr;
+  // The loader and delete operation (the sprite module loads frame sheets with them).
+  void (*ImageLoad)(const char* file, std::int32_t id, std::int32_t mode) = nullptr;
+  void (*ImageDelete)(std::int32_t id) = nullptr;
+  // Data out and in, for memory blocks: a new block of the covered pixels (freed by
+  // ImageDataFree), and an image made from packed rows.
+  void (*ImageGetData)(std::int32_t id, std::int32_t* width, std::int32_t* height,
+                       std::int32_t* depth, std::uint8_t** block, std::int32_t* size) = nullptr;
+  void (*ImageDataFree)(std::uint8_t* block) = nullptr;
+  void (*ImageSetData)(std::int32_t id, std::int32_t width, std::int32_t height,
+                       std::int32_t depth, const std::uint8_t* pixels) = nullptr;
+};
+
+// The sprite module's quad renderer, as the image module binds it at ImageLink: the image
+// paste (ImagePaste forwards to it), the sprite refresh (called after every image load or
+// create) and the texture paste that video playback uses.
+struct SpriteServices {
+  void (*PasteRoutine)(std::int32_t id, std::int32_t x, std::int32_t y, float extent_u,
+                       float extent_v, std::int32_t transparent) = nullptr;
+  void (*SpriteRefresh)() = nullptr;
+  void (*TexturePaste)(IDirect3DBaseTexture9* texture, float extent_u, float extent_v,
+                       std::int32_t left, std::int32_t top, std::int32_t right,
+                       std::int32_t bottom) = nullptr;
 };
 
 // The system module's switches.
@@ -133,6 +164,7 @@ struct ModuleTable {
   Basic2dServices basic2d_services;
   TextServices text_services;
   ImageServices image_services;
+  SpriteServices sprite_services;
   SystemServices system_services;
   MemblockServices memblock_services;
 };

@@ -1,0 +1,303 @@
+// The sprite module: its entries, the sprite store, the operations the game uses (SpriteSet,
+// SpriteSetOffset, SpriteRotate, SpriteSetAlpha, SpritePaste, SpriteDelete), the sprite pass
+// and the background save and restore around it, and SpriteRefresh. It takes the display's
+// device and the image module's queries at Constructor; the image module reaches its paste
+// and refresh through the module table.
+#include <cmath>
+#include <memory>
+
+#include "runtime/sprite/sprite_internal.h"
+#include "tessark/sprite.h"
+
+namespace tessark::sprite {
+
+namespace {
+
+SpriteState g_state;
+
+constexpr std::uint32_t kBackdropColour = 0xFF000080u;
+constexpr std::size_t kDrawListCapacity = 100;
+
+void DeleteAll() {
+  for (IdListNode* n = g_state.sprites.Head(); n; n = n->next) {
+    delete static_cast<SpriteRecord*>(n->value);
+  }
+  g_state.sprites.FreeAll();
+  g_state.current = nullptr;
+}
+
+void ReleaseBackground() {
+  g_state.saved_copy.Reset();
+  g_state.back_buffer.Reset();
+}
+
+}  // namespace
+
+SpriteState& State() {
+  return g_state;
+}
+
+SpriteRecord* Find(std::int32_t id) {
+  g_state.current = static_cast<SpriteRecord*>(g_state.sprites.Find(id));
+  return g_state.current;
+}
+
+SpriteRecord* FindChecked(std::int32_t id) {
+  if (id < 1 || id > kMaxId) {
+    RuntimeError(301);
+    return nullptr;
+  }
+  SpriteRecord* record = Find(id);
+  if (!record) RuntimeError(302);
+  return record;
+}
+
+void TakeImage(SpriteRecord& r, std::int32_t image) {
+  const ImageQueries& q = g_state.images;
+  r.width = q.width ? q.width(image) : -1;
+  r.height = q.height ? q.height(image) : -1;
+  r.texture = q.texture ? q.texture(image) : nullptr;
+  r.extent_u = q.extent_u ? q.extent_u(image) : 1.0f;
+  r.extent_v = q.extent_v ? q.extent_v(image) : 1.0f;
+  if (r.sheet && r.across > 0 && r.down > 0) {
+    // A frame sheet shows one cell: its size, not the whole picture's.
+    r.width /= r.across;
+    r.height /= r.down;
+  }
+}
+
+void PlaceAtStored(SpriteRecord& r) {
+  QuadCorners(r, static_cast<std::int32_t>(r.x), static_cast<std::int32_t>(r.y));
+}
+
+SpriteRecord* Create(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t image) {
+  auto r = std::make_unique<SpriteRecord>();
+  r->device = g_state.device;
+  r->x = static_cast<float>(x);
+  r->y = static_cast<float>(y);
+  r->image_id = image;
+  TakeImage(*r, image);
+  r->alpha = r->red = r->green = r->blue = 255;
+  r->visible = 1;
+  r->transparent = 1;
+  r->scale_x = r->scale_y = 1.0f;
+  if (!r->texture && image != -1) {
+    RuntimeError(501);
+    return nullptr;
+  }
+  // The first sprite of the run clears the screen behind sprites from then on.
+  if (g_state.first_sprite) {
+    g_state.first_sprite = false;
+    g_state.background_mode = 2;
+  }
+  ResetVertices(*r);
+  SpriteRecord* record = r.release();
+  g_state.sprites.Add(id, record, true);
+  g_state.current = record;
+  QuadCorners(*record, x, y);
+  return record;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Module entries
+// ---------------------------------------------------------------------------------------------
+
+void Constructor(void*) {
+  const ImageServices& images = Modules().image_services;
+  g_state.images.exists = images.ImageExists;
+  g_state.images.width = images.ImageWidth;
+  g_state.images.height = images.ImageHeight;
+  g_state.images.texture = images.ImageTexture;
+  g_state.images.extent_u = images.ImageExtentU;
+  g_state.images.extent_v = images.ImageExtentV;
+  g_state.images.load = images.ImageLoad;
+  g_state.images.remove = images.ImageDelete;
+  g_state.device = Modules().display.DisplayDevice ? Modules().display.DisplayDevice() : nullptr;
+  for (int i = 0; i < 360; ++i) {
+    const double radians = i * 0.017453292;
+    g_state.cos_table[i] = static_cast<float>(std::cos(radians));
+    g_state.sin_table[i] = static_cast<float>(std::sin(radians));
+  }
+  g_state.max_priority = 0;
+  if (g_state.draw_list.capacity() < kDrawListCapacity) g_state.draw_list.reserve(kDrawListCapacity);
+}
+
+void PassCoreData(CoreData* core) {
+  g_state.core = core;
+  if (core) core->backdrop_colour = kBackdropColour;
+}
+
+void SetErrorHandler(std::int32_t*) {
+  // Errors go through the core's RuntimeError.
+}
+
+void RefreshD3D(std::int32_t stage) {
+  if (stage == 0) {
+    DeleteAll();
+    ReleaseBackground();
+  } else if (stage == 1) {
+    Constructor(nullptr);
+    if (g_state.core) g_state.core->backdrop_colour = kBackdropColour;
+  }
+}
+
+void Destructor() {
+  DeleteAll();
+  ReleaseBackground();
+  g_state.device = nullptr;
+  g_state.core = nullptr;
+  g_state.images = ImageQueries{};
+  g_state.max_priority = 0;
+  g_state.filter = false;
+  g_state.background_mode = 0;
+  g_state.first_sprite = true;
+  g_state.draw_list.clear();
+  g_state.paste_record = SpriteRecord{};
+}
+
+void SpriteBackgroundSave() {
+  SpriteState& s = g_state;
+  if (!s.device) return;
+  if (!s.saved_copy) {
+    if (!s.back_buffer) {
+      s.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, s.back_buffer.Put());
+    }
+    if (s.back_buffer) {
+      D3DSURFACE_DESC desc{};
+      s.back_buffer->GetDesc(&desc);
+      s.device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
+                                            D3DPOOL_SYSTEMMEM, s.saved_copy.Put(), nullptr);
+    }
+  }
+  if (s.background_mode == 1 && s.back_buffer && s.saved_copy) {
+    s.device->GetRenderTargetData(s.back_buffer.Get(), s.saved_copy.Get());
+  }
+}
+
+void SpritePass() {
+  SpriteState& s = g_state;
+  s.draw_list.clear();
+  for (std::int32_t p = 0; p <= s.max_priority; ++p) {
+    for (IdListNode* n = s.sprites.Head(); n; n = n->next) {
+      const auto* r = static_cast<const SpriteRecord*>(n->value);
+      if (r->priority == p) s.draw_list.push_back(*r);
+    }
+  }
+  QuadDraw(s.draw_list);
+}
+
+void SpriteBackgroundRestore() {
+  SpriteState& s = g_state;
+  if (!s.device) return;
+  if (s.background_mode == 1 && s.back_buffer && s.saved_copy) {
+    s.device->UpdateSurface(s.saved_copy.Get(), nullptr, s.back_buffer.Get(), nullptr);
+  }
+  if (s.background_mode == 2 && s.sprites.Count() > 0 && s.core) {
+    s.device->Clear(0, nullptr, D3DCLEAR_TARGET, s.core->backdrop_colour, 1.0f, 0);
+  }
+}
+
+void SpriteRefresh() {
+  IDirect3DDevice9* device =
+      Modules().display.DisplayDevice ? Modules().display.DisplayDevice() : nullptr;
+  for (IdListNode* n = g_state.sprites.Head(); n; n = n->next) {
+    auto* r = static_cast<SpriteRecord*>(n->value);
+    r->device = device;
+    TakeImage(*r, r->image_id);
+  }
+}
+
+void Wire(ModuleTable& table) {
+  table.sprite.Constructor = Constructor;
+  table.sprite.SetErrorHandler = SetErrorHandler;
+  table.sprite.PassCoreData = PassCoreData;
+  table.sprite.RefreshD3D = RefreshD3D;
+  table.sprite.Destructor = Destructor;
+  table.sprite_pass.SpriteBackgroundSave = SpriteBackgroundSave;
+  table.sprite_pass.SpritePass = SpritePass;
+  table.sprite_pass.SpriteBackgroundRestore = SpriteBackgroundRestore;
+  table.sprite_services.PasteRoutine = PasteRoutine;
+  table.sprite_services.SpriteRefresh = SpriteRefresh;
+  table.sprite_services.TexturePaste = TexturePaste;
+}
+
+}  // namespace tessark::sprite
+
+using namespace tessark;
+using namespace tessark::sprite;
+
+void SpriteSet(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t image) {
+  if (id < 1 || id > kMaxId) {
+    RuntimeError(301);
+    return;
+  }
+  if (image < 1 || image > kMaxId) {
+    RuntimeError(501);
+    return;
+  }
+  SpriteRecord* r = Find(id);
+  if (!r) {
+    Create(id, x, y, image);
+    return;
+  }
+  r->x = static_cast<float>(x);
+  r->y = static_cast<float>(y);
+  if (r->sheet) {
+    QuadCorners(*r, x, y);
+    return;
+  }
+  if (image != r->image_id) TakeImage(*r, image);
+  r->image_id = image;
+  QuadCorners(*r, x, y);
+  TextureCoordinates(*r);
+}
+
+void SpriteSetOffset(std::int32_t id, std::int32_t x, std::int32_t y) {
+  SpriteRecord* r = FindChecked(id);
+  if (!r) return;
+  r->offset_x = x;
+  r->offset_y = y;
+  PlaceAtStored(*r);
+}
+
+void SpriteRotate(std::int32_t id, float angle) {
+  SpriteRecord* r = FindChecked(id);
+  if (!r) return;
+  r->angle = angle;
+  PlaceAtStored(*r);
+}
+
+void SpriteSetAlpha(std::int32_t id, std::int32_t alpha) {
+  SpriteRecord* r = FindChecked(id);
+  if (!r) return;
+  if (alpha < 0 || alpha > 255) {
+    RuntimeError(314);
+    return;
+  }
+  r->alpha = alpha;
+  Diffuse(*r);
+}
+
+void SpritePaste(std::int32_t id, std::int32_t x, std::int32_t y) {
+  SpriteRecord* r = FindChecked(id);
+  if (!r) return;
+  QuadCorners(*r, x, y);
+  const std::uint8_t visible = r->visible;
+  r->visible = 1;
+  SpriteState& s = State();
+  s.draw_list.clear();
+  s.draw_list.push_back(*r);
+  QuadDraw(s.draw_list);
+  r->visible = visible;
+  SpriteRotate(id, r->angle);
+}
+
+void SpriteDelete(std::int32_t id) {
+  SpriteRecord* r = FindChecked(id);
+  if (!r) return;
+  SpriteState& s = State();
+  s.sprites.Remove(id);
+  if (s.current == r) s.current = nullptr;
+  delete r;
+  if (s.sprites.Count() == 0) s.background_mode = 0;
+}
