@@ -1,0 +1,52 @@
+// libFuzzer target for the image file loader: any bytes go through the header probe and the
+// D3DX load into a texture of the size the header claims, as ImageLoad does. Bad input must
+// end in a failure result: never a crash, a hang or an allocation the size checks should stop.
+#include <cstdint>
+#include <cstdlib>
+
+#include "platform/d3dx9/d3dx9.h"
+
+namespace {
+
+IDirect3DDevice9* Device() {
+  static IDirect3DDevice9* device = [] {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!d3d) std::abort();
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.BackBufferCount = 1;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.Windowed = TRUE;
+    IDirect3DDevice9* made = nullptr;
+    if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                 &pp, &made))) {
+      std::abort();
+    }
+    return made;  // kept for the whole run
+  }();
+  return device;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0 || size > (1u << 20)) return 0;
+  D3DXIMAGE_INFO info{};
+  if (FAILED(D3DXGetImageInfoFromFileInMemory(data, static_cast<UINT>(size), &info))) return 0;
+  Ref<IDirect3DTexture9> texture;
+  if (FAILED(D3DXCreateTexture(Device(), info.Width, info.Height, 1, 0, D3DFMT_A8R8G8B8,
+                               D3DPOOL_MANAGED, texture.Put()))) {
+    return 0;
+  }
+  D3DSURFACE_DESC desc{};
+  texture->GetLevelDesc(0, &desc);
+  const RECT picture{0, 0, static_cast<LONG>(desc.Width < info.Width ? desc.Width : info.Width),
+                     static_cast<LONG>(desc.Height < info.Height ? desc.Height : info.Height)};
+  D3DXLoadSurfaceFromFileInMemory(texture->Level(0, 0), nullptr, &picture, data,
+                                  static_cast<UINT>(size), nullptr, D3DX_FILTER_POINT,
+                                  0xFF000000, nullptr);
+  return 0;
+}
