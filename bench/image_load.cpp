@@ -46,12 +46,16 @@ void WritePicture(const std::string& path, int w, int h, unsigned seed) {
   const float cx = w / 2.0f, cy = h / 2.0f, radius = std::min(w, h) / 2.0f;
   unsigned state = seed;
   for (int y = 0; y < h; ++y) {
-    auto* row = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(s->pixels) + y * s->pitch);
+    auto* row =
+        reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(s->pixels) + y * s->pitch);
     for (int x = 0; x < w; ++x) {
       state = state * 214013u + 2531011u;
       const unsigned noise = (state >> 16) & 15;
       const float d = std::hypot(x - cx, y - cy) / radius;
-      const unsigned alpha = w >= 640 ? 255 : d < 0.9f ? 255 : d < 1.0f ? unsigned((1.0f - d) * 2550) : 0;
+      const unsigned alpha = w >= 640   ? 255
+                             : d < 0.9f ? 255
+                             : d < 1.0f ? unsigned((1.0f - d) * 2550)
+                                        : 0;
       const unsigned r = (x * 255 / w + noise) & 255, g = (y * 255 / h + noise) & 255;
       row[x] = alpha << 24 | r << 16 | g << 8 | ((r + g) / 2);
     }
@@ -100,7 +104,8 @@ void BM_LoadGamePictures(benchmark::State& state) {
   }
   state.counters["files"] = static_cast<double>(files.size());
   bool all = true;
-  for (std::size_t i = 0; i < files.size(); ++i) all = all && ImageExists(static_cast<std::int32_t>(i + 2));
+  for (std::size_t i = 0; i < files.size(); ++i)
+    all = all && ImageExists(static_cast<std::int32_t>(i + 2));
   if (!all) state.SkipWithError("a picture did not load");
   m.image.Destructor();
   g_device = nullptr;

@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const RECT picture{0, 0, static_cast<LONG>(desc.Width < info.Width ? desc.Width : info.Width),
                      static_cast<LONG>(desc.Height < info.Height ? desc.Height : info.Height)};
   D3DXLoadSurfaceFromFileInMemory(texture->Level(0, 0), nullptr, &picture, data,
-                                  static_cast<UINT>(size), nullptr, D3DX_FILTER_POINT,
-                                  0xFF000000, nullptr);
+                                  static_cast<UINT>(size), nullptr, D3DX_FILTER_POINT, 0xFF000000,
+                                  nullptr);
   return 0;
 }

@@ -15,8 +15,8 @@
 
 namespace {
 
-using d3dx::ArgbImage;
 using d3dx::Area;
+using d3dx::ArgbImage;
 
 static_assert(d3dx::fmt::kA8R8G8B8 == D3DFMT_A8R8G8B8 && d3dx::fmt::kA4L4 == D3DFMT_A4L4 &&
               d3dx::fmt::kG16R16 == D3DFMT_G16R16 && d3dx::fmt::kDxt5 == D3DFMT_DXT5);
@@ -122,12 +122,12 @@ RECT Whole(UINT width, UINT height) {
 // Reads the whole surface into ARGB.
 bool ReadSurface(IDirect3DSurface9* surface, ArgbImage* out) {
   SurfaceBits bits(surface);
-  if (!bits || !out->Resize(static_cast<int>(surface->Width()),
-                            static_cast<int>(surface->Height()))) {
+  if (!bits ||
+      !out->Resize(static_cast<int>(surface->Width()), static_cast<int>(surface->Height()))) {
     return false;
   }
-  return d3dx::ReadPixels(surface->Format(), bits.bits(), bits.pitch(), out->width,
-                          out->height, out->pixels.data());
+  return d3dx::ReadPixels(surface->Format(), bits.bits(), bits.pitch(), out->width, out->height,
+                          out->pixels.data());
 }
 
 // Reads a rectangle of a surface into ARGB.
@@ -212,10 +212,11 @@ D3DFORMAT AcceptedFormat(IDirect3DDevice9* device, D3DFORMAT format, DWORD usage
   D3DDISPLAYMODE mode{};
   const D3DFORMAT adapter_format =
       SUCCEEDED(device->GetDisplayMode(0, &mode)) ? mode.Format : D3DFMT_X8R8G8B8;
+  // Palette formats are never chosen: pictures are converted without a palette.
   auto accepted = [&](D3DFORMAT f) {
-    return d3dx::FormatKnown(f) && SUCCEEDED(d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL,
-                                                                    adapter_format, usage,
-                                                                    resource_type, f));
+    return d3dx::FormatKnown(f) && f != D3DFMT_P8 && f != D3DFMT_A8P8 &&
+           SUCCEEDED(
+               d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, adapter_format, usage, resource_type, f));
   };
   if (accepted(format)) return format;
   static const D3DFORMAT kWithAlpha[] = {D3DFMT_A8R8G8B8, D3DFMT_A4R4G4B4, D3DFMT_A1R5G5B5,
@@ -306,16 +307,16 @@ HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UIN
                           IDirect3DTexture9** texture) {
   if (!device || !texture) return D3DERR_INVALIDCALL;
   *texture = nullptr;
-  HRESULT hr = D3DXCheckTextureRequirements(device, &width, &height, &mip_levels, usage, &format,
-                                            pool);
+  HRESULT hr =
+      D3DXCheckTextureRequirements(device, &width, &height, &mip_levels, usage, &format, pool);
   if (FAILED(hr)) return hr;
   return device->CreateTexture(width, height, mip_levels, usage, format, pool, texture, nullptr);
 }
 
 HRESULT D3DXLoadSurfaceFromFileInMemory(IDirect3DSurface9* dest, const PALETTEENTRY*,
                                         const RECT* dest_rect, LPCVOID data, UINT size,
-                                        const RECT* src_rect, DWORD filter,
-                                        D3DCOLOR colour_key, D3DXIMAGE_INFO* info) {
+                                        const RECT* src_rect, DWORD filter, D3DCOLOR colour_key,
+                                        D3DXIMAGE_INFO* info) {
   if (!dest) return D3DERR_INVALIDCALL;
   d3dx::DecodedImage image;
   HRESULT hr = DecodeMemory(data, size, &image);
@@ -347,9 +348,9 @@ HRESULT D3DXLoadSurfaceFromSurface(IDirect3DSurface9* dest, const PALETTEENTRY*,
 }
 
 HRESULT D3DXLoadSurfaceFromMemory(IDirect3DSurface9* dest, const PALETTEENTRY*,
-                                  const RECT* dest_rect, LPCVOID src_memory,
-                                  D3DFORMAT src_format, UINT src_pitch, const PALETTEENTRY*,
-                                  const RECT* src_rect, DWORD filter, D3DCOLOR colour_key) {
+                                  const RECT* dest_rect, LPCVOID src_memory, D3DFORMAT src_format,
+                                  UINT src_pitch, const PALETTEENTRY*, const RECT* src_rect,
+                                  DWORD filter, D3DCOLOR colour_key) {
   if (!dest || !src_memory || !src_rect || !d3dx::FormatKnown(src_format)) {
     return D3DERR_INVALIDCALL;
   }
@@ -360,14 +361,13 @@ HRESULT D3DXLoadSurfaceFromMemory(IDirect3DSurface9* dest, const PALETTEENTRY*,
   const bool blocks = d3dx::FormatCompressed(src_format);
   if (blocks && (r.left % 4 || r.top % 4)) return D3DERR_INVALIDCALL;
   const std::size_t row = blocks ? static_cast<std::size_t>(r.top / 4) : r.top;
-  const std::size_t column = blocks ? d3dx::FormatRowBytes(src_format, r.left)
-                                    : static_cast<std::size_t>(r.left) *
-                                          (d3dx::FormatBits(src_format) / 8);
+  const std::size_t column =
+      blocks ? d3dx::FormatRowBytes(src_format, r.left)
+             : static_cast<std::size_t>(r.left) * (d3dx::FormatBits(src_format) / 8);
   ArgbImage image;
   if (!image.Resize(r.right - r.left, r.bottom - r.top)) return E_OUTOFMEMORY;
   const BYTE* origin = static_cast<const BYTE*>(src_memory) + row * src_pitch + column;
-  d3dx::ReadPixels(src_format, origin, src_pitch, image.width, image.height,
-                   image.pixels.data());
+  d3dx::ReadPixels(src_format, origin, src_pitch, image.width, image.height, image.pixels.data());
   return LoadArgb(dest, dest_rect, image, nullptr, filter, colour_key);
 }
 
@@ -383,10 +383,9 @@ HRESULT D3DXFilterTexture(IDirect3DBaseTexture9* texture, const PALETTEENTRY*, U
   return D3D_OK;
 }
 
-HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, UINT width,
-                                     UINT height, UINT mip_levels, DWORD usage,
-                                     D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                                     DWORD mip_filter, D3DCOLOR colour_key,
+HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, UINT width, UINT height,
+                                     UINT mip_levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                     DWORD filter, DWORD mip_filter, D3DCOLOR colour_key,
                                      D3DXIMAGE_INFO* info, PALETTEENTRY*,
                                      IDirect3DTexture9** texture) {
   if (!device || !texture) return D3DERR_INVALIDCALL;
@@ -413,15 +412,15 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, UINT
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR file,
                                    IDirect3DTexture9** texture) {
   return D3DXCreateTextureFromFileExA(device, file, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                      D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
-                                      D3DX_DEFAULT, 0, nullptr, nullptr, texture);
+                                      D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT,
+                                      0, nullptr, nullptr, texture);
 }
 
 HRESULT D3DXCreateCubeTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, UINT size,
                                          UINT mip_levels, DWORD usage, D3DFORMAT format,
                                          D3DPOOL pool, DWORD filter, DWORD mip_filter,
-                                         D3DCOLOR colour_key, D3DXIMAGE_INFO* info,
-                                         PALETTEENTRY*, IDirect3DCubeTexture9** texture) {
+                                         D3DCOLOR colour_key, D3DXIMAGE_INFO* info, PALETTEENTRY*,
+                                         IDirect3DCubeTexture9** texture) {
   if (!device || !texture) return D3DERR_INVALIDCALL;
   *texture = nullptr;
   d3dx::DecodedImage image;
@@ -432,8 +431,8 @@ HRESULT D3DXCreateCubeTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, 
   if (mip_levels == D3DX_FROM_FILE) mip_levels = static_cast<UINT>(from.mip_levels);
   if (IsDefaultFormat(format)) format = static_cast<D3DFORMAT>(from.format);
   UINT width = size, height = size;
-  hr = CheckRequirements(device, &width, &height, &mip_levels, usage, &format,
-                         D3DRTYPE_CUBETEXTURE);
+  hr =
+      CheckRequirements(device, &width, &height, &mip_levels, usage, &format, D3DRTYPE_CUBETEXTURE);
   if (FAILED(hr)) return hr;
   Ref<IDirect3DCubeTexture9> made;
   hr = device->CreateCubeTexture(std::max(width, height), mip_levels, usage, format, pool,

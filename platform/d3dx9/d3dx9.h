@@ -66,27 +66,25 @@ HRESULT D3DXCheckTextureRequirements(IDirect3DDevice9* device, UINT* width, UINT
                                      UINT* mip_levels, DWORD usage, D3DFORMAT* format,
                                      D3DPOOL pool);
 HRESULT D3DXCreateTexture(IDirect3DDevice9* device, UINT width, UINT height, UINT mip_levels,
-                          DWORD usage, D3DFORMAT format, D3DPOOL pool,
-                          IDirect3DTexture9** texture);
+                          DWORD usage, D3DFORMAT format, D3DPOOL pool, IDirect3DTexture9** texture);
 
 // Loads (a rectangle of) an image into (a rectangle of) a surface, scaled with filter; source
 // pixels equal to colour_key (0: none) become transparent black first.
 HRESULT D3DXLoadSurfaceFromFileA(IDirect3DSurface9* dest, const PALETTEENTRY* dest_palette,
                                  const RECT* dest_rect, LPCSTR file, const RECT* src_rect,
                                  DWORD filter, D3DCOLOR colour_key, D3DXIMAGE_INFO* info);
-HRESULT D3DXLoadSurfaceFromFileInMemory(IDirect3DSurface9* dest,
-                                        const PALETTEENTRY* dest_palette, const RECT* dest_rect,
-                                        LPCVOID data, UINT size, const RECT* src_rect,
-                                        DWORD filter, D3DCOLOR colour_key, D3DXIMAGE_INFO* info);
+HRESULT D3DXLoadSurfaceFromFileInMemory(IDirect3DSurface9* dest, const PALETTEENTRY* dest_palette,
+                                        const RECT* dest_rect, LPCVOID data, UINT size,
+                                        const RECT* src_rect, DWORD filter, D3DCOLOR colour_key,
+                                        D3DXIMAGE_INFO* info);
 HRESULT D3DXLoadSurfaceFromSurface(IDirect3DSurface9* dest, const PALETTEENTRY* dest_palette,
                                    const RECT* dest_rect, IDirect3DSurface9* src,
                                    const PALETTEENTRY* src_palette, const RECT* src_rect,
                                    DWORD filter, D3DCOLOR colour_key);
 HRESULT D3DXLoadSurfaceFromMemory(IDirect3DSurface9* dest, const PALETTEENTRY* dest_palette,
-                                  const RECT* dest_rect, LPCVOID src_memory,
-                                  D3DFORMAT src_format, UINT src_pitch,
-                                  const PALETTEENTRY* src_palette, const RECT* src_rect,
-                                  DWORD filter, D3DCOLOR colour_key);
+                                  const RECT* dest_rect, LPCVOID src_memory, D3DFORMAT src_format,
+                                  UINT src_pitch, const PALETTEENTRY* src_palette,
+                                  const RECT* src_rect, DWORD filter, D3DCOLOR colour_key);
 
 // Fills the levels below src_level of a texture, each from the one above it.
 HRESULT D3DXFilterTexture(IDirect3DBaseTexture9* texture, const PALETTEENTRY* palette,
@@ -94,10 +92,9 @@ HRESULT D3DXFilterTexture(IDirect3DBaseTexture9* texture, const PALETTEENTRY* pa
 
 // A texture made from a file: sizes, levels and format D3DX_DEFAULT (or 0 / D3DFMT_UNKNOWN)
 // come from the file; every mip level is filled.
-HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, UINT width,
-                                     UINT height, UINT mip_levels, DWORD usage,
-                                     D3DFORMAT format, D3DPOOL pool, DWORD filter,
-                                     DWORD mip_filter, D3DCOLOR colour_key,
+HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, UINT width, UINT height,
+                                     UINT mip_levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                     DWORD filter, DWORD mip_filter, D3DCOLOR colour_key,
                                      D3DXIMAGE_INFO* info, PALETTEENTRY* palette,
                                      IDirect3DTexture9** texture);
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, LPCSTR file,
@@ -108,8 +105,7 @@ HRESULT D3DXCreateCubeTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, 
                                          UINT mip_levels, DWORD usage, D3DFORMAT format,
                                          D3DPOOL pool, DWORD filter, DWORD mip_filter,
                                          D3DCOLOR colour_key, D3DXIMAGE_INFO* info,
-                                         PALETTEENTRY* palette,
-                                         IDirect3DCubeTexture9** texture);
+                                         PALETTEENTRY* palette, IDirect3DCubeTexture9** texture);
 
 // Writes (a rectangle of) a surface as a BMP, DIB, JPEG, PNG or DDS file (DDS keeps the
 // surface's own format, DXT included).

@@ -148,7 +148,11 @@ bool ProbeBmpInfo(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
     default:
       return false;
   }
-  return true;
+  // Uncompressed rows must all be there; run-length data holds at most 255 pixels in 2 bytes.
+  const std::int64_t stride = (width * bits + 31) / 32 * 4;
+  const std::int64_t needed =
+      compression == 0 || compression == 3 ? stride * height : width * height / 128;
+  return static_cast<std::int64_t>(n) >= needed;
 }
 
 bool ProbeBmp(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
@@ -225,6 +229,14 @@ bool ProbePnm(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
     return false;
   }
   if (!SetSize(info, width, height)) return false;
+  // Binary samples must all be there; text samples take at least two characters each.
+  const std::int64_t channels = d[1] == '3' || d[1] == '6' ? 3 : 1;
+  const std::int64_t sample_bytes = max_value > 255 ? 2 : 1;
+  const std::int64_t needed = d[1] == '1'   ? width * height
+                              : d[1] == '4' ? (width + 7) / 8 * height
+                              : d[1] >= '5' ? width * height * channels * sample_bytes
+                                            : width * height * channels * 2 - 1;
+  if (static_cast<std::int64_t>(n - at) < needed) return false;
   info->format = d[1] == '3' || d[1] == '6' ? fmt::kX8R8G8B8 : fmt::kL8;
   info->file_format = iff::kPpm;
   return true;
@@ -263,6 +275,11 @@ bool ProbeTga(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
       return false;
   }
   if (!SetSize(info, Le16(d + 12), Le16(d + 14))) return false;
+  // Uncompressed pixels must all be there; a run-length packet holds at most 128 pixels.
+  const std::int64_t pixels = std::int64_t{info->width} * info->height;
+  const std::int64_t bytes = (bits + 7) / 8;
+  const std::int64_t needed = type < 9 ? pixels * bytes : (pixels + 127) / 128 * (1 + bytes);
+  if (static_cast<std::int64_t>(n - 18 - d[0] - map_bytes) < needed) return false;
   info->file_format = iff::kTga;
   return true;
 }
@@ -431,8 +448,15 @@ bool ProbeImage(const std::uint8_t* data, std::size_t size, ImageFileInfo* info)
                      DdsProbe(data, size, &found) || ProbeGif(data, size, &found) ||
                      ProbeBmp(data, size, &found) || ProbePnm(data, size, &found) ||
                      ProbeTga(data, size, &found);
-  if (known) *info = found;
-  return known;
+  // No picture compresses better than this: a header claiming more pixels than the file could
+  // hold is refused before anything is allocated for it.
+  constexpr std::int64_t kBestRatio = 8192;
+  if (!known ||
+      std::int64_t{found.width} * found.height > static_cast<std::int64_t>(size) * kBestRatio) {
+    return false;
+  }
+  *info = found;
+  return true;
 }
 
 bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out) {

@@ -84,8 +84,7 @@ void DiscardAll() {
 }
 
 // The texture of a load; none when the file cannot be read or the texture not made.
-Ref<IDirect3DBaseTexture9> LoadTexture(const char* file, std::int32_t mode,
-                                       std::int32_t divisor) {
+Ref<IDirect3DBaseTexture9> LoadTexture(const char* file, std::int32_t mode, std::int32_t divisor) {
   ImageState& s = g_state;
   if (!s.device) return nullptr;
   if (divisor == kBlankDivisor) {
@@ -131,8 +130,7 @@ Ref<IDirect3DBaseTexture9> LoadTexture(const char* file, std::int32_t mode,
     Ref<IDirect3DCubeTexture9> cube;
     if (FAILED(D3DXCreateCubeTextureFromFileExA(s.device, file, width, D3DX_DEFAULT, 0,
                                                 D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
-                                                D3DX_DEFAULT, 0, nullptr, nullptr,
-                                                cube.Put()))) {
+                                                D3DX_DEFAULT, 0, nullptr, nullptr, cube.Put()))) {
       return nullptr;
     }
     return cube;
@@ -141,8 +139,7 @@ Ref<IDirect3DBaseTexture9> LoadTexture(const char* file, std::int32_t mode,
   if (!keyed) {
     if (FAILED(D3DXCreateTextureFromFileExA(s.device, file, width, height, D3DX_DEFAULT, 0,
                                             D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
-                                            D3DX_DEFAULT, 0, nullptr, nullptr,
-                                            texture.Put()))) {
+                                            D3DX_DEFAULT, 0, nullptr, nullptr, texture.Put()))) {
       return nullptr;
     }
     return texture;
@@ -153,8 +150,8 @@ Ref<IDirect3DBaseTexture9> LoadTexture(const char* file, std::int32_t mode,
   }
   for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
     const DWORD filter = level == 0 ? D3DX_FILTER_POINT : D3DX_DEFAULT;
-    if (FAILED(D3DXLoadSurfaceFromFileA(texture->Level(0, level), nullptr, nullptr, file,
-                                        nullptr, filter, key, nullptr))) {
+    if (FAILED(D3DXLoadSurfaceFromFileA(texture->Level(0, level), nullptr, nullptr, file, nullptr,
+                                        filter, key, nullptr))) {
       return nullptr;
     }
   }
@@ -211,11 +208,18 @@ ImageRecord* Find(std::int32_t id) {
 }
 
 void Put(std::int32_t id, std::unique_ptr<ImageRecord> record) {
-  ImageRecord* old = static_cast<ImageRecord*>(g_state.store.Find(id));
   ImageRecord* fresh = record.release();
-  g_state.store.Add(id, fresh, false);
-  delete old;
   g_state.current = fresh;
+  // Replaced in its node by hand: the list's own no-duplicates add may stop its search early
+  // and append a second node, which would keep the freed record reachable.
+  for (IdListNode* n = g_state.store.Head(); n; n = n->next) {
+    if (n->id == id) {
+      delete static_cast<ImageRecord*>(n->value);
+      n->value = fresh;
+      return;
+    }
+  }
+  g_state.store.Add(id, fresh, true);
 }
 
 void Discard(std::int32_t id) {

@@ -26,8 +26,7 @@ bool CreateBlank(std::int32_t id, std::int32_t width, std::int32_t height, D3DFO
       FAILED(D3DXCreateTexture(s.device, static_cast<UINT>(width), static_cast<UINT>(height), 1,
                                render_target ? D3DUSAGE_RENDERTARGET : 0,
                                format == D3DFMT_UNKNOWN ? s.texture_format : format,
-                               render_target ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED,
-                               texture.Put()))) {
+                               render_target ? D3DPOOL_DEFAULT : D3DPOOL_MANAGED, texture.Put()))) {
     RuntimeNotice("Failed to create new image");
     return false;
   }
@@ -107,8 +106,8 @@ void ImageGrab(std::int32_t id, std::int32_t left, std::int32_t top, std::int32_
   }
   Ref<IDirect3DTexture9> texture;
   if (FAILED(D3DXCreateTexture(s.device, static_cast<UINT>(right - left),
-                               static_cast<UINT>(bottom - top), 0, 0, desc.Format,
-                               D3DPOOL_MANAGED, texture.Put()))) {
+                               static_cast<UINT>(bottom - top), 0, 0, desc.Format, D3DPOOL_MANAGED,
+                               texture.Put()))) {
     return;
   }
   const RECT area{left, top, right, bottom};
@@ -149,8 +148,8 @@ void ImageSave(std::int32_t id, const char* file, std::int32_t compression) {
                               D3DPOOL_SYSTEMMEM, converted.Put(), nullptr)
                         : D3DERR_INVALIDCALL;
     if (SUCCEEDED(hr)) {
-      hr = D3DXLoadSurfaceFromSurface(converted.Get(), nullptr, nullptr, level, nullptr,
-                                      &covered, D3DX_FILTER_NONE, 0);
+      hr = D3DXLoadSurfaceFromSurface(converted.Get(), nullptr, nullptr, level, nullptr, &covered,
+                                      D3DX_FILTER_NONE, 0);
     }
     if (SUCCEEDED(hr)) hr = D3DXSaveSurfaceToFileA(file, kind, converted.Get(), nullptr, nullptr);
   } else {
@@ -198,10 +197,10 @@ void ImagePixelWrite(std::int32_t id, std::int32_t row, std::int32_t column, std
   D3DFORMAT format;
   BYTE* pixel = LockedPixel(*record, row, column, &format);
   if (!pixel) return;
-  const std::uint32_t colour =
-      (static_cast<std::uint32_t>(alpha) & 0xFF) << 24 |
-      (static_cast<std::uint32_t>(red) & 0xFF) << 16 |
-      (static_cast<std::uint32_t>(green) & 0xFF) << 8 | (static_cast<std::uint32_t>(blue) & 0xFF);
+  const std::uint32_t colour = (static_cast<std::uint32_t>(alpha) & 0xFF) << 24 |
+                               (static_cast<std::uint32_t>(red) & 0xFF) << 16 |
+                               (static_cast<std::uint32_t>(green) & 0xFF) << 8 |
+                               (static_cast<std::uint32_t>(blue) & 0xFF);
   d3dx::WritePixels(format, &colour, 1, 1, pixel, 0);
 }
 
@@ -252,8 +251,8 @@ void ImageSetAlphaAll(std::int32_t id, std::int32_t alpha) {
   texture->UnlockRect(0);
 }
 
-void ImageGetData(std::int32_t id, std::int32_t* width, std::int32_t* height,
-                  std::int32_t* depth, std::uint8_t** block, std::int32_t* size) {
+void ImageGetData(std::int32_t id, std::int32_t* width, std::int32_t* height, std::int32_t* depth,
+                  std::uint8_t** block, std::int32_t* size) {
   if (block) *block = nullptr;
   if (size) *size = 0;
   ImageRecord* record = Find(id);
@@ -268,9 +267,10 @@ void ImageGetData(std::int32_t id, std::int32_t* width, std::int32_t* height,
   auto* data = new (std::nothrow) std::uint8_t[row_bytes * h];
   if (data) {
     for (std::int32_t y = 0; y < h; ++y) {
-      std::memcpy(data + row_bytes * y,
-                  static_cast<const BYTE*>(locked.pBits) + static_cast<std::size_t>(y) * locked.Pitch,
-                  row_bytes);
+      std::memcpy(
+          data + row_bytes * y,
+          static_cast<const BYTE*>(locked.pBits) + static_cast<std::size_t>(y) * locked.Pitch,
+          row_bytes);
     }
   }
   texture->UnlockRect(0);
@@ -292,8 +292,7 @@ void ImageSetData(std::int32_t id, std::int32_t width, std::int32_t height, std:
   ImageRecord* record = Find(id);
   if (!record || record->width != width || record->height != height || record->depth != depth) {
     if (record) Discard(id);
-    if (!CreateBlank(id, width, height, depth == 16 ? D3DFMT_A1R5G5B5 : D3DFMT_A8R8G8B8,
-                     false)) {
+    if (!CreateBlank(id, width, height, depth == 16 ? D3DFMT_A1R5G5B5 : D3DFMT_A8R8G8B8, false)) {
       return;
     }
     record = Find(id);
@@ -322,9 +321,8 @@ void ImageResizeTexture(std::int32_t id, std::int32_t width, std::int32_t height
   const bool pow2 = (desc.Width & (desc.Width - 1)) == 0 && (desc.Height & (desc.Height - 1)) == 0;
   if (pow2 && record->extent_u == 1.0f && record->extent_v == 1.0f) return;
   Ref<IDirect3DTexture9> resized;
-  if (FAILED(D3DXCreateTexture(State().device, static_cast<UINT>(width),
-                               static_cast<UINT>(height), 1, 0, desc.Format, D3DPOOL_MANAGED,
-                               resized.Put()))) {
+  if (FAILED(D3DXCreateTexture(State().device, static_cast<UINT>(width), static_cast<UINT>(height),
+                               1, 0, desc.Format, D3DPOOL_MANAGED, resized.Put()))) {
     return;
   }
   const RECT picture{0, 0, std::max<LONG>(1, std::lround(record->extent_u * desc.Width)),

@@ -183,8 +183,8 @@ void QuadDraw(std::vector<SpriteRecord>& list) {
   list.clear();
 }
 
-void PasteRoutine(std::int32_t id, std::int32_t x, std::int32_t y, float extent_u,
-                  float extent_v, std::int32_t transparent) {
+void PasteRoutine(std::int32_t id, std::int32_t x, std::int32_t y, float extent_u, float extent_v,
+                  std::int32_t transparent) {
   SpriteState& state = State();
   SpriteRecord& r = state.paste_record;
   PasteDefaults(r, extent_u, extent_v);
@@ -201,8 +201,8 @@ void PasteRoutine(std::int32_t id, std::int32_t x, std::int32_t y, float extent_
   QuadDraw(state.draw_list);
 }
 
-void TexturePaste(IDirect3DBaseTexture9* texture, float extent_u, float extent_v,
-                  std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
+void TexturePaste(IDirect3DBaseTexture9* texture, float extent_u, float extent_v, std::int32_t left,
+                  std::int32_t top, std::int32_t right, std::int32_t bottom) {
   SpriteState& state = State();
   SpriteRecord& r = state.paste_record;
   PasteDefaults(r, extent_u, extent_v < 0.0f ? 1.0f : extent_v);

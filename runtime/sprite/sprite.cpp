@@ -119,7 +119,8 @@ void Constructor(void*) {
     g_state.sin_table[i] = static_cast<float>(std::sin(radians));
   }
   g_state.max_priority = 0;
-  if (g_state.draw_list.capacity() < kDrawListCapacity) g_state.draw_list.reserve(kDrawListCapacity);
+  if (g_state.draw_list.capacity() < kDrawListCapacity)
+    g_state.draw_list.reserve(kDrawListCapacity);
 }
 
 void PassCoreData(CoreData* core) {
@@ -165,8 +166,8 @@ void SpriteBackgroundSave() {
     if (s.back_buffer) {
       D3DSURFACE_DESC desc{};
       s.back_buffer->GetDesc(&desc);
-      s.device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format,
-                                            D3DPOOL_SYSTEMMEM, s.saved_copy.Put(), nullptr);
+      s.device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                            s.saved_copy.Put(), nullptr);
     }
   }
   if (s.background_mode == 1 && s.back_buffer && s.saved_copy) {

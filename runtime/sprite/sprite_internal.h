@@ -44,10 +44,10 @@ struct SpriteRecord {
   // Frame-sheet animation: a sheet of across by down cells of width by height pixels each.
   std::uint8_t sheet;
   std::int32_t across, down;
-  std::int32_t frame;           // the frame shown: a cell from 1 (sheet) or an image id
-  std::uint32_t frame_time;     // when the frame last stepped, in system milliseconds
-  std::int32_t hit;             // the latest SpriteHit result
-  QuadVertex vertices[4];       // top-left, top-right, bottom-left, bottom-right
+  std::int32_t frame;        // the frame shown: a cell from 1 (sheet) or an image id
+  std::uint32_t frame_time;  // when the frame last stepped, in system milliseconds
+  std::int32_t hit;          // the latest SpriteHit result
+  QuadVertex vertices[4];    // top-left, top-right, bottom-left, bottom-right
 };
 
 // The image module's queries, bound at Constructor.
@@ -85,10 +85,10 @@ SpriteState& State();
 // Quad renderer (quad.cpp).
 void QuadCorners(SpriteRecord& record, std::int32_t x, std::int32_t y);
 void QuadDraw(std::vector<SpriteRecord>& list);
-void PasteRoutine(std::int32_t id, std::int32_t x, std::int32_t y, float extent_u,
-                  float extent_v, std::int32_t transparent);
-void TexturePaste(IDirect3DBaseTexture9* texture, float extent_u, float extent_v,
-                  std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
+void PasteRoutine(std::int32_t id, std::int32_t x, std::int32_t y, float extent_u, float extent_v,
+                  std::int32_t transparent);
+void TexturePaste(IDirect3DBaseTexture9* texture, float extent_u, float extent_v, std::int32_t left,
+                  std::int32_t top, std::int32_t right, std::int32_t bottom);
 // Sets the four vertices' fixed parts: diffuse, z, rhw and the plain texture coordinates.
 void ResetVertices(SpriteRecord& record);
 // Recomputes the texture coordinates from extents, mirror and flip (or the sheet's cell).

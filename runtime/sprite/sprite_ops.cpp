@@ -278,8 +278,8 @@ std::int32_t SpriteHit(std::int32_t id, std::int32_t other) {
   return previous == 0 ? result : 0;
 }
 
-void SpriteCreateAnimated(std::int32_t id, const char* file, std::int32_t across,
-                          std::int32_t down, std::int32_t image) {
+void SpriteCreateAnimated(std::int32_t id, const char* file, std::int32_t across, std::int32_t down,
+                          std::int32_t image) {
   if (id < 1 || id > kMaxId) {
     RuntimeError(301);
     return;

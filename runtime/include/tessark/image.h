@@ -49,8 +49,8 @@ std::int32_t ImageLoadFree(const char* file, std::int32_t divisor = 0);
 
 // The picture's pixels as packed rows in a new block (free it with ImageDataFree); an image
 // made from packed rows of 16 or 32 bits.
-void ImageGetData(std::int32_t id, std::int32_t* width, std::int32_t* height,
-                  std::int32_t* depth, std::uint8_t** block, std::int32_t* size);
+void ImageGetData(std::int32_t id, std::int32_t* width, std::int32_t* height, std::int32_t* depth,
+                  std::uint8_t** block, std::int32_t* size);
 void ImageDataFree(std::uint8_t* block);
 void ImageSetData(std::int32_t id, std::int32_t width, std::int32_t height, std::int32_t depth,
                   const std::uint8_t* pixels);

@@ -43,8 +43,8 @@ std::int32_t SpriteCollision(std::int32_t id, std::int32_t other);
 std::int32_t SpriteHit(std::int32_t id, std::int32_t other);
 
 // A frame sheet of across by down cells loaded from file into image.
-void SpriteCreateAnimated(std::int32_t id, const char* file, std::int32_t across,
-                          std::int32_t down, std::int32_t image);
+void SpriteCreateAnimated(std::int32_t id, const char* file, std::int32_t across, std::int32_t down,
+                          std::int32_t image);
 // Steps through frames first..last, one each time more than delay milliseconds have passed.
 void SpritePlay(std::int32_t id, std::int32_t first, std::int32_t last, std::int32_t delay);
 void SpriteSetFrame(std::int32_t id, std::int32_t frame);

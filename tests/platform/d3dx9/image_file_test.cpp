@@ -169,6 +169,12 @@ TEST(ImageFiles, BadFilesAreRefused) {
   many_levels[28] = 40;
   EXPECT_FALSE(ProbeImage(many_levels.data(), many_levels.size(), &info));
 
+  // Found by fuzzing: a 26-byte TGA claiming 2048 by 6144 pixels.
+  const std::uint8_t tiny_tga[] = {0, 0, 2,    0x33, 0, 0, 0,    0, 0, 0,    1,    0,   0,
+                                   8, 0, 0x18, 0x18, 0, 0, 0xFF, 0, 0, 0xFF, 0xFF, 'P', 'N'};
+  EXPECT_FALSE(ProbeImage(tiny_tga, sizeof tiny_tga, &info));
+  EXPECT_FALSE(DecodeImage(tiny_tga, sizeof tiny_tga, &decoded));
+
   const std::uint8_t text[] = "just some text, not a picture";
   EXPECT_FALSE(ProbeImage(text, sizeof text, &info));
   EXPECT_FALSE(EncodeImage(iff::kTga, fmt::kA8R8G8B8, Pattern(2, 2), &png));

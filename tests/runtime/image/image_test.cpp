@@ -45,9 +45,8 @@ TEST_F(Images, ModeOneKeepsTheSizeAndShowsOnlyThePicture) {
 
 TEST_F(Images, PastesBlendOnlyWithTransparentOne) {
   // Opaque red in the middle, a soft edge of half-transparent red around it.
-  WritePicture("pictures/soft.png", 8, 8, [](int x, int y) {
-    return x == 0 ? 0x80FF0000u : (y == 0 ? 0x00FF0000u : kRed);
-  });
+  WritePicture("pictures/soft.png", 8, 8,
+               [](int x, int y) { return x == 0 ? 0x80FF0000u : (y == 0 ? 0x00FF0000u : kRed); });
   ImageLoad("pictures/soft.png", 2, 1);
   Clear(kBlue);
   ImagePaste(2, 0, 0, 1);
@@ -83,9 +82,8 @@ TEST_F(Images, PastesBlendOnlyWithTransparentOne) {
 
 TEST_F(Images, KeyedFilesAreTransparentExactlyWhereBlack) {
   // Black and white stripes; near-black (1, 0, 0) must stay.
-  WritePicture("pictures/keyed.bmp", 6, 4, [](int x, int) {
-    return x < 2 ? 0xFF000000u : (x < 4 ? kWhite : 0xFF010000u);
-  });
+  WritePicture("pictures/keyed.bmp", 6, 4,
+               [](int x, int) { return x < 2 ? 0xFF000000u : (x < 4 ? kWhite : 0xFF010000u); });
   ImageLoad("pictures/keyed.bmp", 4, 1);
   Clear(kBlue);
   ImagePaste(4, 0, 0, 1);
@@ -160,7 +158,8 @@ TEST_F(Images, FailedLoadsLeaveTheIdEmptyWith506) {
 }
 
 TEST_F(Images, MipMappedAndCubeModesAndLoadFree) {
-  WritePicture("pictures/mip.bmp", 32, 16, [](int x, int) { return x < 16 ? 0xFF000000u : kWhite; });
+  WritePicture("pictures/mip.bmp", 32, 16,
+               [](int x, int) { return x < 16 ? 0xFF000000u : kWhite; });
   WritePicture("pictures/mip.png", 32, 16, [](int, int) { return kRed; });
   ImageLoad("pictures/mip.bmp", 10, 0);
   ImageLoad("pictures/mip.png", 11, 0);
