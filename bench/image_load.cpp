@@ -15,8 +15,11 @@
 
 #include "platform/d3d9/d3d9.h"
 #include "runtime/core/core.h"
-#include "runtime/runtime_wire.h"
 #include "tessark/image.h"
+
+namespace tessark::image {
+void Wire(ModuleTable& table);
+}
 
 namespace {
 
@@ -76,7 +79,7 @@ void BM_LoadGamePictures(benchmark::State& state) {
                  pictures[i].height, static_cast<unsigned>(i));
   }
 
-  tessark::RuntimeWire();
+  tessark::image::Wire(tessark::Modules());
   Ref<IDirect3D9> d3d = Ref<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   D3DPRESENT_PARAMETERS pp{};
   pp.BackBufferWidth = 640;
