@@ -275,3 +275,24 @@ TEST(Win32System, MetricsColoursAndTime) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowsAndQueue, SetCursorPosInsideAWindowMovesThePointerThere) {
+  win32::ShowWindow(window_, SW_SHOW);
+  Drain();
+  POINT p{10, 20};
+  win32::ClientToScreen(window_, &p);
+  EXPECT_TRUE(win32::SetCursorPos(p.x, p.y));
+  POINT at{};
+  win32::GetCursorPos(&at);
+  EXPECT_EQ(at.x, p.x);
+  EXPECT_EQ(at.y, p.y);
+  MSG m{};
+  bool moved = false;
+  while (win32::PeekMessageA(&m, nullptr, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE))
+    moved = moved || (LOWORD(m.lParam) == 10 && HIWORD(m.lParam) == 20);
+  EXPECT_TRUE(moved) << "the move arrives as a mouse message in client coordinates";
+}
+
+}  // namespace

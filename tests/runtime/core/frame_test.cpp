@@ -340,3 +340,51 @@ TEST(FrameModes, ManualAndAutomaticSetTheirFlags) {
 
 }  // namespace
 }  // namespace tessark
+
+namespace tessark {
+namespace {
+
+std::vector<std::string> g_printed;
+
+TEST_F(RecordingRuntime, PrintsGoThroughThePrintEngine) {
+  ASSERT_EQ(Open(), 0);
+  g_printed.clear();
+  Modules().text_services.PrintText = [](const char* text, std::int32_t new_line) {
+    g_printed.push_back(std::string(text) + (new_line ? "|" : ""));
+  };
+  PrintInteger(-9007199254740993LL);
+  PrintReal(1.0 / 3.0);
+  PrintReal(1e20);
+  PrintString("kettle");
+  PrintString(nullptr);
+  CoreDataGet()->PrintDispatch("direct", 0);
+  std::vector<std::string> expected = {"-9007199254740993|", "0.333333333333|", "1e+20|",
+                                       "kettle|", "|", "direct"};
+  EXPECT_EQ(g_printed, expected);
+}
+
+TEST_F(RecordingRuntime, WaitsPumpAndEndOnQuit) {
+  ASSERT_EQ(Open(), 0);
+  FrameSyncManual();
+  std::uint32_t start = win32::timeGetTime();
+  WaitMillis(30);
+  EXPECT_GE(win32::timeGetTime() - start, 30u);
+
+  t::KeyDown(SDL_SCANCODE_SPACE);
+  WaitKey();  // the key goes down at the first pump
+  EXPECT_EQ(Runtime().last_key_code, VK_SPACE);
+  t::MouseButtonDown(SDL_BUTTON_LEFT);
+  t::KeyUp(SDL_SCANCODE_SPACE);
+  WaitMouse();
+  EXPECT_EQ(CoreDataGet()->mouse_buttons, 1);
+
+  t::WindowClose();
+  start = win32::timeGetTime();
+  WaitMillis(5000);  // ends as soon as the quit message is seen
+  EXPECT_LT(win32::timeGetTime() - start, 1000u);
+  WaitKey();
+  WaitMouse();
+}
+
+}  // namespace
+}  // namespace tessark
