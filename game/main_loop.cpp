@@ -1,5 +1,6 @@
-// Kettlebrim's main function and frame loop. For now only the start-up calls and the loop that
-// keeps the window answering until it is closed; the screens, assets and pot world come later.
+// Kettlebrim's main function and frame loop. Provisional: the start-up calls and a loop that
+// clears the screen and keeps the window answering until it is closed; the screens, assets,
+// pot world and music come with the game itself.
 #include <tessark/tessark.h>
 
 void GameMain() {
@@ -8,7 +9,19 @@ void GameMain() {
   EscapeQuitOff();
   RandomSeed(ClockMillis());
 
+  DisplaySetMode(640, 480, 32);
+  MouseShow();
+  FrameSyncManual();
+  FrameSetRate(60);
+  FrameSpritesLast();
+
+  TextSetFont("arial");
+  TextSetSize(24);
+  TextSetBold();
+  TextSetTransparent();
+
   while (RuntimeRunning()) {
+    ScreenClear(0);
     FrameSync();
   }
 }
