@@ -1,6 +1,7 @@
 // The print engine's cursor and scrolling, and the runtime's string functions.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/runtime/text/text_fixture.h"
 
@@ -126,6 +127,76 @@ TEST(TextStrings, Tokens) {
   EXPECT_EQ(Take(TextNextToken(nullptr)), "");
   EXPECT_EQ(Take(TextFirstToken(nullptr, ",")), "");
   EXPECT_EQ(Take(TextFirstToken("a b", nullptr)), "a b");
+}
+
+}  // namespace
+}  // namespace text_test
+
+namespace text_test {
+namespace {
+
+// Typing for PrintInputLine: each message pump delivers the next piece into the typed-text
+// buffer, as the window's character messages do; after the last piece the pump reports quit.
+std::vector<std::string> g_typing;
+std::size_t g_typed = 0;
+int g_pumps = 0;
+
+std::int32_t TypingPump() {
+  ++g_pumps;
+  if (g_typed >= g_typing.size()) return 1;
+  tessark::CoreData& c = *tessark::CoreDataGet();
+  std::string piece = g_typing[g_typed++];
+  std::size_t had = c.typed_text ? std::strlen(c.typed_text) : 0;
+  char* grown = nullptr;
+  tessark::TextAlloc(&grown, static_cast<std::int32_t>(had + piece.size() + 1));
+  if (had) std::memcpy(grown, c.typed_text, had);
+  std::memcpy(grown + had, piece.data(), piece.size());
+  if (c.typed_text) tessark::TextAlloc(&c.typed_text, 0);
+  c.typed_text = grown;
+  return 0;
+}
+
+class InputLineTest : public TextFixture {
+ protected:
+  void Type(std::vector<std::string> pieces) {
+    g_typing = std::move(pieces);
+    g_typed = 0;
+    g_pumps = 0;
+    core().MessagePump = TypingPump;
+  }
+  void TearDown() override {
+    if (core().typed_text) tessark::TextAlloc(&core().typed_text, 0);
+    core().typed_text = nullptr;
+    TextFixture::TearDown();
+  }
+};
+
+TEST_F(InputLineTest, EnterEndsTheLineAndBackspaceRemoves) {
+  core().print_x = 0;
+  core().print_y = 100;
+  Type({"4", "2x", "\b", "\b", "7", "\r", "ignored"});
+  char* line = PrintInputLine();
+  EXPECT_STREQ(line, "47");
+  TextFree(line);
+  EXPECT_EQ(g_typed, 6u);
+  // The finished line is printed and the cursor goes to the next line.
+  EXPECT_EQ(core().print_x, 0);
+  EXPECT_EQ(core().print_y, 100 + TextHeight("47"));
+  RECT box = InkBox(Pixels(), 0xFF000000u);
+  EXPECT_GE(box.top, 100);
+  EXPECT_LE(box.right, TextWidth("47"));
+}
+
+TEST_F(InputLineTest, NumbersAndEscapeAndQuit) {
+  Type({"-1", "5", "\r"});
+  EXPECT_EQ(PrintInputInteger(), -15);
+  Type({"2.5", "\x1b"});
+  EXPECT_FLOAT_EQ(PrintInputReal(), 2.5f);
+  // The window closing ends the input with what was typed so far.
+  Type({"abc"});
+  char* line = PrintInputLine();
+  EXPECT_STREQ(line, "abc");
+  TextFree(line);
 }
 
 }  // namespace

@@ -14,9 +14,12 @@ IDirect3DDevice9* DisplayDevice() {
   return g_device.Get();
 }
 
+// Records the box and fills it in the ink, as the 2D module does (a clear of that rectangle).
 void FakeBox(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
-  g_calls.push_back(
-      {Basic2dCall::kBox, left, top, right, bottom, 0, 0, tessark::CoreDataGet()->ink});
+  const std::uint32_t ink = tessark::CoreDataGet()->ink;
+  g_calls.push_back({Basic2dCall::kBox, left, top, right, bottom, 0, 0, ink});
+  const D3DRECT rect{left, top, right, bottom};
+  if (right > left && bottom > top) g_device->Clear(1, &rect, D3DCLEAR_TARGET, ink, 0.0f, 0);
 }
 
 void FakeCopy(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t e,
