@@ -15,6 +15,7 @@ using namespace d3d9_internal;
 namespace {
 
 constexpr UINT kMaxSurfaceSize = 8192;
+constexpr UINT kMaxPrimitiveCount = 0xFFFFF;  // as the caps say
 
 D3DMATRIX Identity() {
   D3DMATRIX m{};
@@ -661,7 +662,7 @@ HRESULT IDirect3DDevice9::Draw(D3DPRIMITIVETYPE type, UINT primitive_count, cons
     default:
       return D3DERR_INVALIDCALL;
   }
-  if (primitive_count > Caps().MaxPrimitiveCount) return D3DERR_INVALIDCALL;
+  if (primitive_count > kMaxPrimitiveCount) return D3DERR_INVALIDCALL;
   UINT size = FvfSize(state_.fvf);
   if (size == 0 || stride < size) return D3DERR_INVALIDCALL;
   std::uint64_t needed = static_cast<std::uint64_t>(vertices - 1) * stride + size;

@@ -50,12 +50,15 @@ class Pipeline {
   // Clip-space position to screen space through the viewport.
   void Project(const float* clip, Vertex& v) const;
   void Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool cull);
+  // A two-triangle strip drawn as one quad when it can be; false: draw the triangles.
+  bool QuadStrip(const Vertex* const strip[4]);
   void Line(const Vertex& a, const Vertex& b);
   void Point(const Vertex& a);
 
  private:
   struct Interp;
   void ChooseLevels(const Vertex* const v[3]);
+  bool Convex(const Vertex* const* v, int n, const float* flat_colour);
   void GuardBandTriangle(const Vertex& a, const Vertex& b, const Vertex& c);
   void ShadePixel(int x, int y, const float* attributes);
   std::uint32_t Sample(SamplerSetup& s, float u, float v) const;

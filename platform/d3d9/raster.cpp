@@ -311,6 +311,10 @@ HRESULT DrawPrimitives(const DeviceState& s, IDirect3DSurface9* target, IDirect3
       for (UINT i = 0; i < count; ++i) triangle(3 * i, 3 * i + 1, 3 * i + 2);
       break;
     case D3DPT_TRIANGLESTRIP:
+      if (count == 2 && (!needs_clip || layout.transformed)) {
+        const Vertex* strip[4] = {&screen[0], &screen[1], &screen[2], &screen[3]};
+        if (pipe.QuadStrip(strip)) break;
+      }
       // Odd triangles swap their first two vertices so that every triangle keeps the strip's
       // winding.
       for (UINT i = 0; i < count; ++i) {

@@ -6,6 +6,10 @@
 #include <cmath>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/pixel.h"
 #include "platform/d3d9/raster.h"
@@ -49,6 +53,15 @@ int Wrap(int i, int n, DWORD mode) {
   }
 }
 
+// floor() and llround() without a library call (values are far inside the 64-bit range).
+inline std::int64_t FloorToInt(double x) {
+  auto t = static_cast<std::int64_t>(x);
+  return t - (static_cast<double>(t) > x);
+}
+inline std::int64_t RoundToInt(double x) {
+  return FloorToInt(x + 0.5);
+}
+
 int ToByte(float f) {
   if (!(f > 0.0f)) return 0;
   if (f >= 255.0f) return 255;
@@ -60,22 +73,65 @@ struct Edge {
   int top_left;
 };
 
-// Narrows [lo, hi] to the pixels of row py inside every edge.
-bool RowRange(const Edge* e, long py, long& lo, long& hi) {
-  for (int k = 0; k < 3; ++k) {
-    std::int64_t a = -e[k].ey * kSub;
-    std::int64_t b = e[k].ex * (kSub * py - e[k].yi) + e[k].ey * e[k].xi;
-    // Inside: a*px + b > 0, or >= 0 on a top or left edge (b + 1 > 0 for integers).
-    b += e[k].top_left;
-    if (a > 0) {
-      lo = std::max<long>(lo, static_cast<long>(FloorDiv(-b, a) + 1));
-    } else if (a < 0) {
-      hi = std::min<long>(hi, static_cast<long>(CeilDiv(b, -a) - 1));
+// One edge's bound on each row, stepped from row to row without dividing: a pixel centre
+// (px, py) is inside when a*px + b > 0 (b grows by ex*kSub a row), or >= 0 on a top or left
+// edge, which for integers is b + 1 > 0. For a > 0 that bounds px from below by
+// floor(-b / a) + 1, for a < 0 from above by -floor(-b / -a) - 1; q and r are that floor and
+// its remainder, carried from row to row.
+struct EdgeWalk {
+  int kind;  // 1: lower bound, -1: upper bound, 0: horizontal (all or nothing)
+  std::int64_t divisor, q, r, dq, dr;
+  std::int64_t b, db;
+
+  EdgeWalk(const Edge& e, long row) {
+    std::int64_t a = -e.ey * kSub;
+    b = e.ex * (kSub * row - e.yi) + e.ey * e.xi + e.top_left;
+    db = e.ex * kSub;
+    kind = a > 0 ? 1 : (a < 0 ? -1 : 0);
+    if (kind == 0) return;
+    divisor = a > 0 ? a : -a;
+    q = FloorDiv(-b, divisor);
+    r = -b - q * divisor;
+    dq = FloorDiv(-db, divisor);
+    dr = -db - dq * divisor;
+  }
+  // Narrows [lo, hi] for the current row; false when the row is empty.
+  bool Bound(long& lo, long& hi) const {
+    if (kind > 0) {
+      lo = std::max<long>(lo, static_cast<long>(std::max<std::int64_t>(q + 1, -(1LL << 30))));
+    } else if (kind < 0) {
+      hi = std::min<long>(hi, static_cast<long>(std::min<std::int64_t>(-q - 1, 1LL << 30)));
     } else if (b <= 0) {
       return false;
     }
+    return true;
   }
-  return lo <= hi;
+  void Step() {
+    if (kind == 0) {
+      b += db;
+      return;
+    }
+    q += dq;
+    r += dr;
+    // Branch-free carry: whether the remainder wraps changes from row to row.
+    std::int64_t carry = r >= divisor;
+    r -= divisor & -carry;
+    q += carry;
+  }
+};
+
+// Walks the rows of a triangle, handing each non-empty span to fn(row, lo, hi).
+template <typename Fn>
+void ForEachSpan(const Edge* edges, int n, long x_lo, long x_hi, long y_lo, long y_hi, Fn fn) {
+  EdgeWalk walk[4] = {EdgeWalk(edges[0], y_lo), EdgeWalk(edges[1], y_lo), EdgeWalk(edges[2], y_lo),
+                      EdgeWalk(edges[n == 4 ? 3 : 2], y_lo)};
+  for (long row = y_lo; row <= y_hi; ++row) {
+    long lo = x_lo, hi = x_hi;
+    bool any = walk[0].Bound(lo, hi) && walk[1].Bound(lo, hi) && walk[2].Bound(lo, hi) &&
+               walk[3].Bound(lo, hi);
+    if (any && lo <= hi) fn(row, lo, hi);
+    for (EdgeWalk& w : walk) w.Step();
+  }
 }
 
 // What the span loop writes for one texel (or constant colour) under the simple state.
@@ -88,17 +144,19 @@ struct SpanParams {
   bool dest_alpha;               // false: the target's alpha reads as 255
 };
 
+// Source alpha over inverse source alpha, two channels at a time (red with blue, alpha with
+// green), each rounded exactly as Div255 rounds.
 inline std::uint32_t BlendOver(std::uint32_t s, std::uint32_t d, bool dest_alpha) {
   std::uint32_t sa = s >> 24;
   if (sa == 255) return s;
-  std::uint32_t da = dest_alpha ? d >> 24 : 255;
-  if (sa == 0) return (d & 0x00FFFFFF) | da << 24;
+  if (!dest_alpha) d |= 0xFF000000u;  // a target without alpha reads as opaque
+  if (sa == 0) return d;
   std::uint32_t ia = 255 - sa;
-  std::uint32_t r = Div255(((s >> 16) & 0xFF) * sa + ((d >> 16) & 0xFF) * ia);
-  std::uint32_t g = Div255(((s >> 8) & 0xFF) * sa + ((d >> 8) & 0xFF) * ia);
-  std::uint32_t b = Div255((s & 0xFF) * sa + (d & 0xFF) * ia);
-  std::uint32_t a = Div255(sa * sa + da * ia);
-  return a << 24 | r << 16 | g << 8 | b;
+  std::uint32_t rb = (s & 0x00FF00FFu) * sa + (d & 0x00FF00FFu) * ia + 0x00800080u;
+  std::uint32_t ag = ((s >> 8) & 0x00FF00FFu) * sa + ((d >> 8) & 0x00FF00FFu) * ia + 0x00800080u;
+  rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+  ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+  return ag | rb;
 }
 
 inline std::uint32_t Modulate(std::uint32_t t, const SpanParams& p) {
@@ -106,36 +164,127 @@ inline std::uint32_t Modulate(std::uint32_t t, const SpanParams& p) {
          Div255(((t >> 8) & 0xFF) * p.eg) << 8 | Div255((t & 0xFF) * p.eb);
 }
 
+#ifdef __SSE2__
+// Four pixels at a time: the same arithmetic as Modulate and BlendOver, in 16-bit lanes
+// (every product and sum stays below 2^16, so the rounding is exactly Div255's).
+inline __m128i Div255x8(__m128i x) {
+  x = _mm_add_epi16(x, _mm_set1_epi16(128));
+  return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+}
+
+inline __m128i AlphaOf(__m128i lanes) {  // each pixel's alpha lane copied to its four lanes
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, 0xFF), 0xFF);
+}
+
 template <bool kBlend, bool kModulate>
-void TexturedSpan(std::uint32_t* dst, long n, SpanParams p) {
+inline __m128i Shade4(__m128i s, __m128i d, __m128i modulate, __m128i dest_alpha_or) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i s_lo = _mm_unpacklo_epi8(s, zero), s_hi = _mm_unpackhi_epi8(s, zero);
+  if constexpr (kModulate) {
+    s_lo = Div255x8(_mm_mullo_epi16(s_lo, modulate));
+    s_hi = Div255x8(_mm_mullo_epi16(s_hi, modulate));
+  }
+  if constexpr (!kBlend) return _mm_packus_epi16(s_lo, s_hi);
+  d = _mm_or_si128(d, dest_alpha_or);
+  __m128i d_lo = _mm_unpacklo_epi8(d, zero), d_hi = _mm_unpackhi_epi8(d, zero);
+  const __m128i full = _mm_set1_epi16(255);
+  __m128i a_lo = AlphaOf(s_lo), a_hi = AlphaOf(s_hi);
+  __m128i x_lo =
+      _mm_add_epi16(_mm_mullo_epi16(s_lo, a_lo), _mm_mullo_epi16(d_lo, _mm_sub_epi16(full, a_lo)));
+  __m128i x_hi =
+      _mm_add_epi16(_mm_mullo_epi16(s_hi, a_hi), _mm_mullo_epi16(d_hi, _mm_sub_epi16(full, a_hi)));
+  return _mm_packus_epi16(Div255x8(x_lo), Div255x8(x_hi));
+}
+#endif
+
+// How a span finds its texels: one source row walked straight, stepped coordinates that stay
+// inside the texture, or stepped coordinates that need the address mode.
+enum Fetch { kStraight, kInside, kAddressed };
+
+template <bool kBlend, bool kModulate, int kFetch>
+void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
+  const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
+  if constexpr (kFetch == kStraight && !kBlend && !kModulate) {
+    std::memcpy(dst, src, static_cast<std::size_t>(n) * 4);  // texel for pixel, opaque
+    return;
+  }
+  std::int64_t u = p.u, v = p.v;
+  const std::int64_t du = p.du, dv = p.dv;
+  const std::int64_t width = p.width;
+  auto fetch = [&](long i) __attribute__((always_inline))->std::uint32_t {
+    if constexpr (kFetch == kStraight) {
+      return src[i];
+    } else if constexpr (kFetch == kInside) {
+      std::uint32_t t = p.texels[(v >> 16) * width + (u >> 16)];
+      u += du;
+      v += dv;
+      return t;
+    } else {
+      std::uint64_t tx = static_cast<std::uint64_t>(u >> 16),
+                    ty = static_cast<std::uint64_t>(v >> 16);
+      u += du;
+      v += dv;
+      if (tx < static_cast<std::uint64_t>(p.width) && ty < static_cast<std::uint64_t>(p.height)) {
+        return p.texels[ty * static_cast<std::uint64_t>(p.width) + tx];
+      }
+      int wx = Wrap(static_cast<int>(static_cast<std::int64_t>(tx)), p.width, p.address_u);
+      int wy = Wrap(static_cast<int>(static_cast<std::int64_t>(ty)), p.height, p.address_v);
+      return (wx < 0 || wy < 0) ? p.border : p.texels[wy * p.width + wx];
+    }
+  };
+  long i = 0;
+#ifdef __SSE2__
+  const __m128i modulate =
+      _mm_set_epi16(static_cast<short>(p.ea), static_cast<short>(p.er), static_cast<short>(p.eg),
+                    static_cast<short>(p.eb), static_cast<short>(p.ea), static_cast<short>(p.er),
+                    static_cast<short>(p.eg), static_cast<short>(p.eb));
+  const __m128i dest_alpha_or = _mm_set1_epi32(p.dest_alpha ? 0 : static_cast<int>(0xFF000000u));
+  for (; i + 4 <= n; i += 4) {
+    __m128i s;
+    if constexpr (kFetch == kStraight) {
+      s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    } else {
+      std::uint32_t t0 = fetch(i), t1 = fetch(i + 1), t2 = fetch(i + 2), t3 = fetch(i + 3);
+      s = _mm_set_epi32(static_cast<int>(t3), static_cast<int>(t2), static_cast<int>(t1),
+                        static_cast<int>(t0));
+    }
+    __m128i d = kBlend ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i)) : s;
+    if constexpr (kBlend && !kModulate) {
+      // Four clear texels leave the target (its alpha read as opaque when it has none); four
+      // opaque ones replace it: what the blend gives, without the arithmetic.
+      const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+      __m128i sa = _mm_and_si128(s, alpha);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_setzero_si128())) == 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(d, dest_alpha_or));
+        continue;
+      }
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, alpha)) == 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), s);
+        continue;
+      }
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                     Shade4<kBlend, kModulate>(s, d, modulate, dest_alpha_or));
+  }
+#endif
+  for (; i < n; ++i) {
+    std::uint32_t t = fetch(i);
+    std::uint32_t s = kModulate ? Modulate(t, p) : t;
+    dst[i] = kBlend ? BlendOver(s, dst[i], p.dest_alpha) : s;
+  }
+}
+
+template <bool kBlend, bool kModulate>
+void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
   const std::int64_t u_last = p.u + p.du * (n - 1), v_last = p.v + p.dv * (n - 1);
   bool inside = std::min(p.u, u_last) >= 0 && (std::max(p.u, u_last) >> 16) < p.width &&
                 std::min(p.v, v_last) >= 0 && (std::max(p.v, v_last) >> 16) < p.height;
   if (inside && p.du == 65536 && p.dv == 0) {
-    // Texel for pixel: one source row, walked straight.
-    const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
-    if constexpr (!kBlend && !kModulate) {
-      std::memcpy(dst, src, static_cast<std::size_t>(n) * 4);
-    } else {
-      for (long i = 0; i < n; ++i) {
-        std::uint32_t s = kModulate ? Modulate(src[i], p) : src[i];
-        dst[i] = kBlend ? BlendOver(s, dst[i], p.dest_alpha) : s;
-      }
-    }
-    return;
-  }
-  std::int64_t u = p.u, v = p.v;
-  for (long i = 0; i < n; ++i, u += p.du, v += p.dv) {
-    std::uint32_t t;
-    if (inside) {
-      t = p.texels[(v >> 16) * p.width + (u >> 16)];
-    } else {
-      int tx = Wrap(static_cast<int>(u >> 16), p.width, p.address_u);
-      int ty = Wrap(static_cast<int>(v >> 16), p.height, p.address_v);
-      t = (tx < 0 || ty < 0) ? p.border : p.texels[ty * p.width + tx];
-    }
-    std::uint32_t s = kModulate ? Modulate(t, p) : t;
-    dst[i] = kBlend ? BlendOver(s, dst[i], p.dest_alpha) : s;
+    TexturedSpanWith<kBlend, kModulate, kStraight>(dst, n, p);
+  } else if (inside) {
+    TexturedSpanWith<kBlend, kModulate, kInside>(dst, n, p);
+  } else {
+    TexturedSpanWith<kBlend, kModulate, kAddressed>(dst, n, p);
   }
 }
 
@@ -257,31 +406,37 @@ void Pipeline::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool 
     }
   }
 
-  std::int64_t X[3], Y[3];
-  for (int i = 0; i < 3; ++i) {
-    X[i] = std::llround(static_cast<double>(v[i]->x) * kSub);
-    Y[i] = std::llround(static_cast<double>(v[i]->y) * kSub);
+  Convex(v, 3, a.colour);
+}
+
+// Fills a convex polygon of three vertices, or of four (a quad whose attributes lie on the plane
+// of its first three, vertices in clockwise order); false when a quad needs the general path.
+bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour) {
+  const Vertex* v[4] = {vin[0], vin[1], vin[2], n == 4 ? vin[3] : vin[2]};
+  std::int64_t X[4], Y[4];
+  for (int i = 0; i < n; ++i) {
+    X[i] = RoundToInt(static_cast<double>(v[i]->x) * kSub);
+    Y[i] = RoundToInt(static_cast<double>(v[i]->y) * kSub);
   }
   std::int64_t A = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-  if (A == 0) return;
+  if (A == 0) return n == 3;
   if (A < 0) {
+    if (n == 4) return false;
     std::swap(v[1], v[2]);
     std::swap(X[1], X[2]);
     std::swap(Y[1], Y[2]);
   }
-  long x_lo =
-      std::max<long>(clip_.left, static_cast<long>(CeilDiv(std::min({X[0], X[1], X[2]}), kSub)));
-  long x_hi = std::min<long>(clip_.right - 1,
-                             static_cast<long>(FloorDiv(std::max({X[0], X[1], X[2]}), kSub)));
-  long y_lo =
-      std::max<long>(clip_.top, static_cast<long>(CeilDiv(std::min({Y[0], Y[1], Y[2]}), kSub)));
-  long y_hi = std::min<long>(clip_.bottom - 1,
-                             static_cast<long>(FloorDiv(std::max({Y[0], Y[1], Y[2]}), kSub)));
-  if (x_lo > x_hi || y_lo > y_hi) return;
+  auto lowest = [&](const std::int64_t* c) { return *std::min_element(c, c + n); };
+  auto highest = [&](const std::int64_t* c) { return *std::max_element(c, c + n); };
+  long x_lo = std::max<long>(clip_.left, static_cast<long>(CeilDiv(lowest(X), kSub)));
+  long x_hi = std::min<long>(clip_.right - 1, static_cast<long>(FloorDiv(highest(X), kSub)));
+  long y_lo = std::max<long>(clip_.top, static_cast<long>(CeilDiv(lowest(Y), kSub)));
+  long y_hi = std::min<long>(clip_.bottom - 1, static_cast<long>(FloorDiv(highest(Y), kSub)));
+  if (x_lo > x_hi || y_lo > y_hi) return true;
 
-  Edge edges[3];
-  for (int k = 0; k < 3; ++k) {
-    int j = (k + 1) % 3;
+  Edge edges[4];
+  for (int k = 0; k < n; ++k) {
+    int j = (k + 1) % n;
     Edge& e = edges[k];
     e.ex = X[j] - X[k];
     e.ey = Y[j] - Y[k];
@@ -298,7 +453,7 @@ void Pipeline::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool 
   double f[3][kAttrCount];
   for (int i = 0; i < 3; ++i) {
     double q = affine ? 1.0 : v[i]->rhw;
-    const float* colour = flat_ ? a.colour : v[i]->colour;  // flat shading: the first vertex
+    const float* colour = flat_ ? flat_colour : v[i]->colour;  // flat shading: the first vertex
     f[i][0] = q;
     f[i][1] = v[i]->z;
     for (int k = 0; k < 4; ++k) f[i][2 + k] = colour[k] * q;
@@ -316,7 +471,7 @@ void Pipeline::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool 
     base[k] = f[0][k] - dx[k] * px[0] - dy[k] * py[0];
   }
 
-  if (FastSpanPossible(v)) {
+  if (n == 4 || FastSpanPossible(v)) {
     const SamplerSetup& s = samplers_[0];
     const StageSetup& st = stages_[0];
     SpanParams p{};
@@ -352,42 +507,36 @@ void Pipeline::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool 
       p.address_u = s.address_u;
       p.address_v = s.address_v;
       p.border = s.border;
-      p.du = std::llround(udx * 65536.0);
-      p.dv = std::llround(vdx * 65536.0);
+      p.du = RoundToInt(udx * 65536.0);
+      p.dv = RoundToInt(vdx * 65536.0);
       if (exact) {
         p.er = colour_diff ? d[0] : 255, p.eg = colour_diff ? d[1] : 255;
         p.eb = colour_diff ? d[2] : 255, p.ea = alpha_diff ? d[3] : 255;
-        for (long row = y_lo; row <= y_hi; ++row) {
-          long lo = x_lo, hi = x_hi;
-          if (!RowRange(edges, row, lo, hi)) continue;
+        ForEachSpan(edges, n, x_lo, x_hi, y_lo, y_hi, [&](long row, long lo, long hi) {
           double u0 = ub + udx * lo + udy * row, v0 = vb + vdx * lo + vdy * row;
-          if (std::fabs(u0) > 1e9 || std::fabs(v0) > 1e9) continue;
-          p.u = static_cast<std::int64_t>(std::floor(u0 * 65536.0));
-          p.v = static_cast<std::int64_t>(std::floor(v0 * 65536.0));
+          if (std::fabs(u0) > 1e9 || std::fabs(v0) > 1e9) return;
+          p.u = FloorToInt(u0 * 65536.0);
+          p.v = FloorToInt(v0 * 65536.0);
           auto* dst = reinterpret_cast<std::uint32_t*>(bits_ + row * pitch_) + lo;
           SimpleSpan(dst, hi - lo + 1, p, blend_, true);
-        }
-        target_->Touch();
-        return;
+        });
+        return true;
       }
     } else {
       // No texture read: a constant colour (a missing texture reads as white).
       p.er = colour_diff ? d[0] : 255, p.eg = colour_diff ? d[1] : 255;
       p.eb = colour_diff ? d[2] : 255, p.ea = alpha_diff ? d[3] : 255;
-      for (long row = y_lo; row <= y_hi; ++row) {
-        long lo = x_lo, hi = x_hi;
-        if (!RowRange(edges, row, lo, hi)) continue;
+      ForEachSpan(edges, n, x_lo, x_hi, y_lo, y_hi, [&](long row, long lo, long hi) {
         auto* dst = reinterpret_cast<std::uint32_t*>(bits_ + row * pitch_) + lo;
         SimpleSpan(dst, hi - lo + 1, p, blend_, false);
-      }
-      return;
+      });
+      return true;
     }
   }
+  if (n == 4) return false;
 
   // The general path: every pixel through the whole pipeline.
-  for (long row = y_lo; row <= y_hi; ++row) {
-    long lo = x_lo, hi = x_hi;
-    if (!RowRange(edges, row, lo, hi)) continue;
+  ForEachSpan(edges, n, x_lo, x_hi, y_lo, y_hi, [&](long row, long lo, long hi) {
     for (long col = lo; col <= hi; ++col) {
       float attrs[kAttrCount];
       double q = base[0] + dx[0] * col + dy[0] * row;
@@ -400,7 +549,60 @@ void Pipeline::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool 
       }
       ShadePixel(static_cast<int>(col), static_cast<int>(row), attrs);
     }
+  });
+  return true;
+}
+
+// A strip of two triangles forming a convex quad with one attribute plane is filled as one
+// polygon: the same pixels as the two triangles (the shared diagonal is interior), half the
+// set-up and one span a row.
+bool Pipeline::QuadStrip(const Vertex* const s[4]) {
+  if (!simple_state_) return false;
+  for (int i = 0; i < 4; ++i) {
+    if (!std::isfinite(s[i]->x) || !std::isfinite(s[i]->y) || std::fabs(s[i]->x) > kGuard ||
+        std::fabs(s[i]->y) > kGuard || s[i]->rhw != s[0]->rhw) {
+      return false;
+    }
+    for (int k = 0; k < 4; ++k) {
+      if (!flat_ && s[i]->colour[k] != s[0]->colour[k]) return false;
+    }
   }
+  // The perimeter runs 0, 1, 3, 2; convex when every corner turns the same way.
+  const Vertex* ring[4] = {s[0], s[1], s[3], s[2]};
+  double turn[4];
+  for (int i = 0; i < 4; ++i) {
+    const Vertex* a = ring[i];
+    const Vertex* b = ring[(i + 1) % 4];
+    const Vertex* c = ring[(i + 2) % 4];
+    turn[i] = (double(b->x) - a->x) * (double(c->y) - b->y) -
+              (double(b->y) - a->y) * (double(c->x) - b->x);
+  }
+  bool clockwise = turn[0] > 0 && turn[1] > 0 && turn[2] > 0 && turn[3] > 0;
+  bool counter = turn[0] < 0 && turn[1] < 0 && turn[2] < 0 && turn[3] < 0;
+  if (!clockwise && !counter) return false;
+  if (cull_ == D3DCULL_CW && clockwise) return true;
+  if (cull_ == D3DCULL_CCW && counter) return true;
+  // The fourth vertex must lie on the plane of the first three in every attribute it carries.
+  double x0 = s[0]->x, y0 = s[0]->y;
+  double e1x = s[1]->x - x0, e1y = s[1]->y - y0, e2x = s[2]->x - x0, e2y = s[2]->y - y0;
+  double det = e1x * e2y - e2x * e1y;
+  if (det == 0) return false;
+  double px = s[3]->x - x0, py = s[3]->y - y0;
+  double b1 = (px * e2y - e2x * py) / det, b2 = (e1x * py - px * e1y) / det;
+  auto on_plane = [&](float f0, float f1, float f2, float f3) {
+    double want = f0 + b1 * (f1 - f0) + b2 * (f2 - f0);
+    return std::fabs(want - f3) <= 1e-5 * (1.0 + std::fabs(want));
+  };
+  for (int set = 0; set < 2; ++set) {
+    for (int c = 0; c < 2; ++c) {
+      if (!on_plane(s[0]->tex[set][c], s[1]->tex[set][c], s[2]->tex[set][c], s[3]->tex[set][c])) {
+        return false;
+      }
+    }
+  }
+  if (clockwise) return Convex(ring, 4, s[0]->colour);
+  const Vertex* reversed[4] = {ring[0], ring[3], ring[2], ring[1]};
+  return Convex(reversed, 4, s[0]->colour);
 }
 
 }  // namespace d3d9_internal

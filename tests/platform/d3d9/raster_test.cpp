@@ -276,3 +276,37 @@ TEST_F(DeviceTest, UntransformedVerticesGoThroughTheMatrices) {
 }
 
 }  // namespace
+
+namespace {
+
+// A turned quad drawn as a strip (filled as one polygon) covers exactly the pixels of the same
+// two triangles drawn as a list, each once: checked additively over many angles and offsets.
+TEST_F(DeviceTest, StripQuadCoversTheSamePixelsAsItsTriangles) {
+  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+  device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+  device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+  device_->SetTexture(0, nullptr);
+  for (int i = 0; i < 40; ++i) {
+    float angle = i * 0.37f, cx = 30.0f + (i % 7) * 0.13f, cy = 31.0f + (i % 5) * 0.21f;
+    float c = std::cos(angle), s = std::sin(angle);
+    TlVertex v[4];
+    const float corner[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+    for (int k = 0; k < 4; ++k) {
+      float dx = corner[k][0] * 11, dy = corner[k][1] * 7;
+      v[k] = TlVertex{cx + dx * c - dy * s, cy + dx * s + dy * c, 0, 1, 0x01010101, 0, 0};
+    }
+    TlVertex list[6] = {v[0], v[1], v[2], v[2], v[1], v[3]};
+    Clear(0);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex)), D3D_OK);
+    std::vector<std::uint32_t> strip(64 * 64);
+    for (int p = 0; p < 64 * 64; ++p) strip[p] = Pixel(p % 64, p / 64) & 0xFF;
+    Clear(0);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, list, sizeof(TlVertex)), D3D_OK);
+    for (int p = 0; p < 64 * 64; ++p) {
+      ASSERT_LE(strip[p], 1u) << "pixel drawn twice at " << p % 64 << "," << p / 64;
+      ASSERT_EQ(strip[p], Pixel(p % 64, p / 64) & 0xFF) << i << ": " << p % 64 << "," << p / 64;
+    }
+  }
+}
+
+}  // namespace
