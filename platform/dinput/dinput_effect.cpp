@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "platform/dinput/dinput_internal.h"
@@ -30,8 +31,8 @@ Uint32 LengthMs(DWORD us) {
 }
 
 // A 0..10000 magnitude on SDL's 16-bit scale.
-Sint16 Level(LONG magnitude) {
-  LONG m = std::clamp<LONG>(magnitude, -10000, 10000);
+Sint16 Level(std::int64_t magnitude) {
+  std::int64_t m = std::clamp<std::int64_t>(magnitude, -10000, 10000);
   return static_cast<Sint16>(m * 32767 / 10000);
 }
 
@@ -183,7 +184,7 @@ class Effect final : public IDirectInputEffect {
       dir.dir[0] = params_.direction[0];
       dir.dir[1] = params_.direction[1];
     }
-    LONG gain = static_cast<LONG>(params_.gain);
+    std::int64_t gain = params_.gain;
     if (type_ == GUID_ConstantForce) {
       s.type = SDL_HAPTIC_CONSTANT;
       s.constant.direction = dir;
@@ -199,7 +200,8 @@ class Effect final : public IDirectInputEffect {
       s.periodic.length = LengthMs(params_.duration);
       s.periodic.period =
           static_cast<Uint16>(std::min<DWORD>(params_.periodic.dwPeriod / 1000, 0xFFFF));
-      s.periodic.magnitude = Level(static_cast<LONG>(params_.periodic.dwMagnitude) * gain / 10000);
+      s.periodic.magnitude =
+          Level(static_cast<std::int64_t>(params_.periodic.dwMagnitude) * gain / 10000);
       s.periodic.offset = Level(params_.periodic.lOffset);
       s.periodic.phase = static_cast<Uint16>(params_.periodic.dwPhase % 36000);
     } else {

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <set>
 #include <vector>
@@ -125,7 +126,11 @@ using win32::Blocks;
 
 HGLOBAL GlobalAlloc(UINT, std::size_t bytes) {
   auto block = std::make_unique<Win32Global>();
-  block->bytes.assign(bytes, 0);  // always zeroed: cheaper than a leak of old memory
+  try {
+    block->bytes.assign(bytes, 0);  // always zeroed: cheaper than a leak of old memory
+  } catch (const std::exception&) {
+    return nullptr;  // out of memory, as the platform reports it
+  }
   HGLOBAL handle = block.release();
   Blocks().insert(handle);
   return handle;
