@@ -167,6 +167,50 @@ TEST_F(RegistryTest, ValueWrittenByOneProcessIsReadByTheNext) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+TEST_F(RegistryTest, ProcessesWritingAtOnceKeepEachOthersValues) {
+  constexpr int kWriters = 4, kValues = 15;
+  pid_t children[kWriters];
+  for (int w = 0; w < kWriters; ++w) {
+    children[w] = fork();
+    ASSERT_GE(children[w], 0);
+    if (children[w] == 0) {
+      win32::testing::RegistryUseFolder(folder_ + "/config/tessark");
+      bool ok = true;
+      for (DWORD v = 0; v < kValues; ++v) {
+        std::string name = "w" + std::to_string(w) + "v" + std::to_string(v);
+        HKEY h = nullptr;
+        DWORD n = static_cast<DWORD>(w) * 100 + v;
+        ok = ok &&
+             RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Shared", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             &h, nullptr) == ERROR_SUCCESS &&
+             RegSetValueExA(h, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&n),
+                            sizeof n) == ERROR_SUCCESS;
+        RegCloseKey(h);
+      }
+      _exit(ok ? 0 : 1);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  for (int w = 0; w < kWriters; ++w)
+    for (int v = 0; v < kValues; ++v)
+      EXPECT_EQ(GetNumber("Shared", ("w" + std::to_string(w) + "v" + std::to_string(v)).c_str()),
+                w * 100 + v);
+}
+
+TEST_F(RegistryTest, AWriteCutOffBeforeItsRenameLeavesTheOldStore) {
+  PutNumber("Crash", "kept", 5);
+  // What a writer that died before renaming leaves behind: a half-written new file.
+  std::ofstream(win32::testing::RegistryFile() + ".new-999999") << "TSKREG 1\nK 43";
+  EXPECT_EQ(GetNumber("Crash", "kept"), 5);
+  PutNumber("Crash", "more", 6);
+  EXPECT_EQ(GetNumber("Crash", "kept"), 5);
+  EXPECT_EQ(GetNumber("Crash", "more"), 6);
+}
+
 TEST_F(RegistryTest, StoreLivesInTheConfigurationFolderAndLeavesNoTemporaryFiles) {
   const char* old = std::getenv("XDG_CONFIG_HOME");
   std::string saved = old ? old : "";
