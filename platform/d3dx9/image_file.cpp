@@ -44,16 +44,20 @@ bool ProbePng(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
   }
   if (!SetSize(info, Be32(d + 16), Be32(d + 20))) return false;
   const int colour_type = d[25];
-  bool transparency = false;
-  // Walk the chunks before the image data for a transparency chunk.
+  bool transparency = false, data = false, end = false;
+  // Every chunk must lie within the file, image data must be there and the end chunk found: a
+  // chunk claiming more bytes than the file holds sends the PNG reader into a long slow failure.
   std::size_t at = 8;
-  while (at + 8 <= n) {
+  while (at + 12 <= n && !end) {
     const std::uint32_t length = Be32(d + at);
-    if (std::memcmp(d + at + 4, "tRNS", 4) == 0) transparency = true;
-    if (std::memcmp(d + at + 4, "IDAT", 4) == 0 || std::memcmp(d + at + 4, "IEND", 4) == 0) break;
-    if (length > n - at - 8) return false;
+    if (length > n - at - 12) return false;
+    const std::uint8_t* type = d + at + 4;
+    if (std::memcmp(type, "tRNS", 4) == 0 && !data) transparency = true;
+    if (std::memcmp(type, "IDAT", 4) == 0) data = true;
+    if (std::memcmp(type, "IEND", 4) == 0) end = true;
     at += std::size_t{12} + length;
   }
+  if (!data || !end) return false;
   switch (colour_type) {
     case 0:
       info->format = transparency ? fmt::kA8L8 : fmt::kL8;

@@ -2,6 +2,7 @@
 // made here are encoded, probed and decoded again, and bad files are refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/d3dx9/image_file.h"
@@ -174,6 +175,15 @@ TEST(ImageFiles, BadFilesAreRefused) {
                                    8, 0, 0x18, 0x18, 0, 0, 0xFF, 0, 0, 0xFF, 0xFF, 'P', 'N'};
   EXPECT_FALSE(ProbeImage(tiny_tga, sizeof tiny_tga, &info));
   EXPECT_FALSE(DecodeImage(tiny_tga, sizeof tiny_tga, &decoded));
+
+  // Found by fuzzing: image data claiming megabytes in a 200-byte file kept the PNG reader
+  // busy for seconds before it gave up.
+  std::vector<std::uint8_t> long_chunk(png.begin(),
+                                       png.begin() + std::min<std::size_t>(png.size(), 200));
+  const std::uint8_t claim[4] = {0x00, 0x3A, 0x00, 0x8F};
+  std::memcpy(long_chunk.data() + 33, claim, 4);  // the first chunk after the header
+  EXPECT_FALSE(ProbeImage(long_chunk.data(), long_chunk.size(), &info));
+  EXPECT_FALSE(DecodeImage(long_chunk.data(), long_chunk.size(), &decoded));
 
   const std::uint8_t text[] = "just some text, not a picture";
   EXPECT_FALSE(ProbeImage(text, sizeof text, &info));
