@@ -214,8 +214,10 @@ std::int32_t RuntimeClose() {
 
   // The quit message the window's destruction posted, and anything else still queued, belong
   // to this run; the next one starts with an empty queue and fresh flags.
+  // Paint requests of other windows stay until validated, so they are validated here.
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_PAINT) ValidateRect(message.hwnd, nullptr);
   }
   rt = RuntimeState{};
   return 0;

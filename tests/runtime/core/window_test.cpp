@@ -237,3 +237,32 @@ TEST(RuntimeOpenClose, AnOverlongTitleIsCut) {
 
 }  // namespace
 }  // namespace tessark
+
+namespace tessark {
+namespace {
+
+LRESULT IgnoresPaint(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_PAINT) return 0;  // never validates
+  return win32::DefWindowProcA(window, message, wparam, lparam);
+}
+
+TEST(RuntimeOpenClose, CloseDoesNotHangOnAnotherWindowsPaint) {
+  std::int32_t word = 0;
+  RuntimeWire();
+  ErrorWordSet(&word);
+  RuntimeOpen(1, 640, 480, 32, nullptr, "");
+  // A window of someone else's that has a paint pending and would never validate it.
+  WNDCLASSA c{};
+  c.lpfnWndProc = IgnoresPaint;
+  c.lpszClassName = "Bystander";
+  win32::RegisterClassA(&c);
+  HWND other = win32::CreateWindowExA(0, "Bystander", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                      nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
+  RuntimeClose();
+  win32::DestroyWindow(other);
+  win32::UnregisterClassA("Bystander", nullptr);
+}
+
+}  // namespace
+}  // namespace tessark
