@@ -24,37 +24,26 @@ namespace {
 // Heights of a font created with height 0 (the platform's "default size").
 constexpr int kDefaultCellHeight = 16;
 
-// False once the library is gone at exit: it frees every face itself, and fonts that other
-// static objects still hold must not touch theirs afterwards.
-bool g_library_alive = false;
-
 // A stock font, made on first use.
 struct Stock {
   std::unique_ptr<Font> font;
   bool tried = false;
 };
 
-// The FreeType library and the stock fonts, kept for the life of the process. One record, so
-// that the stock fonts' faces are always released before the library itself.
+// The FreeType library and the stock fonts. They live as long as the process: fonts and device
+// contexts held by other static objects may still be released during exit, after any static
+// of ours would have gone.
 struct FreeTypeLibrary {
   FT_Library library = nullptr;
   Stock system_font, fixed_font, gui_font;
   FreeTypeLibrary() {
     if (FT_Init_FreeType(&library) != 0) library = nullptr;
-    g_library_alive = library != nullptr;
-  }
-  ~FreeTypeLibrary() {
-    system_font.font.reset();
-    fixed_font.font.reset();
-    gui_font.font.reset();
-    g_library_alive = false;
-    if (library) FT_Done_FreeType(library);
   }
 };
 
 FreeTypeLibrary& Globals() {
-  static FreeTypeLibrary instance;
-  return instance;
+  static FreeTypeLibrary* instance = new FreeTypeLibrary;
+  return *instance;
 }
 
 FT_Library Library() {
@@ -237,7 +226,7 @@ int& LiveCount() {
 }
 
 Font::~Font() {
-  if (face && g_library_alive) FT_Done_Face(face);
+  if (face) FT_Done_Face(face);
 }
 
 Font* FontCreate(const LOGFONTA& request) {

@@ -1,10 +1,14 @@
 // The print engine: text printed at the print cursor, advancing it and scrolling the screen up
 // with the 2D module's area copy and box when a new line runs past the bottom; the print font;
 // and the input line that echoes what is typed into the window until Enter or Escape.
+#include <SDL.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/win32/event_source.h"
 #include "runtime/text/text_state.h"
 #include "tessark/core.h"
 #include "tessark/text.h"
@@ -85,10 +89,81 @@ std::string InputLineRead() {
 
 }  // namespace
 
+PrintBitmap::PrintBitmap(int w, int h) : width(w), height(h) {
+  dc = CreateCompatibleDC(nullptr);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  pixels = static_cast<std::uint32_t*>(bits);
+  if (dc && bitmap) old_bitmap = SelectObject(dc, bitmap);
+}
+
+PrintBitmap::~PrintBitmap() {
+  if (old_bitmap) SelectObject(dc, old_bitmap);
+  if (bitmap) DeleteObject(bitmap);
+  if (dc) DeleteDC(dc);
+}
+
+namespace {
+
+// Printing before the display is open: GDI draws into the window-sized memory bitmap in the
+// system font and the ink colours, and the cursor advances and scrolls as on the display.
+void BitmapPrint(CoreData& core, const char* text, std::int32_t new_line) {
+  TextState& s = State();
+  if (!s.print_bitmap) {
+    const int width = core.window_width > 0 ? core.window_width : 640;
+    const int height = core.window_height > 0 ? core.window_height : 480;
+    s.print_bitmap = std::make_unique<PrintBitmap>(width, height);
+  }
+  PrintBitmap& pb = *s.print_bitmap;
+  if (!pb.pixels) return;
+  auto gdi_colour = [](std::uint32_t c) {
+    return RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF);
+  };
+  SelectObject(pb.dc, GetStockObject(SYSTEM_FONT));
+  SetTextColor(pb.dc, gdi_colour(core.ink));
+  SetBkColor(pb.dc, gdi_colour(core.background_ink));
+  SetBkMode(pb.dc, OPAQUE);
+  const auto length = static_cast<int>(std::strlen(text));
+  SIZE extent{};
+  GetTextExtentPoint32A(pb.dc, text, length, &extent);
+  if (extent.cy == 0) GetTextExtentPoint32A(pb.dc, " ", 1, &extent);
+  ExtTextOutA(pb.dc, core.print_x, core.print_y, 0, nullptr, text, static_cast<UINT>(length),
+              nullptr);
+  if (!new_line) {
+    core.print_x += extent.cx;
+    return;
+  }
+  const int height = extent.cy;
+  core.print_x = 0;
+  core.print_y += height;
+  if (core.print_y + height > pb.height) {
+    const int overflow = std::min(core.print_y + height - pb.height, pb.height);
+    const auto row = static_cast<std::size_t>(pb.width);
+    std::memmove(pb.pixels, pb.pixels + overflow * row, (pb.height - overflow) * row * 4);
+    const std::uint32_t paper = core.background_ink & 0xFFFFFF;
+    const int strip = std::clamp(height, 0, pb.height);
+    std::fill(pb.pixels + (pb.height - strip) * row, pb.pixels + pb.height * row, paper);
+    core.print_y = pb.height - height;
+  }
+}
+
+}  // namespace
+
 void PrintText(const char* text, std::int32_t new_line) {
   TextState& s = State();
   CoreData* core = s.core ? s.core : CoreDataGet();
-  if (!text || !s.device) return;
+  if (!text) return;
+  if (!s.device) {
+    BitmapPrint(*core, text, new_line);
+    return;
+  }
   const std::int32_t width = TextWidth(text);
   std::int32_t height = TextHeight(text);
   if (height == 0) height = TextHeight(" ");
@@ -114,12 +189,27 @@ void PrintFontSelect() {
   TextSetFontCharset("Fixedsys", 0);
 }
 
-bool PrintBitmapPaint(HWND, const RECT*) {
-  // Nothing is printed before the display opens, so there is never a memory bitmap to show.
-  return false;
+bool PrintBitmapPaint(HWND window, const RECT*) {
+  // Once the display is open the device presents to the window; the bitmap is shown only
+  // before that, through the window's own surface.
+  TextState& s = State();
+  if (!s.print_bitmap || !s.print_bitmap->pixels || s.device) return false;
+  SDL_Window* sdl_window = win32::SdlWindowOf(window);
+  SDL_Surface* target = sdl_window ? SDL_GetWindowSurface(sdl_window) : nullptr;
+  if (!target) return false;
+  PrintBitmap& pb = *s.print_bitmap;
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(pb.pixels, pb.width, pb.height, 32,
+                                                           pb.width * 4, SDL_PIXELFORMAT_RGB888);
+  if (!source) return false;
+  const bool shown = SDL_BlitScaled(source, nullptr, target, nullptr) == 0 &&
+                     SDL_UpdateWindowSurface(sdl_window) == 0;
+  SDL_FreeSurface(source);
+  return shown;
 }
 
-void PrintBitmapRelease() {}
+void PrintBitmapRelease() {
+  State().print_bitmap.reset();
+}
 
 }  // namespace tessark::text
 

@@ -42,6 +42,20 @@ struct WorldVertex {
   float u, v;
 };
 
+// The print engine's window-sized memory bitmap: what is printed before the display opens.
+struct PrintBitmap {
+  PrintBitmap(int width, int height);
+  ~PrintBitmap();
+  PrintBitmap(const PrintBitmap&) = delete;
+  PrintBitmap& operator=(const PrintBitmap&) = delete;
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ old_bitmap = nullptr;
+  std::uint32_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+};
+
 struct TextState {
   char font_name[kFontNameSize] = {};
   std::uint32_t size = kInitialSize;
@@ -77,6 +91,8 @@ struct TextState {
   std::unique_ptr<char[]> work;           // the string work buffer
   std::string token_text;                 // what TextFirstToken split, and where it got to
   std::size_t token_position = 0;
+
+  std::unique_ptr<PrintBitmap> print_bitmap;
 
   int atlas_builds = 0;  // counted for the tests
 };

@@ -201,3 +201,44 @@ TEST_F(InputLineTest, NumbersAndEscapeAndQuit) {
 
 }  // namespace
 }  // namespace text_test
+
+namespace text_test {
+namespace {
+
+// Before the display is open, printing goes into a window-sized memory bitmap.
+TEST_F(TextFixture, PrintingWithoutTheDisplayDrawsIntoTheMemoryBitmap) {
+  tessark::Modules().text.RefreshD3D(0);
+  tessark::CoreData& c = core();
+  c.ink = 0xFFFFFFFFu;
+  c.background_ink = 0xFF000080u;
+  tessark::Modules().text_services.PrintText("Early", 1);
+  ASSERT_TRUE(state().print_bitmap);
+  const tessark::text::PrintBitmap& pb = *state().print_bitmap;
+  EXPECT_EQ(pb.width, kWidth);
+  EXPECT_EQ(pb.height, kHeight);
+  const int line = c.print_y;
+  ASSERT_GT(line, 0);
+  int white = 0, paper = 0;
+  for (int i = 0; i < pb.width * line; ++i) {
+    white += pb.pixels[i] == 0x00FFFFFFu;
+    paper += pb.pixels[i] == 0x00000080u;
+  }
+  EXPECT_GT(white, 10);
+  EXPECT_GT(paper, white);
+  // A new line past the bottom scrolls the bitmap up and clears the last line.
+  c.print_y = kHeight - line;
+  tessark::Modules().text_services.PrintText("Late", 1);
+  EXPECT_EQ(c.print_y, kHeight - line);
+  int late = 0;
+  for (int i = pb.width * (kHeight - 2 * line); i < pb.width * (kHeight - line); ++i)
+    late += pb.pixels[i] == 0x00FFFFFFu;
+  EXPECT_GT(late, 5);
+  for (int i = pb.width * (kHeight - line); i < pb.width * kHeight; ++i)
+    ASSERT_EQ(pb.pixels[i], 0x00000080u);
+  EXPECT_FALSE(tessark::Modules().text_services.PrintBitmapPaint(nullptr, nullptr));
+  tessark::Modules().text_services.PrintBitmapRelease();
+  EXPECT_FALSE(state().print_bitmap);
+}
+
+}  // namespace
+}  // namespace text_test
