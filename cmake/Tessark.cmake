@@ -41,8 +41,11 @@ function(tessark_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/runtime/include)
   tessark_warnings(${name})
+  # The environment is one list-valued property: its separators must survive being passed on.
+  set(environment SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ${ARG_ENV})
+  string(REPLACE ";" "\\;" environment "${environment}")
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;${ARG_ENV}"
+    PROPERTIES ENVIRONMENT "${environment}"
     DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -50,11 +50,12 @@ char* TextCopy(const char* source) {
 
 namespace {
 
-// Gives an entry an empty text of two bytes.
+// Gives an entry an empty text. An entry's buffer always holds text_size characters and the
+// terminator, so a name as long as the recorded size still fits.
 void EntryEmpty(CheckListEntry& entry) {
   entry.text_size = kEmptyTextSize;
   entry.text = nullptr;
-  TextAlloc(&entry.text, kEmptyTextSize);
+  TextAlloc(&entry.text, kEmptyTextSize + 1);
 }
 
 // Allocates a zeroed entry array of count entries.

@@ -8,7 +8,7 @@
 
 #include "platform/win32/win_types.h"
 
-struct IDirect3DSurface9;
+class IDirect3DSurface9;
 
 namespace tessark {
 

@@ -9,8 +9,8 @@
 
 #include "runtime/core/core_data.h"
 
-struct IDirect3DDevice9;
-struct IDirect3DTexture9;
+class IDirect3DDevice9;
+class IDirect3DTexture9;
 class IDirect3DBaseTexture9;
 
 namespace tessark {

@@ -47,6 +47,10 @@ TEST(CheckList, DoublesAt255ButNot254AndGrowsTexts) {
   EXPECT_STREQ(core.check_list[3].text, "a") << "texts are carried over";
   EXPECT_EQ(core.check_list[511].text_size, 2);
 
+  CheckListGrow(7, 2);
+  std::memcpy(core.check_list[7].text, "..", 3);  // a name as long as the buffer's size fits
+  EXPECT_STREQ(core.check_list[7].text, "..") << "an entry holds its size plus a terminator";
+
   CheckListGrow(3, 40);
   EXPECT_EQ(core.check_list[3].text_size, 40);
   EXPECT_STREQ(core.check_list[3].text, "a");
