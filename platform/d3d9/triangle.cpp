@@ -512,11 +512,26 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
       if (exact) {
         p.er = colour_diff ? d[0] : 255, p.eg = colour_diff ? d[1] : 255;
         p.eb = colour_diff ? d[2] : 255, p.ea = alpha_diff ? d[3] : 255;
+        // Each row's starting texel coordinates in 32.32 fixed point, from integer steps.
+        const double kFix = 4294967296.0;
+        bool fixed = std::fabs(ub) < 1e6 && std::fabs(vb) < 1e6 && std::fabs(udx) < 1e4 &&
+                     std::fabs(udy) < 1e4 && std::fabs(vdx) < 1e4 && std::fabs(vdy) < 1e4;
+        const std::int64_t u0 = fixed ? RoundToInt(ub * kFix) : 0,
+                           v0 = fixed ? RoundToInt(vb * kFix) : 0;
+        const std::int64_t ux = fixed ? RoundToInt(udx * kFix) : 0,
+                           uy = fixed ? RoundToInt(udy * kFix) : 0;
+        const std::int64_t vx = fixed ? RoundToInt(vdx * kFix) : 0,
+                           vy = fixed ? RoundToInt(vdy * kFix) : 0;
         ForEachSpan(edges, n, x_lo, x_hi, y_lo, y_hi, [&](long row, long lo, long hi) {
-          double u0 = ub + udx * lo + udy * row, v0 = vb + vdx * lo + vdy * row;
-          if (std::fabs(u0) > 1e9 || std::fabs(v0) > 1e9) return;
-          p.u = FloorToInt(u0 * 65536.0);
-          p.v = FloorToInt(v0 * 65536.0);
+          if (fixed) {
+            p.u = (u0 + ux * lo + uy * row) >> 16;
+            p.v = (v0 + vx * lo + vy * row) >> 16;
+          } else {
+            double uf = ub + udx * lo + udy * row, vf = vb + vdx * lo + vdy * row;
+            if (std::fabs(uf) > 1e9 || std::fabs(vf) > 1e9) return;
+            p.u = FloorToInt(uf * 65536.0);
+            p.v = FloorToInt(vf * 65536.0);
+          }
           auto* dst = reinterpret_cast<std::uint32_t*>(bits_ + row * pitch_) + lo;
           SimpleSpan(dst, hi - lo + 1, p, blend_, true);
         });
