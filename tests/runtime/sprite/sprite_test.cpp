@@ -1,6 +1,27 @@
 // The sprite module: placement and rotation checked in the back buffer, alpha, the sprite
 // pass and its priority order, background handling, error codes and frame sheets.
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
 #include "tests/runtime/image/image_fixture.h"
+
+// Every allocation of this program is counted, so a test can show that pastes make none.
+namespace {
+std::atomic<long> g_allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  ++g_allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace image_test {
 namespace {
@@ -285,6 +306,23 @@ TEST_F(Sprites, FrameSheetsShowOneCell) {
   // A sheet stays a cell wide after other images load.
   ImageLoad("pictures/sheet.png", 41, 1);
   EXPECT_EQ(SpriteWidth(3), 8);
+}
+
+TEST_F(Sprites, PastesAllocateNothing) {
+  WriteToken("pictures/token.png");
+  ImageLoad("pictures/token.png", 34, 1);
+  SpriteSet(1, 100, 50, 34);
+  ImagePaste(34, 0, 0, 1);  // first draws may size the device's own buffers
+  SpritePaste(1, 100, 50);
+  const long before = g_allocations.load();
+  for (int i = 0; i < 50; ++i) {
+    ImagePaste(34, i, i, 1);
+    SpriteSetOffset(1, 16, 16);
+    SpriteRotate(1, static_cast<float>(i * 7));
+    SpriteSetAlpha(1, 128);
+    SpritePaste(1, 100 + i, 50);
+  }
+  EXPECT_EQ(g_allocations.load(), before);
 }
 
 TEST_F(Sprites, TexturePasteStretchesAndTurnsUpsideDown) {
