@@ -337,9 +337,6 @@ SurfacePtr SdlDecode(int file_format, const std::uint8_t* d, std::size_t n) {
     case iff::kTga:
       s = IMG_LoadTGA_RW(rw);
       break;
-    case iff::kGif:
-      s = IMG_LoadGIF_RW(rw);
-      break;
     case iff::kPpm:
       s = IMG_LoadPNM_RW(rw);
       break;
@@ -467,6 +464,12 @@ bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out) 
   ImageFileInfo info;
   if (!ProbeImage(data, size, &info)) return false;
   if (info.file_format == iff::kDds) return DdsDecode(data, size, out);
+  if (info.file_format == iff::kGif) {
+    out->faces.assign(1, ArgbImage{});
+    if (!DecodeGif(data, size, &out->faces[0])) return false;
+    out->info = info;
+    return true;
+  }
   if (size > static_cast<std::size_t>(INT32_MAX)) return false;
   SurfacePtr surface = SdlDecode(info.file_format, data, size);
   if (!surface) return false;

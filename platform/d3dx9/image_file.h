@@ -1,8 +1,8 @@
 // Image files in and out for the image stand-in: recognising a file by its content, reading its
-// size and format from the header alone, decoding it into ARGB (PNG, JPEG, BMP and DIB, TGA,
-// GIF and PNM through SDL2_image; DDS in dds.cpp) and writing BMP, DIB, JPEG, PNG and DDS files.
-// Sizes are checked from the header before anything is decoded, so a file claiming a huge
-// picture is refused without allocating for it.
+// size and format from the header alone, decoding it into ARGB (PNG, JPEG, BMP and DIB, TGA
+// and PNM through SDL2_image; GIF in gif.cpp, DDS in dds.cpp) and writing BMP, DIB, JPEG, PNG and
+// DDS files. Sizes are checked from the header before anything is decoded, so a file claiming a
+// huge picture is refused without allocating for it.
 #pragma once
 
 #include <cstddef>
@@ -66,6 +66,9 @@ bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out);
 // to keep alpha. False for other file kinds or when encoding fails.
 bool EncodeImage(int file_format, std::uint32_t surface_format, const ArgbImage& image,
                  std::vector<std::uint8_t>* out);
+
+// The first frame of a GIF file (gif.cpp).
+bool DecodeGif(const std::uint8_t* data, std::size_t size, ArgbImage* out);
 
 // DDS container (dds.cpp).
 bool DdsProbe(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);

@@ -185,6 +185,16 @@ TEST(ImageFiles, BadFilesAreRefused) {
   EXPECT_FALSE(ProbeImage(long_chunk.data(), long_chunk.size(), &info));
   EXPECT_FALSE(DecodeImage(long_chunk.data(), long_chunk.size(), &decoded));
 
+  // Found by fuzzing: a GIF frame with an LZW code size of 0 made the system's GIF reader free
+  // memory it never allocated.
+  std::vector<std::uint8_t> gif = {'G',  'I',  'F',  '8',  '9',  'a',  0x0a, '2',  '5',
+                                   '6',  0x0a, 0xff, 0x00, 0x2c, 0xf6, 0xa4, 0x02, 0x30,
+                                   0x00, 0x20, 0x03, 0x00, 0x1c, 0x00, 0x61, 0x00};
+  gif.insert(gif.end(), 128, 0xd3);
+  gif.push_back(0x00);
+  gif.push_back(0x80);
+  EXPECT_FALSE(DecodeImage(gif.data(), gif.size(), &decoded));
+
   const std::uint8_t text[] = "just some text, not a picture";
   EXPECT_FALSE(ProbeImage(text, sizeof text, &info));
   EXPECT_FALSE(EncodeImage(iff::kTga, fmt::kA8R8G8B8, Pattern(2, 2), &png));
