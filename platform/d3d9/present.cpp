@@ -53,11 +53,9 @@ SDL_Renderer* RendererAcquire(SDL_Window* window, bool vsync) {
       return r.renderer;
     }
   }
-  // A renderer made elsewhere for this window is used as it is and never destroyed here.
-  if (SDL_Renderer* existing = SDL_GetRenderer(window)) {
-    Renderers().push_back(SharedRenderer{window, existing, 1 << 20});
-    return existing;
-  }
+  // A renderer made elsewhere for this window is used as it is; it is not recorded here, so it
+  // is never destroyed here either.
+  if (SDL_Renderer* existing = SDL_GetRenderer(window)) return existing;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
   SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
   if (!renderer) renderer = SDL_CreateRenderer(window, -1, 0);
