@@ -32,20 +32,22 @@ function(tessark_library name)
 endfunction()
 
 # A GoogleTest program from every .cpp file of the calling folder, registered with CTest.
-# Tests run headless: SDL's dummy video and audio drivers, unless a test sets its own.
-#   tessark_test(name LIBS dep... [ENV VAR=value...])
+# Tests run headless: the shared main (tests/test_main.cpp) makes SDL's dummy video and audio
+# drivers the defaults. ENV adds one VAR=value to the tests' environment.
+#   tessark_test(name LIBS dep... [ENV VAR=value])
 function(tessark_test name)
-  cmake_parse_arguments(ARG "" "" "LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "ENV" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  add_executable(${name} ${sources} ${CMAKE_SOURCE_DIR}/tests/test_main.cpp)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest Threads::Threads)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/runtime/include)
   tessark_warnings(${name})
-  # The environment is one list-valued property: its separators must survive being passed on.
-  set(environment SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy ${ARG_ENV})
-  string(REPLACE ";" "\\;" environment "${environment}")
+  set(properties)
+  if(ARG_ENV)
+    set(properties PROPERTIES ENVIRONMENT "${ARG_ENV}")
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "${environment}"
+    ${properties}
     DISCOVERY_TIMEOUT 60)
 endfunction()
