@@ -1,9 +1,15 @@
-// Kettlebrim's main function and frame loop. Provisional: the start-up calls and a loop that
-// clears the screen and keeps the window answering until it is closed; the screens, assets,
-// pot world and music come with the game itself.
+// Kettlebrim's main function: start-up in its fixed order, then one loop iteration per frame
+// until the player quits from the title screen or the window is closed.
 #include <tessark/tessark.h>
 
-void GameMain() {
+#include "game/game.h"
+
+namespace kettlebrim {
+
+GameState g_state;
+
+// Configures the runtime for the game, loads every asset and starts the music.
+void GameStartUp() {
   FrameSyncManual();
   FrameSetRate(60);
   EscapeQuitOff();
@@ -20,8 +26,26 @@ void GameMain() {
   TextSetBold();
   TextSetTransparent();
 
-  while (RuntimeRunning()) {
-    ScreenClear(0);
-    FrameSync();
-  }
+  AssetsLoadSounds();
+  AssetsLoadImages();
+
+  SoundLoop(kSoundMusic);
 }
+
+// One frame: clear, tick the current screen, synchronise. A quit from the title screen leaves
+// before the frame is presented.
+bool GameFrame() {
+  if (!RuntimeRunning()) return false;
+  ScreenClear(0);
+  if (ScreenTick()) return false;
+  FrameSync();
+  return true;
+}
+
+// Frees the physics world and returns every object to its all-zero start.
+void GameStateClear() {
+  PotWorldRelease(g_state.pot);
+  g_state = GameState{};
+}
+
+}  // namespace kettlebrim
