@@ -1,0 +1,123 @@
+// One full Kettlebrim frame on the real runtime, headless: two physics steps, the token
+// update, the effects, and the whole draw (backdrop, pot, tokens, HUD, buttons, ring, effects),
+// with a full pot of 200 tokens and 1000 live effects, and with a typical pot of 60 tokens.
+// Presentation is left out: it waits for the display and is measured elsewhere.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstdint>
+
+#include <tessark/tessark.h>
+
+#include "game/game.h"
+#include "runtime/core/core.h"
+#include "runtime/runtime_wire.h"
+
+// Every heap allocation of the process is counted, whoever makes it, so that the frame's
+// allocations can be reported per frame.
+static std::uint64_t g_allocations = 0;
+extern "C" void* __libc_malloc(std::size_t size);
+extern "C" void* __libc_calloc(std::size_t count, std::size_t size);
+extern "C" void* __libc_realloc(void* block, std::size_t size);
+extern "C" void* malloc(std::size_t size) {
+  ++g_allocations;
+  return __libc_malloc(size);
+}
+extern "C" void* calloc(std::size_t count, std::size_t size) {
+  ++g_allocations;
+  return __libc_calloc(count, size);
+}
+extern "C" void* realloc(void* block, std::size_t size) {
+  ++g_allocations;
+  return __libc_realloc(block, size);
+}
+
+namespace {
+
+using namespace kettlebrim;
+
+std::int32_t g_error_word = 0;
+
+// Opens the runtime in the folder that holds Data, starts the game and moves to its screen.
+void OpenGame() {
+  static bool open = false;
+  if (open) return;
+  open = true;
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  if (chdir(KETTLEBRIM_DATA_PARENT) != 0) std::abort();
+  tessark::RuntimeWire();
+  tessark::ErrorWordSet(&g_error_word);
+  tessark::RuntimeOpen(1, 640, 480, 32, nullptr, "");
+  GameStartUp();
+  RandomSeed(7);
+  ScreenShow(kScreenGame);
+}
+
+// Fills the pot: tokens spread over the pot's inside, the rest of the state playing.
+void Populate(int tokens, int effects) {
+  ScreenShow(kScreenGame);
+  g_state.game.phase = kPhasePlaying;
+  for (int i = 0; i < tokens; ++i) {
+    TokensSpawn(g_state.tokens, g_state.pot, 200 + (i * 37) % 240, 120 + (i * 53) % 250, i % 6);
+  }
+  EffectsReset(g_state.effects);
+  for (int i = 0; i < effects; ++i) {
+    bool pop = i % 2 == 0;
+    EffectCreate(g_state.effects, pop ? kEffectAnimation : kEffectFadingSprite, (i * 13) % 600,
+                 (i * 7) % 440, 0, 0, pop ? kImagePop : kImageMultiplierBase + 3, pop ? 2 : 0, 3,
+                 1 << 30, true);
+  }
+  g_state.mouse.x = 320;
+  g_state.mouse.y = 300;
+}
+
+void Frame() {
+  ScreenClear(0);
+  ScreenTick();
+}
+
+// Runs frames and reports the allocations made per frame once the pot has settled in.
+void Run(benchmark::State& state, int tokens, int effects) {
+  OpenGame();
+  Populate(tokens, effects);
+  for (int i = 0; i < 120; ++i) Frame();
+  std::uint64_t before = g_allocations;
+  std::uint64_t refill_allocations = 0;
+  for (auto _ : state) {
+    Frame();
+    // Tokens that spilled over the rim are dropped in again, outside the timing, so the pot
+    // keeps its count.
+    int active = 0;
+    for (const Token& t : g_state.tokens.slots) active += t.active;
+    if (active < tokens) {
+      state.PauseTiming();
+      std::uint64_t mark = g_allocations;
+      for (int i = active; i < tokens; ++i) {
+        TokensSpawn(g_state.tokens, g_state.pot, 230 + (i * 37) % 180, -40 * (i % 8), i % 6);
+      }
+      g_state.game.chances = 3;
+      g_state.game.phase = kPhasePlaying;
+      refill_allocations += g_allocations - mark;
+      state.ResumeTiming();
+    }
+  }
+  before += refill_allocations;
+  state.counters["allocs/frame"] = benchmark::Counter(static_cast<double>(g_allocations - before) /
+                                                      static_cast<double>(state.iterations()));
+}
+
+void BM_FullPot(benchmark::State& state) {
+  Run(state, 200, 1000);
+}
+BENCHMARK(BM_FullPot)->Unit(benchmark::kMillisecond);
+
+void BM_TypicalPot(benchmark::State& state) {
+  Run(state, 60, 20);
+}
+BENCHMARK(BM_TypicalPot)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
