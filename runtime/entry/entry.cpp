@@ -33,19 +33,19 @@ void EnterDataFolder() {
 }
 
 // Why no window can be opened, or an empty text when one can. Video drivers that show nothing
-// count as no display unless they were asked for by name.
+// count as no display unless they were asked for by name. On success video stays initialised,
+// so the window is made on the very driver checked here.
 std::string DisplayProblem() {
   const char* asked = std::getenv("SDL_VIDEODRIVER");
   bool named = asked && *asked;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
     return std::string("no video driver could be started (") + SDL_GetError() + ")";
   const char* driver = SDL_GetCurrentVideoDriver();
-  std::string problem;
-  if (!named && driver &&
-      (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0))
-    problem = "no display was found (DISPLAY and WAYLAND_DISPLAY are unset or unreachable)";
+  if (named || !driver ||
+      (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0))
+    return "";
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  return problem;
+  return "no display was found (DISPLAY and WAYLAND_DISPLAY are unset or unreachable)";
 }
 
 void ExplainNoWindow(const char* program, const std::string& why) {
