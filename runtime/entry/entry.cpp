@@ -1,8 +1,10 @@
 // The program entry. A program built on Tessark links this library and defines GameMain();
 // main() starts in the folder that holds Data (as a program on its home platform starts in its
 // own folder), makes sure a window can be opened at all, opens the runtime for a centred
-// 640 x 480 window and calls GameMain(). When GameMain returns, the program ends with 0; the
-// runtime is not closed first, since the process ends anyway.
+// 640 x 480 window and calls GameMain(). When GameMain returns, the program ends at once with
+// 0: the runtime is not closed, and static destructors do not run either, since the modules'
+// state still refers across modules (a device held by one module, its presenter by another)
+// and would be torn down in no particular order.
 #include <unistd.h>
 
 #include <cstdio>
@@ -79,5 +81,6 @@ int main(int argc, char** argv) {
     return 1;
   }
   GameMain();
-  return 0;
+  std::fflush(nullptr);
+  std::_Exit(0);
 }
