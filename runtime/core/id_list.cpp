@@ -8,15 +8,21 @@ namespace tessark {
 // Looks for an existing id (stopping early where the ids met so far ascend around the new id),
 // then appends at the tail.
 void IdList::Add(std::int32_t id, void* value, bool duplicates_allowed) {
-  auto* node = new (std::nothrow) IdListNode{};
-  if (!node) return;
+  IdListNode* node = spare_;
+  if (node) {
+    spare_ = node->next;
+  } else {
+    node = new (std::nothrow) IdListNode{};
+    if (!node) return;
+  }
 
   IdListNode* n = head_;
   for (std::int32_t walked = 0; n && walked < count_; ++walked) {
     if (n->id != 0 && n->next && n->id < id && n->next->id > id) break;
     if (!duplicates_allowed && n->id == id) {
       n->value = value;
-      delete node;
+      node->next = spare_;
+      spare_ = node;
       return;
     }
     if (n->next) n = n->next;
@@ -59,16 +65,15 @@ void IdList::Remove(std::int32_t id) {
   } else if (n == tail_) {
     n->previous->next = nullptr;
     --count_;
-    // The tail is found again by walking from the head.
-    IdListNode* last = head_;
-    while (last->next) last = last->next;
-    tail_ = last;
+    tail_ = n->previous;
   } else {
     n->previous->next = n->next;
     n->next->previous = n->previous;
     --count_;
   }
-  delete n;
+  n->next = spare_;
+  n->previous = nullptr;
+  spare_ = n;
 }
 
 void IdList::FreeAll() {
@@ -79,6 +84,11 @@ void IdList::FreeAll() {
     n = next;
   }
   Clear();
+  while (spare_) {
+    IdListNode* next = spare_->next;
+    delete spare_;
+    spare_ = next;
+  }
 }
 
 }  // namespace tessark

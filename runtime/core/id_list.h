@@ -2,7 +2,9 @@
 // 32-bit id to a pointer to the module's record (not owned) and remembers the order of adding:
 // new entries always go to the tail, lookups are linear from the head, iteration follows the
 // order of adding. The list allows duplicate ids; modules keep ids unique by looking them up
-// before adding.
+// before adding. Removed nodes are kept on the list's own spare chain and reused by later adds,
+// so a list whose size goes up and down (a paste that adds and removes an entry every frame)
+// stops allocating once it has reached its largest size; FreeAll frees them for real.
 #pragma once
 
 #include <cstdint>
@@ -32,9 +34,9 @@ class IdList {
   void Add(std::int32_t id, void* value, bool duplicates_allowed);
   // The value of the first node with id, or null; position receives its index (count if none).
   void* Find(std::int32_t id, std::int32_t* position = nullptr) const;
-  // Unlinks and frees the first node with id; the record itself is not freed.
+  // Unlinks the first node with id and keeps it for reuse; the record itself is not freed.
   void Remove(std::int32_t id);
-  // Frees every node.
+  // Frees every node, the spare ones included.
   void FreeAll();
 
   std::int32_t Count() const { return count_; }
@@ -45,6 +47,7 @@ class IdList {
   IdListNode* tail_ = nullptr;
   IdListNode* head_ = nullptr;
   std::int32_t count_ = 0;
+  IdListNode* spare_ = nullptr;  // removed nodes, chained through next, for the next adds
 };
 
 }  // namespace tessark

@@ -5,6 +5,7 @@
 // and refresh through the module table.
 #include <cmath>
 #include <memory>
+#include <new>
 
 #include "runtime/sprite/sprite_internal.h"
 #include "tessark/sprite.h"
@@ -23,6 +24,9 @@ void DeleteAll() {
     delete static_cast<SpriteRecord*>(n->value);
   }
   g_state.sprites.FreeAll();
+  for (SpriteRecord* r : g_state.spare_records) delete r;
+  g_state.spare_records.clear();
+  g_state.spare_records.shrink_to_fit();
   g_state.current = nullptr;
 }
 
@@ -35,6 +39,34 @@ void ReleaseBackground() {
 
 SpriteState& State() {
   return g_state;
+}
+
+SpriteRecord* RecordNew() {
+  if (g_state.spare_records.empty()) return new (std::nothrow) SpriteRecord{};
+  SpriteRecord* r = g_state.spare_records.back();
+  g_state.spare_records.pop_back();
+  *r = SpriteRecord{};
+  return r;
+}
+
+void RecordRelease(SpriteRecord* record) {
+  if (!record) return;
+  // Keeping it may itself need memory; without that the record is simply freed.
+  try {
+    g_state.spare_records.push_back(record);
+  } catch (const std::bad_alloc&) {
+    delete record;
+  }
+}
+
+bool StoreAdd(std::int32_t id, SpriteRecord* record) {
+  const std::int32_t before = g_state.sprites.Count();
+  g_state.sprites.Add(id, record, true);
+  if (g_state.sprites.Count() != before + 1) {
+    RecordRelease(record);
+    return false;
+  }
+  return true;
 }
 
 SpriteRecord* Find(std::int32_t id) {
@@ -71,7 +103,8 @@ void PlaceAtStored(SpriteRecord& r) {
 }
 
 SpriteRecord* Create(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t image) {
-  auto r = std::make_unique<SpriteRecord>();
+  SpriteRecord* r = RecordNew();
+  if (!r) return nullptr;
   r->device = g_state.device;
   r->x = static_cast<float>(x);
   r->y = static_cast<float>(y);
@@ -82,6 +115,7 @@ SpriteRecord* Create(std::int32_t id, std::int32_t x, std::int32_t y, std::int32
   r->transparent = 1;
   r->scale_x = r->scale_y = 1.0f;
   if (!r->texture && image != -1) {
+    RecordRelease(r);
     RuntimeError(501);
     return nullptr;
   }
@@ -91,8 +125,8 @@ SpriteRecord* Create(std::int32_t id, std::int32_t x, std::int32_t y, std::int32
     g_state.background_mode = 2;
   }
   ResetVertices(*r);
-  SpriteRecord* record = r.release();
-  g_state.sprites.Add(id, record, true);
+  SpriteRecord* record = r;
+  if (!StoreAdd(id, record)) return nullptr;
   g_state.current = record;
   QuadCorners(*record, x, y);
   return record;
@@ -299,6 +333,6 @@ void SpriteDelete(std::int32_t id) {
   SpriteState& s = State();
   s.sprites.Remove(id);
   if (s.current == r) s.current = nullptr;
-  delete r;
+  RecordRelease(r);
   if (s.sprites.Count() == 0) s.background_mode = 0;
 }

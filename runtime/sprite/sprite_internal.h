@@ -75,6 +75,10 @@ struct SpriteState {
   Ref<IDirect3DSurface9> back_buffer;
   Ref<IDirect3DSurface9> saved_copy;
   IdList sprites;  // id -> SpriteRecord*, owned through the list
+  // Records of deleted sprites kept for the next SpriteSet or SpriteClone, so that a sprite
+  // stamped every frame (set, paste, delete) allocates nothing once running; freed for real
+  // when every sprite goes (Destructor, device refresh).
+  std::vector<SpriteRecord*> spare_records;
   SpriteRecord* current = nullptr;
   std::vector<SpriteRecord> draw_list;  // capacity kept between frames
   SpriteRecord paste_record = {};
@@ -102,6 +106,12 @@ SpriteRecord* Find(std::int32_t id);
 SpriteRecord* FindChecked(std::int32_t id);
 // Creates a sprite as SpriteSet does; null (with 501) when the image has no texture.
 SpriteRecord* Create(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t image);
+// A zeroed record from the spare ones, or a new one; null when memory runs out.
+SpriteRecord* RecordNew();
+// Keeps a record no longer in the store for reuse.
+void RecordRelease(SpriteRecord* record);
+// Adds a record to the store under id; false (the record not taken) when that fails.
+bool StoreAdd(std::int32_t id, SpriteRecord* record);
 // Takes width, height, texture and extents from the image (cell size for a sheet).
 void TakeImage(SpriteRecord& record, std::int32_t image);
 // QuadCorners at the stored position.

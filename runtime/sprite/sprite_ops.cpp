@@ -215,8 +215,10 @@ void SpriteClone(std::int32_t id, std::int32_t new_id) {
     RuntimeError(321);
     return;
   }
-  auto copy = std::make_unique<SpriteRecord>(*r);
-  State().sprites.Add(new_id, copy.release(), true);
+  SpriteRecord* copy = RecordNew();
+  if (!copy) return;
+  *copy = *r;
+  StoreAdd(new_id, copy);
 }
 
 void SpriteSetVertexUV(std::int32_t id, std::int32_t vertex, float u, float v) {
