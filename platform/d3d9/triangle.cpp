@@ -248,21 +248,26 @@ void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
       s = _mm_set_epi32(static_cast<int>(t3), static_cast<int>(t2), static_cast<int>(t1),
                         static_cast<int>(t0));
     }
-    __m128i d = kBlend ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i)) : s;
-    if constexpr (kBlend && !kModulate) {
-      // Four clear texels leave the target (its alpha read as opaque when it has none); four
-      // opaque ones replace it: what the blend gives, without the arithmetic.
+    if constexpr (kBlend) {
+      // Four clear texels (still clear when tinted) leave the target, its alpha read as opaque
+      // when it has none: nothing to write unless that alpha is not yet opaque.
       const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
       __m128i sa = _mm_and_si128(s, alpha);
       if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_setzero_si128())) == 0xFFFF) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(d, dest_alpha_or));
+        if (p.dest_alpha) continue;
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alpha), alpha)) != 0xFFFF) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(d, alpha));
+        }
         continue;
       }
-      if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, alpha)) == 0xFFFF) {
+      // Four opaque untinted texels replace it: what the blend gives, without the arithmetic.
+      if (!kModulate && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alpha)) == 0xFFFF) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), s);
         continue;
       }
     }
+    __m128i d = kBlend ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i)) : s;
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
                      Shade4<kBlend, kModulate>(s, d, modulate, dest_alpha_or));
   }

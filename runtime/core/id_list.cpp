@@ -39,9 +39,16 @@ void IdList::Add(std::int32_t id, void* value, bool duplicates_allowed) {
 }
 
 void* IdList::Find(std::int32_t id, std::int32_t* position) const {
+  Recent& recent = recent_[static_cast<std::uint32_t>(id) % kRecent];
+  if (recent.node && recent.node->id == id) {
+    if (position) *position = recent.index;
+    return recent.node->value;
+  }
   std::int32_t index = 0;
   for (IdListNode* n = head_; n && index < count_; n = n->next, ++index) {
     if (n->id == id) {
+      recent.node = n;
+      recent.index = index;
       if (position) *position = index;
       return n->value;
     }
@@ -54,6 +61,7 @@ void IdList::Remove(std::int32_t id) {
   IdListNode* n = head_;
   for (std::int32_t walked = 0; n && walked < count_ && n->id != id; ++walked) n = n->next;
   if (!n || n->id != id) return;
+  Forget();
 
   if (n == head_ && n == tail_) {
     head_ = tail_ = nullptr;

@@ -29,6 +29,7 @@ class IdList {
   void Clear() {
     head_ = tail_ = nullptr;
     count_ = 0;
+    Forget();
   }
   // Appends id at the tail; with duplicates not allowed an existing id only gets the new value.
   void Add(std::int32_t id, void* value, bool duplicates_allowed);
@@ -48,6 +49,18 @@ class IdList {
   IdListNode* head_ = nullptr;
   std::int32_t count_ = 0;
   IdListNode* spare_ = nullptr;  // removed nodes, chained through next, for the next adds
+
+  // Recent lookups, by the low bits of the id: the first node with that id and its index.
+  // Adding at the tail keeps them true; a removal forgets them all.
+  static constexpr int kRecent = 8;
+  struct Recent {
+    IdListNode* node;
+    std::int32_t index;
+  };
+  mutable Recent recent_[kRecent] = {};
+  void Forget() {
+    for (Recent& r : recent_) r.node = nullptr;
+  }
 };
 
 }  // namespace tessark

@@ -71,6 +71,42 @@ TEST(IdList, RemovesHeadMiddleTailAndOnly) {
   EXPECT_EQ(list.Tail(), nullptr);
 }
 
+// Removed nodes come back for later adds, and lookups remembered from before a removal never
+// give a stale value or position: ids sharing low bits, duplicates, and a reused node.
+TEST(IdList, ReusedNodesAndRememberedLookupsStayTrue) {
+  IdList list;
+  list.Add(1, &a, true);
+  list.Add(9, &b, true);  // same low bits as 1
+  list.Add(17, &c, true);
+  std::int32_t at = -1;
+  EXPECT_EQ(list.Find(9, &at), &b);
+  EXPECT_EQ(at, 1);
+  EXPECT_EQ(list.Find(17, &at), &c);
+  EXPECT_EQ(at, 2);
+  list.Remove(1);
+  EXPECT_EQ(list.Find(17, &at), &c);
+  EXPECT_EQ(at, 1);
+  EXPECT_EQ(list.Find(1), nullptr);
+  IdListNode* freed_tail = list.Tail();
+  list.Remove(17);
+  EXPECT_EQ(list.Tail(), list.Head());
+  list.Add(4, &a, true);  // takes the node just removed
+  EXPECT_EQ(list.Tail(), freed_tail);
+  EXPECT_EQ(list.Find(17), nullptr);
+  EXPECT_EQ(list.Find(4, &at), &a);
+  EXPECT_EQ(at, 1);
+  list.Add(4, &b, true);  // a duplicate after it: the first one is still found
+  EXPECT_EQ(list.Find(4), &a);
+  list.Add(4, &c, false);  // replaces the first one's value
+  EXPECT_EQ(list.Find(4), &c);
+  EXPECT_EQ(Ids(list), (std::vector<int>{9, 4, 4}));
+  list.FreeAll();
+  EXPECT_EQ(list.Find(9), nullptr);
+  list.Add(9, &a, true);
+  EXPECT_EQ(list.Find(9, &at), &a);
+  EXPECT_EQ(at, 0);
+}
+
 TEST(IdList, FindOnEmptyListAndPositions) {
   IdList list;
   std::int32_t position = -1;

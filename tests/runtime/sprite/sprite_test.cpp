@@ -352,6 +352,30 @@ TEST_F(Sprites, PastesAllocateNothing) {
   EXPECT_EQ(g_allocations.load(), before);
 }
 
+// A sprite stamped every frame (set, pasted, deleted) reuses its record and list node: after
+// the first cycle nothing is allocated, and the stamp still draws and leaves no sprite behind.
+TEST_F(Sprites, StampCycleAllocatesNothingAfterTheFirst) {
+  WriteToken("pictures/token.png");
+  ImageLoad("pictures/token.png", 34, 1);
+  SpriteSet(2, 0, 0, 34);  // a sprite that stays, so the stamp is not the list's only entry
+  SpriteSet(1, 10, 10, 34);
+  SpritePaste(1, 10, 10);
+  SpriteDelete(1);
+  const long before = g_allocations.load();
+  for (int i = 0; i < 50; ++i) {
+    SpriteSet(1, 10 + i, 10, 34);
+    SpriteSetAlpha(1, 200);
+    SpritePaste(1, 10 + i, 10);
+    SpriteDelete(1);
+  }
+  EXPECT_EQ(g_allocations.load(), before);
+  EXPECT_FALSE(SpriteExists(1));
+  EXPECT_TRUE(SpriteExists(2));
+  // A reused record starts afresh: nothing of the stamp's alpha is carried over.
+  SpriteSet(1, 0, 0, 34);
+  EXPECT_EQ(SpriteAlpha(1), 255);
+}
+
 TEST_F(Sprites, TexturePasteStretchesAndTurnsUpsideDown) {
   WriteToken("pictures/token.png");
   ImageLoad("pictures/token.png", 34, 1);
