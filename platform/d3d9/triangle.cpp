@@ -9,6 +9,10 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define TESSARK_SPAN_AVX2 1
+#endif
 
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/pixel.h"
@@ -279,12 +283,91 @@ void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
   }
 }
 
+#ifdef TESSARK_SPAN_AVX2
+// Eight pixels at a time for the commonest span, a blended texel-for-pixel row (every paste
+// and upright sprite): the same lane arithmetic as Shade4, in 256-bit registers. Taken only
+// where the processor has it; the last few pixels go through the four-wide loop.
+__attribute__((target("avx2"))) inline __m256i Div255x16(__m256i x) {
+  x = _mm256_add_epi16(x, _mm256_set1_epi16(128));
+  return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+}
+
+__attribute__((target("avx2"))) inline __m256i AlphaOf8(__m256i lanes) {
+  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lanes, 0xFF), 0xFF);
+}
+
+template <bool kModulate>
+__attribute__((target("avx2"))) long StraightBlendSpan8(std::uint32_t* dst, long n,
+                                                        const std::uint32_t* src,
+                                                        const SpanParams& p) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i full = _mm256_set1_epi16(255);
+  const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const auto e = [](std::uint32_t c) { return static_cast<short>(c); };
+  const __m256i modulate =
+      _mm256_set_epi16(e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb),
+                       e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb));
+  const __m256i dest_alpha_or = p.dest_alpha ? zero : alpha;
+  long i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+    __m256i sa = _mm256_and_si256(s, alpha);
+    // Clear texels (still clear when tinted) leave the target, its alpha read as opaque when it
+    // has none; opaque untinted ones replace it.
+    if (_mm256_testz_si256(s, alpha)) {
+      if (p.dest_alpha) continue;
+      __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
+      if (!_mm256_testc_si256(d, alpha)) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_or_si256(d, alpha));
+      }
+      continue;
+    }
+    if (!kModulate && _mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, alpha)) == -1) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), s);
+      continue;
+    }
+    __m256i d = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i)),
+                                dest_alpha_or);
+    __m256i s_lo = _mm256_unpacklo_epi8(s, zero), s_hi = _mm256_unpackhi_epi8(s, zero);
+    if constexpr (kModulate) {
+      s_lo = Div255x16(_mm256_mullo_epi16(s_lo, modulate));
+      s_hi = Div255x16(_mm256_mullo_epi16(s_hi, modulate));
+    }
+    __m256i d_lo = _mm256_unpacklo_epi8(d, zero), d_hi = _mm256_unpackhi_epi8(d, zero);
+    __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
+    __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
+                                    _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(full, a_lo)));
+    __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
+                                    _mm256_mullo_epi16(d_hi, _mm256_sub_epi16(full, a_hi)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
+                        _mm256_packus_epi16(Div255x16(x_lo), Div255x16(x_hi)));
+  }
+  return i;
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
 template <bool kBlend, bool kModulate>
 void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
   const std::int64_t u_last = p.u + p.du * (n - 1), v_last = p.v + p.dv * (n - 1);
   bool inside = std::min(p.u, u_last) >= 0 && (std::max(p.u, u_last) >> 16) < p.width &&
                 std::min(p.v, v_last) >= 0 && (std::max(p.v, v_last) >> 16) < p.height;
   if (inside && p.du == 65536 && p.dv == 0) {
+#ifdef TESSARK_SPAN_AVX2
+    if (kBlend && n >= 8 && HasAvx2()) {
+      const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
+      const long done = StraightBlendSpan8<kModulate>(dst, n, src, p);
+      if (done == n) return;
+      SpanParams rest = p;
+      rest.u += static_cast<std::int64_t>(done) << 16;
+      TexturedSpanWith<kBlend, kModulate, kStraight>(dst + done, n - done, rest);
+      return;
+    }
+#endif
     TexturedSpanWith<kBlend, kModulate, kStraight>(dst, n, p);
   } else if (inside) {
     TexturedSpanWith<kBlend, kModulate, kInside>(dst, n, p);

@@ -385,11 +385,12 @@ TEST_F(DeviceTest, ClearAndOpaqueTexelRunsMatchTheGeneralPath) {
   auto draw = [&](bool general) {
     device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
     Clear(0x00306090);
-    Quad(0, 0, 64, 8, 0xFF000000);                // opaque black band over the clear-alpha target
-    Quad(4, 2, 20, 18);                           // straight, untinted
-    Quad(23, 3, 39, 19, 0x80FF8040);              // straight, tinted
-    Quad(41, 1, 57, 17, 0xFFFFFFFF, 0.5f, 0.5f);  // stepped (magnified), untinted
-    Quad(5, 30, 37, 46, 0xC0FFFFFF, 2.0f, 1.0f);  // stepped, tinted, wrapping
+    Quad(0, 0, 64, 8, 0xFF000000);  // opaque black band over the clear-alpha target
+    Quad(4, 2, 20, 18);             // straight, untinted
+    Quad(2, 20, 15, 36, 0xFFFFFFFF, 13.0f / 16, 1.0f);  // straight, width not a multiple of 8
+    Quad(23, 3, 39, 19, 0x80FF8040);                    // straight, tinted
+    Quad(41, 1, 57, 17, 0xFFFFFFFF, 0.5f, 0.5f);        // stepped (magnified), untinted
+    Quad(5, 30, 37, 46, 0xC0FFFFFF, 2.0f, 1.0f);        // stepped, tinted, wrapping
     std::vector<std::uint32_t> out(64 * 64);
     for (int p = 0; p < 64 * 64; ++p) out[p] = Pixel(p % 64, p / 64);
     return out;
