@@ -110,8 +110,8 @@ struct ImageServices {
   void (*ImageGetData)(std::int32_t id, std::int32_t* width, std::int32_t* height,
                        std::int32_t* depth, std::uint8_t** block, std::int32_t* size) = nullptr;
   void (*ImageDataFree)(std::uint8_t* block) = nullptr;
-  void (*ImageSetData)(std::int32_t id, std::int32_t width, std::int32_t height,
-                       std::int32_t depth, const std::uint8_t* pixels) = nullptr;
+  void (*ImageSetData)(std::int32_t id, std::int32_t width, std::int32_t height, std::int32_t depth,
+                       const std::uint8_t* pixels) = nullptr;
 };
 
 // The sprite module's quad renderer, as the image module binds it at ImageLink: the image
