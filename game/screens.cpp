@@ -136,7 +136,6 @@ void GameReset() {
   game.shake_cooldown = kShakeCooldownAtReset;
   game.shake_offset = 0;
   game.chain_bonus = 0;
-  if (game.layout > 3) game.layout = 0;
   MouseResetEdges(g_state.mouse);
   TokensReset(g_state.tokens);
   EffectsReset(g_state.effects);

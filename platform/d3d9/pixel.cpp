@@ -56,30 +56,6 @@ int Mul(int a, int b) {
   return static_cast<int>(Div255(static_cast<std::uint32_t>(a * b)));
 }
 
-// A texel index under an address mode; -1 means the border colour.
-int Address(int i, int n, DWORD mode) {
-  if (i >= 0 && i < n) return i;
-  switch (mode) {
-    case D3DTADDRESS_CLAMP:
-      return i < 0 ? 0 : n - 1;
-    case D3DTADDRESS_BORDER:
-      return -1;
-    case D3DTADDRESS_MIRROR: {
-      int m = i % (2 * n);
-      if (m < 0) m += 2 * n;
-      return m < n ? m : 2 * n - 1 - m;
-    }
-    case D3DTADDRESS_MIRRORONCE: {
-      int m = i < 0 ? -i - 1 : i;
-      return m < n ? m : n - 1;
-    }
-    default: {
-      int m = i % n;
-      return m < 0 ? m + n : m;
-    }
-  }
-}
-
 int OpChannel(DWORD op, int x, int y, int alpha_diffuse, int alpha_texture, int alpha_factor,
               int alpha_current) {
   switch (op) {

@@ -34,29 +34,6 @@ std::int64_t CeilDiv(std::int64_t n, std::int64_t d) {
   return -FloorDiv(-n, d);
 }
 
-int Wrap(int i, int n, DWORD mode) {
-  if (i >= 0 && i < n) return i;
-  switch (mode) {
-    case D3DTADDRESS_CLAMP:
-      return i < 0 ? 0 : n - 1;
-    case D3DTADDRESS_BORDER:
-      return -1;
-    case D3DTADDRESS_MIRROR: {
-      int m = i % (2 * n);
-      if (m < 0) m += 2 * n;
-      return m < n ? m : 2 * n - 1 - m;
-    }
-    case D3DTADDRESS_MIRRORONCE: {
-      int m = i < 0 ? -i - 1 : i;
-      return m < n ? m : n - 1;
-    }
-    default: {
-      int m = i % n;
-      return m < 0 ? m + n : m;
-    }
-  }
-}
-
 // floor() and llround() without a library call (values are far inside the 64-bit range).
 inline std::int64_t FloorToInt(double x) {
   auto t = static_cast<std::int64_t>(x);
@@ -231,8 +208,8 @@ void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
       if (tx < static_cast<std::uint64_t>(p.width) && ty < static_cast<std::uint64_t>(p.height)) {
         return p.texels[ty * static_cast<std::uint64_t>(p.width) + tx];
       }
-      int wx = Wrap(static_cast<int>(static_cast<std::int64_t>(tx)), p.width, p.address_u);
-      int wy = Wrap(static_cast<int>(static_cast<std::int64_t>(ty)), p.height, p.address_v);
+      int wx = Address(static_cast<int>(static_cast<std::int64_t>(tx)), p.width, p.address_u);
+      int wy = Address(static_cast<int>(static_cast<std::int64_t>(ty)), p.height, p.address_v);
       return (wx < 0 || wy < 0) ? p.border : p.texels[wy * p.width + wx];
     }
   };
