@@ -345,36 +345,40 @@ HRESULT IDirect3DDevice9::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf
   return D3D_OK;
 }
 
+namespace {
+
+// A render target or depth-stencil surface in the default pool; impossible sizes, formats the
+// kind cannot take and multisampling are refused.
+HRESULT DefaultPoolSurface(UINT width, UINT height, D3DFORMAT format, D3DMULTISAMPLE_TYPE samples,
+                           bool format_fits, DWORD usage, bool lockable,
+                           IDirect3DSurface9** surface) {
+  if (!surface) return D3DERR_INVALIDCALL;
+  *surface = nullptr;
+  if (width == 0 || height == 0 || width > kMaxSurfaceSize || height > kMaxSurfaceSize ||
+      !format_fits || samples != D3DMULTISAMPLE_NONE) {
+    return D3DERR_INVALIDCALL;
+  }
+  IDirect3DSurface9::Init init{width, height, format, usage, D3DPOOL_DEFAULT, lockable};
+  *surface = IDirect3DSurface9::Make(init, nullptr);
+  return *surface ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
+}
+
+}  // namespace
+
 HRESULT IDirect3DDevice9::CreateRenderTarget(UINT width, UINT height, D3DFORMAT format,
                                              D3DMULTISAMPLE_TYPE samples, DWORD quality,
                                              BOOL lockable, IDirect3DSurface9** surface,
                                              HANDLE* shared) {
-  if (!surface) return D3DERR_INVALIDCALL;
-  *surface = nullptr;
-  if (width == 0 || height == 0 || width > kMaxSurfaceSize || height > kMaxSurfaceSize ||
-      !IsRenderTargetFormat(format) || samples != D3DMULTISAMPLE_NONE) {
-    return D3DERR_INVALIDCALL;
-  }
-  IDirect3DSurface9::Init init{width,           height,       format, D3DUSAGE_RENDERTARGET,
-                               D3DPOOL_DEFAULT, lockable != 0};
-  *surface = IDirect3DSurface9::Make(init, nullptr);
-  return *surface ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
+  return DefaultPoolSurface(width, height, format, samples, IsRenderTargetFormat(format),
+                            D3DUSAGE_RENDERTARGET, lockable != 0, surface);
 }
 
 HRESULT IDirect3DDevice9::CreateDepthStencilSurface(UINT width, UINT height, D3DFORMAT format,
                                                     D3DMULTISAMPLE_TYPE samples, DWORD quality,
                                                     BOOL discard, IDirect3DSurface9** surface,
                                                     HANDLE* shared) {
-  if (!surface) return D3DERR_INVALIDCALL;
-  *surface = nullptr;
-  if (width == 0 || height == 0 || width > kMaxSurfaceSize || height > kMaxSurfaceSize ||
-      !IsDepthFormat(format) || samples != D3DMULTISAMPLE_NONE) {
-    return D3DERR_INVALIDCALL;
-  }
-  IDirect3DSurface9::Init init{width,           height, format, D3DUSAGE_DEPTHSTENCIL,
-                               D3DPOOL_DEFAULT, false};
-  *surface = IDirect3DSurface9::Make(init, nullptr);
-  return *surface ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
+  return DefaultPoolSurface(width, height, format, samples, IsDepthFormat(format),
+                            D3DUSAGE_DEPTHSTENCIL, false, surface);
 }
 
 HRESULT IDirect3DDevice9::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format,

@@ -138,6 +138,18 @@ class DesktopDevice : public IDirectInputDevice8A {
   }
   ~DesktopDevice() override { UnfollowEvents(); }
 
+  // Both system devices describe themselves the same way: one GUID, one type, one name.
+  HRESULT DescribeAs(DIDEVICEINSTANCEA* info, const GUID& guid, DWORD type, const char* name) {
+    if (!info) return DIERR_INVALIDPARAM;
+    *info = {};
+    info->dwSize = sizeof *info;
+    info->guidInstance = info->guidProduct = guid;
+    info->dwDevType = type;
+    std::strcpy(info->tszInstanceName, name);
+    std::strcpy(info->tszProductName, name);
+    return DI_OK;
+  }
+
   HRESULT SetDataFormat(const DIDATAFORMAT* format) override {
     if (ShouldFail(fail_format_)) return DIERR_GENERIC;
     if (!format) return DIERR_INVALIDPARAM;
@@ -240,14 +252,7 @@ class KeyboardDevice final : public DesktopDevice {
   }
 
   HRESULT GetDeviceInfo(DIDEVICEINSTANCEA* info) override {
-    if (!info) return DIERR_INVALIDPARAM;
-    *info = {};
-    info->dwSize = sizeof *info;
-    info->guidInstance = info->guidProduct = GUID_SysKeyboard;
-    info->dwDevType = DI8DEVTYPE_KEYBOARD;
-    std::strcpy(info->tszInstanceName, "Keyboard");
-    std::strcpy(info->tszProductName, "Keyboard");
-    return DI_OK;
+    return DescribeAs(info, GUID_SysKeyboard, DI8DEVTYPE_KEYBOARD, "Keyboard");
   }
 };
 
@@ -274,14 +279,7 @@ class MouseDevice final : public DesktopDevice {
   }
 
   HRESULT GetDeviceInfo(DIDEVICEINSTANCEA* info) override {
-    if (!info) return DIERR_INVALIDPARAM;
-    *info = {};
-    info->dwSize = sizeof *info;
-    info->guidInstance = info->guidProduct = GUID_SysMouse;
-    info->dwDevType = DI8DEVTYPE_MOUSE;
-    std::strcpy(info->tszInstanceName, "Mouse");
-    std::strcpy(info->tszProductName, "Mouse");
-    return DI_OK;
+    return DescribeAs(info, GUID_SysMouse, DI8DEVTYPE_MOUSE, "Mouse");
   }
 
  protected:
