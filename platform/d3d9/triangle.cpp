@@ -73,7 +73,7 @@ struct EdgeWalk {
     divisor = a > 0 ? a : -a;
     q = FloorDiv(-b, divisor);
     r = -b - q * divisor;
-    dq = FloorDiv(-db, divisor);
+    dq = db == 0 ? 0 : FloorDiv(-db, divisor);  // plumb edges do not move
     dr = -db - dq * divisor;
   }
   // Narrows [lo, hi] for the current row; false when the row is empty.
@@ -101,9 +101,47 @@ struct EdgeWalk {
   }
 };
 
+// Whether every edge is level or plumb: an upright rectangle, as every unturned sprite and
+// paste is.
+bool Upright(const Edge* edges, int n) {
+  bool upright = true;
+  for (int k = 0; k < n; ++k) upright &= edges[k].ex == 0 || edges[k].ey == 0;
+  return upright;
+}
+
+// The pixels of an upright polygon, the same as the row walk finds: a plumb edge bounds every
+// row alike and a level edge lets a run of rows through, so the pixels are the columns
+// [lo, hi] of the rows [first, last]. False when there are none.
+bool UprightBounds(const Edge* edges, int n, long x_lo, long x_hi, long y_lo, long y_hi, long& lo,
+                   long& hi, long& first, long& last) {
+  lo = x_lo, hi = x_hi;
+  std::int64_t k_lo = 0, k_hi = y_hi - y_lo;  // rows as offsets from y_lo
+  for (int k = 0; k < n; ++k) {
+    const EdgeWalk w(edges[k], y_lo);
+    if (w.kind != 0) {
+      w.Bound(lo, hi);
+    } else if (w.db == 0) {
+      if (w.b <= 0) return false;
+    } else if (w.db > 0) {  // b + db * k > 0 from some row on
+      k_lo = std::max(k_lo, FloorDiv(-w.b, w.db) + 1);
+    } else {  // until some row
+      k_hi = std::min(k_hi, CeilDiv(w.b, -w.db) - 1);
+    }
+  }
+  first = y_lo + static_cast<long>(k_lo);
+  last = y_lo + static_cast<long>(k_hi);
+  return lo <= hi && first <= last;
+}
+
 // Walks the rows of a triangle, handing each non-empty span to fn(row, lo, hi).
 template <typename Fn>
 void ForEachSpan(const Edge* edges, int n, long x_lo, long x_hi, long y_lo, long y_hi, Fn fn) {
+  if (Upright(edges, n)) {
+    long lo, hi, first, last;
+    if (!UprightBounds(edges, n, x_lo, x_hi, y_lo, y_hi, lo, hi, first, last)) return;
+    for (long row = first; row <= last; ++row) fn(row, lo, hi);
+    return;
+  }
   EdgeWalk walk[4] = {EdgeWalk(edges[0], y_lo), EdgeWalk(edges[1], y_lo), EdgeWalk(edges[2], y_lo),
                       EdgeWalk(edges[n == 4 ? 3 : 2], y_lo)};
   for (long row = y_lo; row <= y_hi; ++row) {
@@ -148,9 +186,10 @@ inline std::uint32_t Modulate(std::uint32_t t, const SpanParams& p) {
 #ifdef __SSE2__
 // Four pixels at a time: the same arithmetic as Modulate and BlendOver, in 16-bit lanes
 // (every product and sum stays below 2^16, so the rounding is exactly Div255's).
+// With y = x + 128 (below 2^16 for every product here), (y + (y >> 8)) >> 8 is the high half
+// of y * 257: the same rounding in one multiply.
 inline __m128i Div255x8(__m128i x) {
-  x = _mm_add_epi16(x, _mm_set1_epi16(128));
-  return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+  return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
 }
 
 inline __m128i AlphaOf(__m128i lanes) {  // each pixel's alpha lane copied to its four lanes
@@ -265,61 +304,128 @@ void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
 // and upright sprite): the same lane arithmetic as Shade4, in 256-bit registers. Taken only
 // where the processor has it; the last few pixels go through the four-wide loop.
 __attribute__((target("avx2"))) inline __m256i Div255x16(__m256i x) {
-  x = _mm256_add_epi16(x, _mm256_set1_epi16(128));
-  return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+  return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
 __attribute__((target("avx2"))) inline __m256i AlphaOf8(__m256i lanes) {
   return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lanes, 0xFF), 0xFF);
 }
 
+// The registers one eight-pixel blend needs, set up once a span.
+struct Blend8Consts {
+  __m256i zero, full, alpha, modulate, dest_alpha_or;
+  bool dest_alpha;
+};
+
+__attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanParams& p) {
+  Blend8Consts c;
+  c.zero = _mm256_setzero_si256();
+  c.full = _mm256_set1_epi16(255);
+  c.alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const auto e = [](std::uint32_t v) { return static_cast<short>(v); };
+  c.modulate =
+      _mm256_set_epi16(e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb),
+                       e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb));
+  c.dest_alpha_or = p.dest_alpha ? c.zero : c.alpha;
+  c.dest_alpha = p.dest_alpha;
+  return c;
+}
+
+// Eight texels s blended over the eight pixels at dst.
+template <bool kModulate>
+__attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s,
+                                                   const Blend8Consts& c) {
+  // Clear texels (still clear when tinted) leave the target, its alpha read as opaque when it
+  // has none; opaque untinted ones replace it.
+  if (_mm256_testz_si256(s, c.alpha)) {
+    if (c.dest_alpha) return;
+    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
+    if (!_mm256_testc_si256(d, c.alpha)) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_or_si256(d, c.alpha));
+    }
+    return;
+  }
+  if (!kModulate && _mm256_testc_si256(s, c.alpha)) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
+    return;
+  }
+  __m256i d =
+      _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c.dest_alpha_or);
+  __m256i s_lo = _mm256_unpacklo_epi8(s, c.zero), s_hi = _mm256_unpackhi_epi8(s, c.zero);
+  if constexpr (kModulate) {
+    s_lo = Div255x16(_mm256_mullo_epi16(s_lo, c.modulate));
+    s_hi = Div255x16(_mm256_mullo_epi16(s_hi, c.modulate));
+  }
+  __m256i d_lo = _mm256_unpacklo_epi8(d, c.zero), d_hi = _mm256_unpackhi_epi8(d, c.zero);
+  __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
+  __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
+                                  _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(c.full, a_lo)));
+  __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
+                                  _mm256_mullo_epi16(d_hi, _mm256_sub_epi16(c.full, a_hi)));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
+                      _mm256_packus_epi16(Div255x16(x_lo), Div255x16(x_hi)));
+}
+
+// A blended texel-for-pixel row; answers how many pixels it did (a multiple of eight).
 template <bool kModulate>
 __attribute__((target("avx2"))) long StraightBlendSpan8(std::uint32_t* dst, long n,
                                                         const std::uint32_t* src,
                                                         const SpanParams& p) {
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i full = _mm256_set1_epi16(255);
-  const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  const auto e = [](std::uint32_t c) { return static_cast<short>(c); };
-  const __m256i modulate =
-      _mm256_set_epi16(e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb),
-                       e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb));
-  const __m256i dest_alpha_or = p.dest_alpha ? zero : alpha;
+  const Blend8Consts c = MakeBlend8Consts(p);
   long i = 0;
   for (; i + 8 <= n; i += 8) {
-    __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
-    __m256i sa = _mm256_and_si256(s, alpha);
-    // Clear texels (still clear when tinted) leave the target, its alpha read as opaque when it
-    // has none; opaque untinted ones replace it.
-    if (_mm256_testz_si256(s, alpha)) {
-      if (p.dest_alpha) continue;
-      __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i));
-      if (!_mm256_testc_si256(d, alpha)) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_or_si256(d, alpha));
-      }
-      continue;
-    }
-    if (!kModulate && _mm256_movemask_epi8(_mm256_cmpeq_epi32(sa, alpha)) == -1) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), s);
-      continue;
-    }
-    __m256i d = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + i)),
-                                dest_alpha_or);
-    __m256i s_lo = _mm256_unpacklo_epi8(s, zero), s_hi = _mm256_unpackhi_epi8(s, zero);
-    if constexpr (kModulate) {
-      s_lo = Div255x16(_mm256_mullo_epi16(s_lo, modulate));
-      s_hi = Div255x16(_mm256_mullo_epi16(s_hi, modulate));
-    }
-    __m256i d_lo = _mm256_unpacklo_epi8(d, zero), d_hi = _mm256_unpackhi_epi8(d, zero);
-    __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
-    __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
-                                    _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(full, a_lo)));
-    __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
-                                    _mm256_mullo_epi16(d_hi, _mm256_sub_epi16(full, a_hi)));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
-                        _mm256_packus_epi16(Div255x16(x_lo), Div255x16(x_hi)));
+    Blend8<kModulate>(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
   }
   return i;
+}
+
+// A blended row of stepped coordinates that stay inside the texture (a turned or scaled
+// sprite): eight texels gathered at a time. The caller makes sure every texel index and
+// 16.16 coordinate of the span fits 32 bits; steps wrap as the scalar sums would not, but only
+// past the last pixel used.
+template <bool kModulate>
+__attribute__((target("avx2"))) long SteppedBlendSpan8(std::uint32_t* dst, long n,
+                                                       const SpanParams& p) {
+  const Blend8Consts c = MakeBlend8Consts(p);
+  const auto low32 = [](std::int64_t x) {
+    return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(x)));
+  };
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i u = _mm256_add_epi32(_mm256_set1_epi32(low32(p.u)),
+                               _mm256_mullo_epi32(lane, _mm256_set1_epi32(low32(p.du))));
+  __m256i v = _mm256_add_epi32(_mm256_set1_epi32(low32(p.v)),
+                               _mm256_mullo_epi32(lane, _mm256_set1_epi32(low32(p.dv))));
+  const __m256i du8 = _mm256_set1_epi32(low32(p.du * 8)), dv8 = _mm256_set1_epi32(low32(p.dv * 8));
+  const __m256i width = _mm256_set1_epi32(p.width);
+  const int* texels = reinterpret_cast<const int*>(p.texels);
+  long i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
+                                     _mm256_srai_epi32(u, 16));
+    Blend8<kModulate>(dst + i, _mm256_i32gather_epi32(texels, index, 4), c);
+    u = _mm256_add_epi32(u, du8);
+    v = _mm256_add_epi32(v, dv8);
+  }
+  return i;
+}
+
+// StraightBlendSpan8 over rows of a block (see StraightBlockWith), the registers set up once;
+// the last few pixels of each row go through the four-wide loop.
+template <bool kModulate>
+__attribute__((target("avx2"))) void StraightBlendBlock8(BYTE* dst, UINT pitch, long rows, long n,
+                                                         const SpanParams& p) {
+  const Blend8Consts c = MakeBlend8Consts(p);
+  const long wide = n & ~7L;
+  const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
+  SpanParams rest = p;
+  rest.u += static_cast<std::int64_t>(wide) << 16;
+  for (long r = 0; r < rows; ++r, dst += pitch, src += p.width, rest.v += 65536) {
+    auto* out = reinterpret_cast<std::uint32_t*>(dst);
+    for (long i = 0; i < wide; i += 8) {
+      Blend8<kModulate>(out + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
+    }
+    if (wide < n) TexturedSpanWith<true, kModulate, kStraight>(out + wide, n - wide, rest);
+  }
 }
 
 bool HasAvx2() {
@@ -347,6 +453,19 @@ void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
 #endif
     TexturedSpanWith<kBlend, kModulate, kStraight>(dst, n, p);
   } else if (inside) {
+#ifdef TESSARK_SPAN_AVX2
+    // Inside the texture every 16.16 coordinate is below width or height * 65536; the gather
+    // works in 32 bits, so both sides stay below 32768.
+    if (kBlend && n >= 8 && p.width < 32768 && p.height < 32768 && HasAvx2()) {
+      const long done = SteppedBlendSpan8<kModulate>(dst, n, p);
+      if (done == n) return;
+      SpanParams rest = p;
+      rest.u += p.du * done;
+      rest.v += p.dv * done;
+      TexturedSpanWith<kBlend, kModulate, kInside>(dst + done, n - done, rest);
+      return;
+    }
+#endif
     TexturedSpanWith<kBlend, kModulate, kInside>(dst, n, p);
   } else {
     TexturedSpanWith<kBlend, kModulate, kAddressed>(dst, n, p);
@@ -369,6 +488,33 @@ void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, boo
     modulate ? TexturedSpan<true, true>(dst, n, p) : TexturedSpan<true, false>(dst, n, p);
   } else {
     modulate ? TexturedSpan<false, true>(dst, n, p) : TexturedSpan<false, false>(dst, n, p);
+  }
+}
+
+// Rows of texels copied or blended pixel for pixel: rows of n pixels, pitch bytes apart in the
+// target, starting at texel (p.u, p.v) and going down one texel row a pixel row.
+template <bool kBlend, bool kModulate>
+void StraightBlockWith(BYTE* dst, UINT pitch, long rows, long n, const SpanParams& p) {
+#ifdef TESSARK_SPAN_AVX2
+  if (kBlend && n >= 8 && HasAvx2()) {
+    StraightBlendBlock8<kModulate>(dst, pitch, rows, n, p);
+    return;
+  }
+#endif
+  SpanParams row = p;
+  for (long r = 0; r < rows; ++r, dst += pitch, row.v += 65536) {
+    TexturedSpanWith<kBlend, kModulate, kStraight>(reinterpret_cast<std::uint32_t*>(dst), n, row);
+  }
+}
+
+void StraightBlock(BYTE* dst, UINT pitch, long rows, long n, const SpanParams& p, bool blend) {
+  bool modulate = (p.er & p.eg & p.eb & p.ea) != 255;
+  if (blend) {
+    modulate ? StraightBlockWith<true, true>(dst, pitch, rows, n, p)
+             : StraightBlockWith<true, false>(dst, pitch, rows, n, p);
+  } else {
+    modulate ? StraightBlockWith<false, true>(dst, pitch, rows, n, p)
+             : StraightBlockWith<false, false>(dst, pitch, rows, n, p);
   }
 }
 
@@ -529,12 +675,13 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
   for (int i = 0; i < 3; ++i) px[i] = double(X[i]) / kSub, py[i] = double(Y[i]) / kSub;
   double det = (px[1] - px[0]) * (py[2] - py[0]) - (px[2] - px[0]) * (py[1] - py[0]);
   double dx[kAttrCount], dy[kAttrCount], base[kAttrCount];
-  for (int k = 0; k < kAttrCount; ++k) {
+  // Planes are solved as they are needed: the span loops read one texture's coordinates only.
+  auto solve = [&](int k) {
     double d1 = f[1][k] - f[0][k], d2 = f[2][k] - f[0][k];
     dx[k] = (d1 * (py[2] - py[0]) - d2 * (py[1] - py[0])) / det;
     dy[k] = (d2 * (px[1] - px[0]) - d1 * (px[2] - px[0])) / det;
     base[k] = f[0][k] - dx[k] * px[0] - dy[k] * py[0];
-  }
+  };
 
   if (n == 4 || FastSpanPossible(v)) {
     const SamplerSetup& s = samplers_[0];
@@ -554,6 +701,8 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
     bool exact = true;
     if (textured) {
       int set = s.coord_set;
+      solve(6 + 2 * set);
+      solve(7 + 2 * set);
       double w = s.width, h = s.height;
       double udx = dx[6 + 2 * set] * w, udy = dy[6 + 2 * set] * w;
       double vdx = dx[7 + 2 * set] * h, vdy = dy[7 + 2 * set] * h;
@@ -587,6 +736,24 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
                            uy = fixed ? RoundToInt(udy * kFix) : 0;
         const std::int64_t vx = fixed ? RoundToInt(vdx * kFix) : 0,
                            vy = fixed ? RoundToInt(vdy * kFix) : 0;
+        // An upright quad mapped texel for pixel (every paste and unturned sprite) is one
+        // block of straight rows; when the texture holds all of it, it is copied or blended
+        // row by row without the per-span set-up.
+        constexpr std::int64_t kOne = std::int64_t{1} << 32;
+        long lo, hi, first, last;
+        if (fixed && ux == kOne && uy == 0 && vx == 0 && vy == kOne && p.du == 65536 && p.dv == 0 &&
+            Upright(edges, n) &&
+            UprightBounds(edges, n, x_lo, x_hi, y_lo, y_hi, lo, hi, first, last)) {
+          p.u = (u0 + ux * lo) >> 16;
+          p.v = (v0 + vy * first) >> 16;
+          const std::int64_t u_last = (p.u >> 16) + (hi - lo),
+                             v_last = (p.v >> 16) + (last - first);
+          if (p.u >= 0 && p.v >= 0 && u_last < p.width && v_last < p.height) {
+            StraightBlock(bits_ + first * pitch_ + lo * 4, pitch_, last - first + 1, hi - lo + 1, p,
+                          blend_);
+            return true;
+          }
+        }
         ForEachSpan(edges, n, x_lo, x_hi, y_lo, y_hi, [&](long row, long lo, long hi) {
           if (fixed) {
             p.u = (u0 + ux * lo + uy * row) >> 16;
@@ -616,6 +783,7 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
   if (n == 4) return false;
 
   // The general path: every pixel through the whole pipeline.
+  for (int k = 0; k < kAttrCount; ++k) solve(k);
   ForEachSpan(edges, n, x_lo, x_hi, y_lo, y_hi, [&](long row, long lo, long hi) {
     for (long col = lo; col <= hi; ++col) {
       float attrs[kAttrCount];

@@ -111,6 +111,30 @@ class DeviceTest : public ::testing::Test {
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex)), D3D_OK);
   }
 
+  // Draws a quad (colour 0x01010101) as a strip, filled as one polygon by the 2D path when
+  // blending is off, and as a list of its two triangles, walked one by one and added up: the
+  // same pixels, each drawn once. i names the case in failures.
+  void ExpectStripCoversItsTriangles(const TlVertex* v, int i) {
+    TlVertex list[6] = {v[0], v[1], v[2], v[2], v[1], v[3]};
+    device_->SetTexture(0, nullptr);  // reads as white: the diffuse colour is drawn
+    device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    Clear(0);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex)), D3D_OK);
+    std::vector<std::uint32_t> strip(64 * 64);
+    for (int p = 0; p < 64 * 64; ++p) strip[p] = Pixel(p % 64, p / 64) & 0xFF;
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    Clear(0);
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, list, sizeof(TlVertex)), D3D_OK);
+    for (int p = 0; p < 64 * 64; ++p) {
+      const std::uint32_t listed = Pixel(p % 64, p / 64) & 0xFF;
+      ASSERT_LE(listed, 1u) << i << ": pixel drawn twice at " << p % 64 << "," << p / 64;
+      ASSERT_EQ(strip[p], listed) << i << ": " << p % 64 << "," << p / 64;
+    }
+  }
+
   Ref<IDirect3D9> d3d_;
   Ref<IDirect3DDevice9> device_;
 };
