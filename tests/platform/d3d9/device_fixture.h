@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -108,6 +109,25 @@ class DeviceTest : public ::testing::Test {
                      {right - 0.5f, top - 0.5f, 0.5f, 1.0f, colour, u1, 0},
                      {left - 0.5f, bottom - 0.5f, 0.5f, 1.0f, colour, 0, v1},
                      {right - 0.5f, bottom - 0.5f, 0.5f, 1.0f, colour, u1, v1}};
+    ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex)), D3D_OK);
+  }
+
+  // A square of the given side centred on (cx, cy) (before the half-pixel shift), turned by
+  // angle radians, mapping the whole texture.
+  void TurnedQuad(float cx, float cy, float side, float angle, DWORD colour) {
+    const float c = std::cos(angle), s = std::sin(angle);
+    const float corner[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+    TlVertex v[4];
+    for (int k = 0; k < 4; ++k) {
+      const float dx = (corner[k][0] - 0.5f) * side, dy = (corner[k][1] - 0.5f) * side;
+      v[k] = TlVertex{cx + dx * c - dy * s - 0.5f,
+                      cy + dx * s + dy * c - 0.5f,
+                      0.5f,
+                      1,
+                      colour,
+                      corner[k][0],
+                      corner[k][1]};
+    }
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex)), D3D_OK);
   }
 

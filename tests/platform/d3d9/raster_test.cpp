@@ -322,22 +322,7 @@ TEST_F(DeviceTest, FastAndGeneralPathsAgree) {
     device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
     Clear(0xFF204060);
     for (int i = 0; i < 12; ++i) {
-      float angle = i * 0.61f, c = std::cos(angle), s = std::sin(angle);
-      float cx = 10.0f + 4 * i, cy = 12.0f + 3 * i;
-      DWORD colour = i % 3 ? 0xFFFFFFFF : 0xC080FF40;
-      TlVertex v[4];
-      const float corner[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
-      for (int k = 0; k < 4; ++k) {
-        float dx = (corner[k][0] - 0.5f) * 16, dy = (corner[k][1] - 0.5f) * 16;
-        v[k] = TlVertex{cx + dx * c - dy * s - 0.5f,
-                        cy + dx * s + dy * c - 0.5f,
-                        0.5f,
-                        1,
-                        colour,
-                        corner[k][0],
-                        corner[k][1]};
-      }
-      device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex));
+      TurnedQuad(10.0f + 4 * i, 12.0f + 3 * i, 16, i * 0.61f, i % 3 ? 0xFFFFFFFF : 0xC080FF40);
     }
     Quad(3, 40, 19, 56, 0x80FFFFFF);  // unscaled, tinted
     std::vector<std::uint32_t> out(64 * 64);
@@ -445,22 +430,6 @@ TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
                      {left + w - 0.5f, top + h - 0.5f, 0.5f, 1, colour, u1, v1}};
     device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex));
   };
-  auto turned = [&](float cx, float cy, float side, float angle, DWORD colour) {
-    const float c = std::cos(angle), s = std::sin(angle);
-    const float corner[4][2] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
-    TlVertex v[4];
-    for (int k = 0; k < 4; ++k) {
-      const float dx = (corner[k][0] - 0.5f) * side, dy = (corner[k][1] - 0.5f) * side;
-      v[k] = TlVertex{cx + dx * c - dy * s - 0.5f,
-                      cy + dx * s + dy * c - 0.5f,
-                      0.5f,
-                      1,
-                      colour,
-                      corner[k][0],
-                      corner[k][1]};
-    }
-    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex));
-  };
   auto draw = [&](bool general) {
     device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
     Clear(0x00306090);
@@ -468,16 +437,16 @@ TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
     block(40, 40, 21, 9, 3, 5, 0xFFFFFFFF);  // opaque copy
     block(44, 52, 13, 7, 0, 0, 0x80C0FF40);  // opaque, tinted
     device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    block(0, 0, 32, 32, 0, 0, 0xFFFFFFFF);    // the whole texture
-    block(33, 1, 29, 11, 2, 7, 0xFFFFFFFF);   // width 29: three eights and a tail of five
-    block(35, 14, 16, 10, 1, 3, 0xA0FF8040);  // tinted
-    block(2, 34, 24, 8, 12, 4, 0xFFFFFFFF);   // four past the texture's right side: wraps
-    block(26, 56, 9, 6, 3, 29, 0xFFFFFFFF);   // three past its bottom
-    block(-5, 45, 20, 12, 6, 0, 0xFFFFFFFF);  // off the target's left side
-    block(52, 24, 20, 9, 0, 10, 0xC0FFFFFF);  // off its right side, tinted
-    turned(20, 52, 30, 0.4f, 0xFFFFFFFF);     // turned, 30 on a side: gathered spans
-    turned(48, 30, 36, 2.2f, 0xB0FFC080);     // turned and tinted
-    turned(8, 20, 24, -0.9f, 0xFFFFFFFF);     // partly off the target
+    block(0, 0, 32, 32, 0, 0, 0xFFFFFFFF);     // the whole texture
+    block(33, 1, 29, 11, 2, 7, 0xFFFFFFFF);    // width 29: three eights and a tail of five
+    block(35, 14, 16, 10, 1, 3, 0xA0FF8040);   // tinted
+    block(2, 34, 24, 8, 12, 4, 0xFFFFFFFF);    // four past the texture's right side: wraps
+    block(26, 56, 9, 6, 3, 29, 0xFFFFFFFF);    // three past its bottom
+    block(-5, 45, 20, 12, 6, 0, 0xFFFFFFFF);   // off the target's left side
+    block(52, 24, 20, 9, 0, 10, 0xC0FFFFFF);   // off its right side, tinted
+    TurnedQuad(20, 52, 30, 0.4f, 0xFFFFFFFF);  // turned, 30 on a side: gathered spans
+    TurnedQuad(48, 30, 36, 2.2f, 0xB0FFC080);  // turned and tinted
+    TurnedQuad(8, 20, 24, -0.9f, 0xFFFFFFFF);  // partly off the target
     std::vector<std::uint32_t> out(64 * 64);
     for (int p = 0; p < 64 * 64; ++p) out[p] = Pixel(p % 64, p / 64);
     return out;
