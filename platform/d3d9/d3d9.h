@@ -667,6 +667,9 @@ void RestoreAdapterModes();
 void FailCreateDevice(HRESULT result, DWORD mask);
 // Overrides the texture caps (TextureCaps, largest width and height); Restore undoes it.
 void SetTextureCaps(DWORD texture_caps, DWORD max_width, DWORD max_height);
+// Off: the rasteriser's span loops work four pixels at a time even where the processor could
+// do eight, so that tests can check both give the same pixels.
+void UseWideSpans(bool on);
 // Undoes every hook above.
 void RestoreAll();
 // Loses the device; once can_reset is true TestCooperativeLevel answers DEVICENOTRESET.

@@ -8,6 +8,7 @@
 
 #include "platform/d3d9/adapter.h"
 #include "platform/d3d9/formats.h"
+#include "platform/d3d9/raster.h"
 
 using namespace d3d9_internal;
 
@@ -306,8 +307,13 @@ void SetTextureCaps(DWORD texture_caps, DWORD max_width, DWORD max_height) {
   h.max_height = max_height;
 }
 
+void UseWideSpans(bool on) {
+  d3d9_internal::WideSpansAllowed() = on;
+}
+
 void RestoreAll() {
   TheHooks() = Hooks{};
+  d3d9_internal::WideSpansAllowed() = true;
 }
 
 void LoseDevice(IDirect3DDevice9* device, bool can_reset) {

@@ -27,6 +27,10 @@ HRESULT DrawPrimitives(const DeviceState& state, IDirect3DSurface9* target,
                        IDirect3DSurface9* depth, const PALETTEENTRY* palette, D3DPRIMITIVETYPE type,
                        UINT count, const BYTE* data, UINT stride);
 
+// Whether span loops may work eight pixels at a time where the processor can (on by default;
+// tests switch it off to check the four-wide loops against the same results).
+bool& WideSpansAllowed();
+
 // Fills a rectangle of a colour render target (already clipped to it) with a colour.
 void FillColour(IDirect3DSurface9* target, const RECT& rect, D3DCOLOR colour);
 // Fills a rectangle of a depth-stencil surface.

@@ -20,6 +20,11 @@
 
 namespace d3d9_internal {
 
+bool& WideSpansAllowed() {
+  static bool allowed = true;
+  return allowed;
+}
+
 namespace {
 
 constexpr int kAttrCount = 10;  // q, z, r, g, b, a, u0, v0, u1, v1
@@ -430,7 +435,7 @@ __attribute__((target("avx2"))) void StraightBlendBlock8(BYTE* dst, UINT pitch, 
 
 bool HasAvx2() {
   static const bool has = __builtin_cpu_supports("avx2");
-  return has;
+  return has && WideSpansAllowed();
 }
 #endif
 

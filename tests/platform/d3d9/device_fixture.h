@@ -131,6 +131,22 @@ class DeviceTest : public ::testing::Test {
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex)), D3D_OK);
   }
 
+  // draw(general) draws a scene through the span loops (false) or the general per-pixel
+  // pipeline (true) and answers the target's pixels: the span loops, eight pixels at a time
+  // where the processor allows and four at a time, give exactly what the pipeline gives.
+  template <typename Draw>
+  void ExpectFastMatchesGeneral(Draw draw) {
+    const std::vector<std::uint32_t> general = draw(true);
+    for (bool wide : {true, false}) {
+      d3d9::testing::UseWideSpans(wide);
+      const std::vector<std::uint32_t> fast = draw(false);
+      int differing = 0;
+      for (std::size_t p = 0; p < fast.size(); ++p) differing += fast[p] != general[p];
+      EXPECT_EQ(differing, 0) << (wide ? "eight" : "four") << " pixels at a time";
+    }
+    d3d9::testing::UseWideSpans(true);
+  }
+
   // Draws a quad (colour 0x01010101) as a strip, filled as one polygon by the 2D path when
   // blending is off, and as a list of its two triangles, walked one by one and added up: the
   // same pixels, each drawn once. i names the case in failures.

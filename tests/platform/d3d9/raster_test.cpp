@@ -329,10 +329,7 @@ TEST_F(DeviceTest, FastAndGeneralPathsAgree) {
     for (int p = 0; p < 64 * 64; ++p) out[p] = Pixel(p % 64, p / 64);
     return out;
   };
-  std::vector<std::uint32_t> fast = draw(false), general = draw(true);
-  int differing = 0;
-  for (int p = 0; p < 64 * 64; ++p) differing += fast[p] != general[p];
-  EXPECT_EQ(differing, 0);
+  ExpectFastMatchesGeneral(draw);
 }
 
 // The spans' shortcuts for runs of four clear or four opaque texels, tinted or not, straight
@@ -367,10 +364,7 @@ TEST_F(DeviceTest, ClearAndOpaqueTexelRunsMatchTheGeneralPath) {
     for (int p = 0; p < 64 * 64; ++p) out[p] = Pixel(p % 64, p / 64);
     return out;
   };
-  std::vector<std::uint32_t> fast = draw(false), general = draw(true);
-  int differing = 0;
-  for (int p = 0; p < 64 * 64; ++p) differing += fast[p] != general[p];
-  EXPECT_EQ(differing, 0);
+  ExpectFastMatchesGeneral(draw);
 }
 
 // Upright quads (filled as one block of rows) cover exactly the pixels of the same two
@@ -451,10 +445,7 @@ TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
     for (int p = 0; p < 64 * 64; ++p) out[p] = Pixel(p % 64, p / 64);
     return out;
   };
-  std::vector<std::uint32_t> fast = draw(false), general = draw(true);
-  int differing = 0;
-  for (int p = 0; p < 64 * 64; ++p) differing += fast[p] != general[p];
-  EXPECT_EQ(differing, 0);
+  ExpectFastMatchesGeneral(draw);
 }
 
 TEST_F(DeviceTest, AttributesArePerspectiveCorrect) {
