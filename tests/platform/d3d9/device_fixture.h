@@ -131,6 +131,26 @@ class DeviceTest : public ::testing::Test {
     ASSERT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex)), D3D_OK);
   }
 
+  // The back buffer's 64x64 pixels as stored, row after row.
+  std::vector<std::uint32_t> Pixels() {
+    std::vector<std::uint32_t> out(64 * 64);
+    for (int p = 0; p < 64 * 64; ++p) out[p] = Pixel(p % 64, p / 64);
+    return out;
+  }
+
+  // The diffuse colour tints the texture's colour and alpha, which blend over the target by
+  // source alpha; an alpha test that always passes can then be switched on to send the same
+  // drawing through the general per-pixel pipeline instead of the span loops.
+  void UseTintedBlending() {
+    device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    device_->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+  }
+
   // draw(general) draws a scene through the span loops (false) or the general per-pixel
   // pipeline (true) and answers the target's pixels: the span loops, eight pixels at a time
   // where the processor allows and four at a time, give exactly what the pipeline gives.

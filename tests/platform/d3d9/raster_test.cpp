@@ -311,13 +311,7 @@ TEST_F(DeviceTest, FastAndGeneralPathsAgree) {
   }
   auto tex = Texture(16, 16, texels);
   device_->SetTexture(0, tex.Get());
-  device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-  device_->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-  device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-  device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+  UseTintedBlending();
   auto draw = [&](bool general) {
     device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
     Clear(0xFF204060);
@@ -325,9 +319,7 @@ TEST_F(DeviceTest, FastAndGeneralPathsAgree) {
       TurnedQuad(10.0f + 4 * i, 12.0f + 3 * i, 16, i * 0.61f, i % 3 ? 0xFFFFFFFF : 0xC080FF40);
     }
     Quad(3, 40, 19, 56, 0x80FFFFFF);  // unscaled, tinted
-    std::vector<std::uint32_t> out(64 * 64);
-    for (int p = 0; p < 64 * 64; ++p) out[p] = Pixel(p % 64, p / 64);
-    return out;
+    return Pixels();
   };
   ExpectFastMatchesGeneral(draw);
 }
@@ -344,13 +336,7 @@ TEST_F(DeviceTest, ClearAndOpaqueTexelRunsMatchTheGeneralPath) {
   }
   auto tex = Texture(16, 16, texels);
   device_->SetTexture(0, tex.Get());
-  device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-  device_->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-  device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-  device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+  UseTintedBlending();
   auto draw = [&](bool general) {
     device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
     Clear(0x00306090);
@@ -360,9 +346,7 @@ TEST_F(DeviceTest, ClearAndOpaqueTexelRunsMatchTheGeneralPath) {
     Quad(23, 3, 39, 19, 0x80FF8040);                    // straight, tinted
     Quad(41, 1, 57, 17, 0xFFFFFFFF, 0.5f, 0.5f);        // stepped (magnified), untinted
     Quad(5, 30, 37, 46, 0xC0FFFFFF, 2.0f, 1.0f);        // stepped, tinted, wrapping
-    std::vector<std::uint32_t> out(64 * 64);
-    for (int p = 0; p < 64 * 64; ++p) out[p] = Pixel(p % 64, p / 64);
-    return out;
+    return Pixels();
   };
   ExpectFastMatchesGeneral(draw);
 }
@@ -409,12 +393,7 @@ TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
   }
   auto tex = Texture(32, 32, texels);
   device_->SetTexture(0, tex.Get());
-  device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-  device_->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-  device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-  device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-  device_->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+  UseTintedBlending();
   // A texel-for-pixel quad whose top-left texel is (tu, tv).
   auto block = [&](float left, float top, float w, float h, float tu, float tv, DWORD colour) {
     const float u0 = tu / 32, v0 = tv / 32, u1 = (tu + w) / 32, v1 = (tv + h) / 32;
@@ -441,9 +420,7 @@ TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
     TurnedQuad(20, 52, 30, 0.4f, 0xFFFFFFFF);  // turned, 30 on a side: gathered spans
     TurnedQuad(48, 30, 36, 2.2f, 0xB0FFC080);  // turned and tinted
     TurnedQuad(8, 20, 24, -0.9f, 0xFFFFFFFF);  // partly off the target
-    std::vector<std::uint32_t> out(64 * 64);
-    for (int p = 0; p < 64 * 64; ++p) out[p] = Pixel(p % 64, p / 64);
-    return out;
+    return Pixels();
   };
   ExpectFastMatchesGeneral(draw);
 }
