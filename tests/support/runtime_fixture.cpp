@@ -75,16 +75,28 @@ Uint32 WindowId() {
   return window ? SDL_GetWindowID(window) : 0;
 }
 
+void ClientSize(int width, int height) {
+  RECT outer{0, 0, width, height};
+  win32::AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
+  win32::SetWindowPos(Window(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                      SWP_NOMOVE | SWP_NOZORDER);
+}
+
 void MouseMoveTo(int display_x, int display_y) {
   RECT client{};
   win32::GetClientRect(Window(), &client);
   const CoreData& core = *CoreDataGet();
+  MouseMoveToClient(ToClient(display_x, client.right, core.window_width),
+                    ToClient(display_y, client.bottom, core.window_height));
+}
+
+void MouseMoveToClient(int client_x, int client_y) {
   SDL_Event event{};
   event.motion.type = SDL_MOUSEMOTION;
   event.motion.timestamp = SDL_GetTicks();
   event.motion.windowID = WindowId();
-  event.motion.x = ToClient(display_x, client.right, core.window_width);
-  event.motion.y = ToClient(display_y, client.bottom, core.window_height);
+  event.motion.x = client_x;
+  event.motion.y = client_y;
   event.motion.xrel = event.motion.x - g_last_client_x;
   event.motion.yrel = event.motion.y - g_last_client_y;
   g_last_client_x = event.motion.x;

@@ -51,9 +51,13 @@ class RuntimeFixture : public ::testing::Test {
 HWND Window();
 Uint32 WindowId();
 
-// Mouse: a move to a display position, and button presses (SDL_BUTTON_LEFT, ...) at the last
-// position moved to.
+// Stretches the window's client area to width x height (the display keeps its size).
+void ClientSize(int width, int height);
+
+// Mouse: a move to a display position, or to a position in client pixels as the window
+// system reports it, and button presses (SDL_BUTTON_LEFT, ...) at the last position moved to.
 void MouseMoveTo(int display_x, int display_y);
+void MouseMoveToClient(int client_x, int client_y);
 void MouseButtonDown(Uint8 button = SDL_BUTTON_LEFT);
 void MouseButtonUp(Uint8 button = SDL_BUTTON_LEFT);
 

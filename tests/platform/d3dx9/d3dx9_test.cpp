@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/d3dx9/d3dx9.h"
+#include "tests/support/windowed_device.h"
 
 namespace {
 
@@ -36,16 +37,7 @@ class D3dx : public ::testing::Test {
   void SetUp() override {
     d3d_ = Ref<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
     ASSERT_TRUE(d3d_);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                 &pp, device_.Put()),
-              D3D_OK);
+    ASSERT_EQ(tessark::testing::CreateWindowedDevice(d3d_.Get(), 64, 64, device_.Put()), D3D_OK);
     mkdir("d3dx_files", 0755);
   }
   void TearDown() override { d3d9::testing::RestoreAll(); }

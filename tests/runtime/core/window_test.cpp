@@ -96,22 +96,13 @@ TEST_F(RuntimeFixture, ManyTypedCharactersNeverOverrunTheBuffer) {
 }
 
 TEST_F(RuntimeFixture, MouseIsScaledToDisplayPixels) {
-  // Stretch the client area to 1280 x 960.
-  RECT outer{0, 0, 1280, 960};
-  win32::AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
-  win32::SetWindowPos(t::Window(), nullptr, 0, 0, outer.right - outer.left,
-                      outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+  t::ClientSize(1280, 960);
   RECT client{};
   win32::GetClientRect(t::Window(), &client);
   ASSERT_EQ(client.right, 1280);
   ASSERT_EQ(client.bottom, 960);
 
-  SDL_Event event{};
-  event.motion.type = SDL_MOUSEMOTION;
-  event.motion.windowID = t::WindowId();
-  event.motion.x = 1279;
-  event.motion.y = 959;
-  SDL_PushEvent(&event);
+  t::MouseMoveToClient(1279, 959);
   t::PumpMessages();
   EXPECT_EQ(CoreDataGet()->mouse_x, 639);
   EXPECT_EQ(CoreDataGet()->mouse_y, 479);

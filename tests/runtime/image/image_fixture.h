@@ -17,6 +17,7 @@
 #include "runtime/runtime_wire.h"
 #include "tessark/image.h"
 #include "tessark/sprite.h"
+#include "tests/support/windowed_device.h"
 
 namespace image_test {
 
@@ -62,16 +63,7 @@ class ImageModules : public ::testing::Test {
     tessark::ErrorWordSet(&error_word_);
     d3d_ = Ref<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
     ASSERT_TRUE(d3d_);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = 640;
-    pp.BackBufferHeight = 480;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                 &pp, device_.Put()),
-              D3D_OK);
+    ASSERT_EQ(tessark::testing::CreateWindowedDevice(d3d_.Get(), 640, 480, device_.Put()), D3D_OK);
     TheDevice() = device_.Get();
     device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back_buffer_.Put());
     tessark::CoreData* core = tessark::CoreDataGet();

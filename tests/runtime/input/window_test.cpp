@@ -36,29 +36,16 @@ class InputWindowTest : public t::RuntimeFixture {
     RuntimeFixture::TearDown();
   }
 
-  // Stretches the client area to width x height.
-  static void ClientSize(int width, int height) {
-    RECT outer{0, 0, width, height};
-    win32::AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
-    win32::SetWindowPos(t::Window(), nullptr, 0, 0, outer.right - outer.left,
-                        outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
-  }
-
   bool constructed_here_ = false;
 };
 
 TEST_F(InputWindowTest, MousePositionIsInDisplayPixelsWhateverTheClientSize) {
-  ClientSize(1280, 960);
+  t::ClientSize(1280, 960);
   RECT client{};
   win32::GetClientRect(t::Window(), &client);
   ASSERT_EQ(client.right, 1280);
   ASSERT_EQ(client.bottom, 960);
-  SDL_Event event{};
-  event.motion.type = SDL_MOUSEMOTION;
-  event.motion.windowID = t::WindowId();
-  event.motion.x = 100;
-  event.motion.y = 50;
-  SDL_PushEvent(&event);
+  t::MouseMoveToClient(100, 50);
   t::PumpMessages();
   EXPECT_EQ(MouseX(), 50);
   EXPECT_EQ(MouseY(), 25);
@@ -126,7 +113,7 @@ TEST_F(InputWindowTest, TypedTextComesFromTheWindowsCharacters) {
 }
 
 TEST_F(InputWindowTest, MousePlaceMovesThePointerToTheScreenPosition) {
-  ClientSize(1280, 960);
+  t::ClientSize(1280, 960);
   RECT client{}, outer{};
   win32::GetClientRect(t::Window(), &client);
   win32::GetWindowRect(t::Window(), &outer);

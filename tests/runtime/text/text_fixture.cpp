@@ -1,5 +1,6 @@
 // The text module's own fixture: see text_fixture.h.
 #include "tests/runtime/text/text_fixture.h"
+#include "tests/support/windowed_device.h"
 
 namespace text_test {
 
@@ -49,16 +50,8 @@ void TextFixture::SetUp() {
 
   g_d3d = Ref<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   ASSERT_TRUE(g_d3d);
-  D3DPRESENT_PARAMETERS params{};
-  params.BackBufferWidth = kWidth;
-  params.BackBufferHeight = kHeight;
-  params.BackBufferFormat = D3DFMT_X8R8G8B8;
-  params.BackBufferCount = 1;
-  params.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  params.Windowed = TRUE;
-  params.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-  ASSERT_EQ(g_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
-                                &params, g_device.Put()),
+  ASSERT_EQ(tessark::testing::CreateWindowedDevice(g_d3d.Get(), kWidth, kHeight, g_device.Put(),
+                                                   D3DPRESENTFLAG_LOCKABLE_BACKBUFFER),
             D3D_OK);
   ASSERT_EQ(g_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, g_back_buffer.Put()), D3D_OK);
   tessark::CoreData& c = core();
