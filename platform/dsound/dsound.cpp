@@ -53,6 +53,7 @@ IDirectSound8::IDirectSound8() : mixer_(std::make_unique<Mixer>()) {
 }
 
 IDirectSound8::~IDirectSound8() {
+  dsound::DeviceUnregister(this);
   // Stop the audio thread before the mixer it reads goes away.
   if (mixer_->device) SDL_CloseAudioDevice(mixer_->device);
   if (mixer_->sdl_audio) SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -69,6 +70,7 @@ HRESULT DirectSoundCreate8(const GUID* device, Ref<IDirectSound8>* out, void* ou
   if (dsound::g_output == Output::kHeadless) {
     mixer.rate = dsound::g_headless_rate;
     mixer.scratch.assign(2 * dsound::kOutputBlock, 0.0f);
+    dsound::DeviceRegister(created.get());
     *out = std::move(created);
     return DS_OK;
   }
@@ -88,6 +90,7 @@ HRESULT DirectSoundCreate8(const GUID* device, Ref<IDirectSound8>* out, void* ou
   mixer.rate = static_cast<DWORD>(have.freq);
   mixer.scratch.assign(2 * std::max<std::size_t>(have.samples, 256), 0.0f);
   SDL_PauseAudioDevice(mixer.device, 0);
+  dsound::DeviceRegister(created.get());
   *out = std::move(created);
   return DS_OK;
 }
@@ -146,6 +149,7 @@ HRESULT IDirectSound8::CreateSoundBuffer(const DSBUFFERDESC* desc, Ref<IDirectSo
 HRESULT IDirectSound8::DuplicateSoundBuffer(IDirectSoundBuffer8* original,
                                             Ref<IDirectSoundBuffer8>* out) {
   if (!original || !out || !original->voice_) return DSERR_INVALIDPARAM;
+  if (original->voice_->stream) return DSERR_INVALIDCALL;  // its frames are played only once
   out->reset();
   AddRef();
   Ref<IDirectSound8> self(this);

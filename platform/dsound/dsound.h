@@ -6,6 +6,7 @@
 // reference-counted and held in dsound::Ref. Depends on mmsystem.h (WAVEFORMATEX) and SDL2.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -174,6 +175,11 @@ class IDirectSound8 : public dsound::RefCounted {
   HRESULT DuplicateSoundBuffer(IDirectSoundBuffer8* original,
                                dsound::Ref<IDirectSoundBuffer8>* out);
 
+  // A streaming buffer (see IDirectSoundBuffer8::StreamWrite): 16-bit PCM, 1 or 2 channels,
+  // at DSBFREQUENCY_MIN..DSBFREQUENCY_MAX, holding dwBufferBytes of frames ahead of the play
+  // position. Volume, pan, frequency, Play, Stop and GetStatus work as on other buffers.
+  HRESULT CreateStreamingBuffer(const DSBUFFERDESC* desc, dsound::Ref<IDirectSoundBuffer8>* out);
+
   dsound::Mixer& mixer() { return *mixer_; }
 
  private:
@@ -211,6 +217,25 @@ class IDirectSoundBuffer8 : public dsound::RefCounted {
   // The interfaces the platform hands out through QueryInterface.
   HRESULT Query3DBuffer(dsound::Ref<IDirectSound3DBuffer8>* out);
   HRESULT QueryListener(dsound::Ref<IDirectSound3DListener8>* out);
+
+  // Streaming buffers only. A producer thread appends frames as they are made and the mixer
+  // plays them once each, in order; nothing is heard while the buffer runs dry. Every flush
+  // starts a new epoch: writes made for an older epoch are dropped, so a producer that was
+  // busy with old data when the program seeked cannot slip it in after the flush.
+  //
+  // Appends up to count frames for epoch; the number taken (0 when full or for an old epoch).
+  DWORD StreamWrite(const std::int16_t* frames, DWORD count, std::uint32_t epoch);
+  // Free room in frames for epoch (0 for an old epoch).
+  DWORD StreamSpace(std::uint32_t epoch);
+  // Marks the last frame of epoch as written: once it has been played the stream is drained.
+  void StreamEnd(std::uint32_t epoch);
+  // Drops every frame not yet played and starts a new epoch, returned.
+  std::uint32_t StreamFlush();
+  // Frames played since the last flush, and whether the stream ended and has played out.
+  void StreamStatus(std::uint64_t* played, bool* drained, std::uint32_t* epoch);
+  // Bumped (and waiters woken) whenever the mixer takes frames or the stream drains; a
+  // producer waits on it for room instead of polling.
+  std::atomic<std::uint32_t>* StreamSignal();
 
  private:
   friend class IDirectSound8;
@@ -281,6 +306,11 @@ class IDirectSound3DListener8 : public dsound::RefCounted {
 // Creates the device for the default output (device must be null). DSERR_NODRIVER when no
 // audio output can be opened.
 HRESULT DirectSoundCreate8(const GUID* device, dsound::Ref<IDirectSound8>* out, void* outer);
+
+// The device the program's sounds play on, for other users of the output that should share its
+// mixer: the live device made last by DirectSoundCreate8, or else a new one made as it makes
+// them. Fails as DirectSoundCreate8 does.
+HRESULT DirectSoundShared(dsound::Ref<IDirectSound8>* out);
 
 // Test hooks: outputs without a device, pulling the mixed sound, losing buffers.
 namespace dsound::testing {

@@ -93,6 +93,7 @@ void MixVoice(Voice& voice, float* out, DWORD frames, DWORD rate, float left, fl
 }
 
 void MixAny(Voice& voice, float* out, DWORD frames, DWORD rate, float left, float right) {
+  if (voice.stream) return MixStream(voice, out, frames, rate, left, right);
   bool stereo = voice.format.nChannels == 2;
   bool wide = voice.format.wBitsPerSample == 16;
   if (stereo && wide) MixVoice<2, 16>(voice, out, frames, rate, left, right);

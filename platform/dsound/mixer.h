@@ -21,6 +21,20 @@ struct SampleData {
   std::vector<BYTE> bytes;
 };
 
+// The frames of a streaming buffer: a ring written by a producer and read by the mixer, both
+// under the mixer's lock. Counts are frames since the last flush.
+struct StreamRing {
+  std::vector<std::int16_t> samples;  // capacity frames of `channels` samples
+  DWORD capacity = 0;
+  DWORD channels = 0;
+  std::uint64_t read = 0;   // frames played
+  std::uint64_t write = 0;  // frames written
+  std::uint32_t epoch = 0;
+  bool end = false;      // the producer wrote its last frame
+  bool drained = false;  // ... and the mixer has played it
+  std::atomic<std::uint32_t> signal{0};
+};
+
 // One secondary buffer as the mixer sees it.
 struct Voice {
   std::shared_ptr<SampleData> data;
@@ -37,8 +51,9 @@ struct Voice {
   DWORD frequency = 0;
   float gain_left = 1.0f;  // from volume and pan
   float gain_right = 1.0f;
-  DS3DBUFFER pending{};  // 3D settings as last set
-  DS3DBUFFER active{};   // 3D settings heard
+  DS3DBUFFER pending{};                // 3D settings as last set
+  DS3DBUFFER active{};                 // 3D settings heard
+  std::shared_ptr<StreamRing> stream;  // streaming buffers only; frames = its capacity
 };
 
 struct Mixer {
@@ -55,6 +70,12 @@ struct Mixer {
   // Mixes frames of stereo 16-bit output; takes the lock.
   void Mix(std::int16_t* out, DWORD frames);
 };
+
+// Adds frames of a streaming voice into out (stereo floats), as MixVoice does for static data.
+void MixStream(Voice& voice, float* out, DWORD frames, DWORD rate, float left, float right);
+// Makes device known to DirectSoundShared until it is deleted.
+void DeviceRegister(IDirectSound8* device);
+void DeviceUnregister(IDirectSound8* device);
 
 // Gains for left and right from a volume and a pan (hundredths of a decibel).
 void GainsFromVolumePan(LONG volume, LONG pan, float* left, float* right);

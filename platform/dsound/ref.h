@@ -19,6 +19,15 @@ class RefCounted {
   virtual ~RefCounted() = default;
 
   ULONG AddRef() { return ++refs_; }
+  // Adds a reference unless the count has already reached 0 (the object is being deleted on
+  // another path); false then. For registries that hold objects without owning them.
+  bool TryAddRef() {
+    ULONG seen = refs_.load();
+    while (seen != 0) {
+      if (refs_.compare_exchange_weak(seen, seen + 1)) return true;
+    }
+    return false;
+  }
   ULONG Release() {
     ULONG left = --refs_;
     if (left == 0) delete this;

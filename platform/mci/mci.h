@@ -1,7 +1,11 @@
 // Media control commands: the "waveaudio" device recording from SDL's default capture device
 // (open a new element, record to a position, stop, save, close), by command message or by
 // command string. A system without a capture device answers as the platform does when no
-// input is suitable. "cdaudio" answers that there is no such device. Depends on SDL2.
+// input is suitable. "cdaudio" answers as a system without an audio CD drive: opening it
+// fails with MCIERR_INVALID_DEVICE_NAME, and every later "cdaudio" command ("set cdaudio time
+// format tmsf", "status cdaudio number of tracks", "play cdaudio from 1 to 2", "pause cdaudio",
+// "stop cdaudio" ...) fails the same way with an empty answer, which reads as 0 tracks. The
+// mixer interface is in mixer.h. Depends on SDL2.
 #pragma once
 
 #include <cstdint>

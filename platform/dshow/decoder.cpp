@@ -1,0 +1,279 @@
+// The decoders: libsndfile for every sampled format it reads (WAV in all its encodings, AIFF,
+// FLAC, Ogg Vorbis, Opus, MP3), FluidSynth for MIDI. Files with more than two channels are
+// heard through their first two.
+#include <fluidsynth.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/dshow/decoder.h"
+#include "platform/dshow/dshow.h"
+
+namespace dshow {
+
+namespace {
+
+constexpr const char* kDefaultSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
+constexpr int kMidiRate = 44100;
+constexpr long kMidiFileMax = 16 << 20;
+// After the last MIDI event, notes still sounding are rendered for at most this long.
+constexpr std::int64_t kMidiTailFrames = 2 * kMidiRate;
+
+std::mutex g_font_lock;
+std::string g_sound_font = kDefaultSoundFont;
+
+// ---- libsndfile ------------------------------------------------------------------------------
+
+class SndfileDecoder final : public Decoder {
+ public:
+  SndfileDecoder(SNDFILE* file, const SF_INFO& info) : file_(file), file_channels_(info.channels) {
+    channels_ = std::min(info.channels, 2);
+    rate_ = info.samplerate;
+    frames_ = info.frames > 0 && info.frames < SF_COUNT_MAX ? info.frames : -1;
+  }
+  ~SndfileDecoder() override { sf_close(file_); }
+
+  // Reads as floats in -1..1, which every encoding converts to (16-bit data exactly), and
+  // takes them to 16 bits here: integer reads of floating-point data would not be scaled.
+  long Read(std::int16_t* out, long count) override {
+    if (failed_ || count <= 0) return 0;
+    samples_.resize(static_cast<std::size_t>(count) * file_channels_);
+    sf_count_t got = sf_readf_float(file_, samples_.data(), count);
+    if (got < 0) got = 0;
+    for (sf_count_t i = 0; i < got; ++i) {
+      for (int c = 0; c < channels_; ++c) {
+        float v = samples_[static_cast<std::size_t>(i * file_channels_ + c)] * 32768.0f;
+        out[i * channels_ + c] =
+            static_cast<std::int16_t>(std::lrint(std::clamp(v, -32768.0f, 32767.0f)));
+      }
+    }
+    // A read that stops short because the data is damaged ends the file there.
+    if (sf_error(file_) != SF_ERR_NO_ERROR) failed_ = true;
+    return static_cast<long>(got);
+  }
+
+  bool Seek(std::int64_t frame) override {
+    if (sf_seek(file_, frame, SEEK_SET) < 0) return false;
+    failed_ = false;
+    return true;
+  }
+
+ private:
+  SNDFILE* file_;
+  int file_channels_;
+  bool failed_ = false;
+  std::vector<float> samples_;
+};
+
+// ---- FluidSynth ------------------------------------------------------------------------------
+
+void QuietLog(int, const char*, void*) {}
+
+class MidiDecoder final : public Decoder {
+ public:
+  ~MidiDecoder() override { Close(); }
+
+  // False when the sound font or the file cannot be used.
+  bool Open(std::vector<char> song, const std::string& font) {
+    song_ = std::move(song);
+    settings_ = new_fluid_settings();
+    if (!settings_) return false;
+    // The player's clock must be the samples rendered, not the wall clock: the worker renders
+    // ahead of what is heard.
+    fluid_settings_setstr(settings_, "player.timing-source", "sample");
+    fluid_settings_setnum(settings_, "synth.sample-rate", kMidiRate);
+    fluid_settings_setint(settings_, "synth.cpu-cores", 1);
+    fluid_settings_setint(settings_, "synth.lock-memory", 0);
+    // The synthesiser's own default level is meant for mixing many sources; one song alone
+    // plays at about the level of a sampled file.
+    fluid_settings_setnum(settings_, "synth.gain", 0.6);
+    synth_ = new_fluid_synth(settings_);
+    if (!synth_ || fluid_synth_sfload(synth_, font.c_str(), 1) == FLUID_FAILED) return false;
+    channels_ = 2;
+    rate_ = kMidiRate;
+    return Start();
+  }
+
+  long Read(std::int16_t* out, long count) override {
+    if (!player_ || count <= 0) return 0;
+    // The player keeps running past its last event; the song is over once its clock has
+    // passed the last tick.
+    bool done = fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING ||
+                fluid_player_get_current_tick(player_) >= fluid_player_get_total_ticks(player_);
+    if (done) {
+      if (tail_left_ <= 0) return 0;
+      count = static_cast<long>(std::min<std::int64_t>(count, tail_left_));
+    }
+    if (fluid_synth_write_s16(synth_, static_cast<int>(count), out, 0, 2, out, 1, 2) != FLUID_OK) {
+      return 0;
+    }
+    rendered_ += count;
+    // After the last event, the notes still sounding die away; silence ends the file.
+    if (done) tail_left_ = Silent(out, count) ? 0 : tail_left_ - count;
+    if (tail_left_ <= 0 && frames_ < 0) frames_ = rendered_;
+    return count;
+  }
+
+  bool Seek(std::int64_t frame) override {
+    if (!Start()) return false;
+    // The player has no sample-exact seek: render from the start and drop what comes before.
+    std::vector<std::int16_t> scratch(2 * 4096);
+    while (rendered_ < frame) {
+      long n = static_cast<long>(std::min<std::int64_t>(4096, frame - rendered_));
+      if (Read(scratch.data(), n) <= 0) break;
+    }
+    return true;
+  }
+
+ private:
+  bool Start() {
+    if (player_) {
+      fluid_player_stop(player_);
+      delete_fluid_player(player_);
+      player_ = nullptr;
+    }
+    fluid_synth_system_reset(synth_);
+    player_ = new_fluid_player(synth_);
+    if (!player_ || fluid_player_add_mem(player_, song_.data(), song_.size()) != FLUID_OK ||
+        fluid_player_play(player_) != FLUID_OK) {
+      return false;
+    }
+    rendered_ = 0;
+    tail_left_ = kMidiTailFrames;
+    return true;
+  }
+
+  static bool Silent(const std::int16_t* s, long frames) {
+    for (long i = 0; i < 2 * frames; ++i) {
+      if (s[i] > 8 || s[i] < -8) return false;
+    }
+    return true;
+  }
+
+  void Close() {
+    if (player_) {
+      fluid_player_stop(player_);
+      delete_fluid_player(player_);
+    }
+    if (synth_) delete_fluid_synth(synth_);
+    if (settings_) delete_fluid_settings(settings_);
+    player_ = nullptr;
+    synth_ = nullptr;
+    settings_ = nullptr;
+  }
+
+  std::vector<char> song_;
+  fluid_settings_t* settings_ = nullptr;
+  fluid_synth_t* synth_ = nullptr;
+  fluid_player_t* player_ = nullptr;
+  std::int64_t rendered_ = 0;
+  std::int64_t tail_left_ = kMidiTailFrames;
+};
+
+std::uint32_t Le32(const char* p) {
+  return static_cast<std::uint8_t>(p[0]) | static_cast<std::uint8_t>(p[1]) << 8 |
+         static_cast<std::uint8_t>(p[2]) << 16 |
+         static_cast<std::uint32_t>(static_cast<std::uint8_t>(p[3])) << 24;
+}
+
+// The standard MIDI file in bytes: the file itself, or the data chunk of its RIFF form. Empty
+// for anything else.
+std::vector<char> MidiSong(const std::vector<char>& file) {
+  if (file.size() >= 14 && std::memcmp(file.data(), "MThd", 4) == 0) return file;
+  if (file.size() < 20 || std::memcmp(file.data(), "RIFF", 4) != 0 ||
+      std::memcmp(file.data() + 8, "RMID", 4) != 0) {
+    return {};
+  }
+  std::size_t at = 12;
+  while (at + 8 <= file.size()) {
+    std::size_t size = Le32(file.data() + at + 4);
+    std::size_t body = at + 8;
+    if (size > file.size() - body) break;
+    if (std::memcmp(file.data() + at, "data", 4) == 0) {
+      std::vector<char> song(file.begin() + static_cast<long>(body),
+                             file.begin() + static_cast<long>(body + size));
+      if (song.size() >= 14 && std::memcmp(song.data(), "MThd", 4) == 0) return song;
+      break;
+    }
+    at = body + size + (size & 1);
+  }
+  return {};
+}
+
+// Reads up to limit bytes of the file.
+bool ReadFile(const std::string& path, std::size_t limit, std::vector<char>* bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  bytes->resize(limit);
+  std::size_t got = std::fread(bytes->data(), 1, bytes->size(), f);
+  std::fclose(f);
+  bytes->resize(got);
+  return true;
+}
+
+bool LooksLikeMidi(const std::vector<char>& head) {
+  return (head.size() >= 4 && std::memcmp(head.data(), "MThd", 4) == 0) ||
+         (head.size() >= 12 && std::memcmp(head.data(), "RIFF", 4) == 0 &&
+          std::memcmp(head.data() + 8, "RMID", 4) == 0);
+}
+
+}  // namespace
+
+void SoundFontSet(const char* path) {
+  std::lock_guard<std::mutex> guard(g_font_lock);
+  g_sound_font = path ? path : kDefaultSoundFont;
+}
+
+std::unique_ptr<Decoder> DecoderOpen(const std::string& path, HRESULT* why) {
+  *why = VFW_E_UNSUPPORTED_STREAM;
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+    *why = VFW_E_NOT_FOUND;
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode)) return nullptr;
+  std::vector<char> head;
+  if (!ReadFile(path, 12, &head)) {
+    *why = VFW_E_NOT_FOUND;
+    return nullptr;
+  }
+  if (LooksLikeMidi(head)) {
+    std::vector<char> file;
+    if (st.st_size > kMidiFileMax || !ReadFile(path, kMidiFileMax, &file)) return nullptr;
+    std::vector<char> song = MidiSong(file);
+    if (song.empty()) return nullptr;
+    {
+      std::string font;
+      {
+        std::lock_guard<std::mutex> guard(g_font_lock);
+        font = g_sound_font;
+      }
+      static std::once_flag quiet;
+      std::call_once(quiet, [] {
+        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
+          fluid_set_log_function(level, QuietLog, nullptr);
+        }
+      });
+      auto midi = std::make_unique<MidiDecoder>();
+      if (!midi->Open(std::move(song), font)) return nullptr;
+      return midi;
+    }
+  }
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (!file) return nullptr;
+  if (info.channels < 1 || info.samplerate < DSBFREQUENCY_MIN ||
+      info.samplerate > DSBFREQUENCY_MAX) {
+    sf_close(file);
+    return nullptr;
+  }
+  return std::make_unique<SndfileDecoder>(file, info);
+}
+
+}  // namespace dshow
