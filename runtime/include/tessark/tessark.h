@@ -28,6 +28,9 @@
 #if __has_include("tessark/sound.h")
 #include "tessark/sound.h"
 #endif
+#if __has_include("tessark/music.h")
+#include "tessark/music.h"
+#endif
 #if __has_include("tessark/file.h")
 #include "tessark/file.h"
 #endif

@@ -1,0 +1,59 @@
+// The music module's internals: the store of music (MusicEntry records in an IdList), the
+// entries the core's module table calls, and the error codes the module raises. Depends on
+// the core and on the dshow and mci stand-ins.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/dshow/dshow.h"
+#include "platform/dsound/ref.h"
+#include "platform/win32/win_types.h"
+#include "runtime/core/core.h"
+
+namespace tessark::error {
+inline constexpr std::int32_t kMusicIdOutOfRange = 3501;
+inline constexpr std::int32_t kMusicCannotLoad = 3502;
+inline constexpr std::int32_t kMusicIdInUse = 3503;
+inline constexpr std::int32_t kMusicNotFound = 3504;
+inline constexpr std::int32_t kMusicSpeedNegative = 3506;
+inline constexpr std::int32_t kMusicTrackOutOfRange = 3508;
+}  // namespace tessark::error
+
+namespace tessark::music {
+
+constexpr std::int32_t kIdMax = 22000000;
+constexpr std::int32_t kKindFile = 0;
+constexpr std::int32_t kKindCdTrack = 1;
+
+// One music: a file played through a filter graph (kind 0) or a CD track (kind 1).
+struct MusicEntry {
+  std::int32_t kind = kKindFile;
+  dsound::Ref<IGraphBuilder> graph;
+  dsound::Ref<IMediaControl> control;
+  dsound::Ref<IMediaEventEx> events;
+  dsound::Ref<IBasicAudio> audio;
+  dsound::Ref<IMediaSeeking> seeking;
+  dsound::Ref<IMediaPosition> position;
+  std::int32_t track = 0;
+  std::int32_t ready = 0;
+  BYTE paused = 0;
+  BYTE playing = 0;
+  BYTE looping = 0;
+  std::int32_t volume = 0;
+  std::int32_t speed = 0;
+  // The file played to its end without looping: the graph still stands at its end, so the
+  // next play rewinds it first.
+  bool ended = false;
+};
+
+void Constructor(HWND window);
+void SetErrorHandler(std::int32_t* error_word);
+void PassCoreData(CoreData* core);
+void Update();
+void Destructor();
+void Wire(ModuleTable& table);
+
+// The entry of id without checks or errors, or null (for tests).
+MusicEntry* EntryPeek(std::int32_t id);
+
+}  // namespace tessark::music
