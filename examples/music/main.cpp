@@ -1,0 +1,143 @@
+// The music demo: plays a music file (any WAV, AIFF, FLAC, Ogg, Opus, MP3 or MIDI file) named
+// on the command line, or a short tune it writes itself as a wave file, and shows its state,
+// volume and speed on screen and on standard output whenever they change.
+//
+// Keys: P play once, L loop, Space pause / resume, S stop, Up / Down volume +-10 %,
+// Right / Left speed +-25 %, Escape quits.
+//
+// It starts looping the music at once. TESSARK_FRAMES=n ends the demo after n frames (for
+// running it headless, e.g. with SDL_AUDIODRIVER=disk to hear what it played in a file).
+#include <tessark/tessark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tessark;
+
+constexpr std::int32_t kMusic = 1;
+// Keyboard scan codes.
+constexpr int kKeyP = 0x19, kKeyL = 0x26, kKeyS = 0x1F, kKeySpace = 0x39;
+constexpr int kKeyUp = 0xC8, kKeyDown = 0xD0, kKeyLeft = 0xCB, kKeyRight = 0xCD;
+
+// The program's first argument (the runtime's entry keeps the command line to itself).
+std::string FirstArgument() {
+  std::ifstream in("/proc/self/cmdline", std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(in)), {});
+  std::size_t end = all.find('\0');
+  if (end == std::string::npos || end + 1 >= all.size()) return "";
+  return all.substr(end + 1, all.find('\0', end + 1) - end - 1);
+}
+
+void Put(std::ofstream& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// Writes four seconds of a plucked arpeggio as a 16-bit mono wave file.
+std::string WriteTune() {
+  const int rate = 44100;
+  const double notes[] = {261.63, 329.63, 392.00, 523.25, 392.00, 329.63, 261.63, 196.00};
+  std::vector<std::int16_t> samples;
+  for (double hz : notes) {
+    for (int i = 0; i < rate / 2; ++i) {
+      double t = static_cast<double>(i) / rate;
+      double v = 0.4 * std::exp(-4 * t) * std::sin(2 * M_PI * hz * t);
+      samples.push_back(static_cast<std::int16_t>(std::lrint(v * 32767)));
+    }
+  }
+  std::string path = "/tmp/tessark_music_demo.wav";
+  std::ofstream out(path, std::ios::binary);
+  auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
+  out.write("RIFF", 4);
+  Put(out, 36 + bytes, 4);
+  out.write("WAVEfmt ", 8);
+  Put(out, 16, 4);
+  Put(out, 1, 2);
+  Put(out, 1, 2);
+  Put(out, rate, 4);
+  Put(out, rate * 2, 4);
+  Put(out, 2, 2);
+  Put(out, 16, 2);
+  out.write("data", 4);
+  Put(out, bytes, 4);
+  for (std::int16_t s : samples) Put(out, static_cast<std::uint16_t>(s), 2);
+  return path;
+}
+
+// True on the frame a key goes down.
+bool Pressed(int scancode) {
+  static bool held[256] = {};
+  bool down = KeyState(scancode) != 0;
+  bool pressed = down && !held[scancode];
+  held[scancode] = down;
+  return pressed;
+}
+
+std::string StateLine(const std::string& file) {
+  const char* state = MusicPaused(kMusic)    ? "paused"
+                      : MusicPlaying(kMusic) ? (MusicLooping(kMusic) ? "looping" : "playing")
+                                             : "stopped";
+  char line[512];
+  std::snprintf(line, sizeof line, "%s: %s, volume %d %%, speed %d %%", file.c_str(), state,
+                MusicVolume(kMusic), MusicSpeed(kMusic));
+  return line;
+}
+
+}  // namespace
+
+void GameMain() {
+  FrameSyncManual();
+  FrameSetRate(60);
+  EscapeQuitOff();
+  std::string file = FirstArgument();
+  if (file.empty()) file = WriteTune();
+  MusicLoad(file.c_str(), kMusic);
+  if (!MusicExists(kMusic)) {
+    std::printf("%s cannot be played\n", file.c_str());
+    return;
+  }
+  MusicLoop(kMusic);
+  const char* frames_text = std::getenv("TESSARK_FRAMES");
+  long frames_left = frames_text ? std::strtol(frames_text, nullptr, 10) : -1;
+  std::string last;
+  while (RuntimeRunning() && !KeyEscape() && frames_left != 0) {
+    if (Pressed(kKeyP)) PlayMusic(kMusic);
+    if (Pressed(kKeyL)) MusicLoop(kMusic);
+    if (Pressed(kKeyS)) StopMusic(kMusic);
+    if (Pressed(kKeySpace)) {
+      if (MusicPaused(kMusic)) {
+        ResumeMusic(kMusic);
+      } else {
+        PauseMusic(kMusic);
+      }
+    }
+    if (Pressed(kKeyUp)) SetMusicVolume(kMusic, std::min(MusicVolume(kMusic) + 10, 100));
+    if (Pressed(kKeyDown)) SetMusicVolume(kMusic, std::max(MusicVolume(kMusic) - 10, 0));
+    if (Pressed(kKeyRight)) SetMusicSpeed(kMusic, MusicSpeed(kMusic) + 25);
+    if (Pressed(kKeyLeft)) SetMusicSpeed(kMusic, std::max(MusicSpeed(kMusic) - 25, 25));
+    std::string line = StateLine(file);
+    if (line != last) {
+      std::printf("%s\n", line.c_str());
+      std::fflush(stdout);
+      last = line;
+    }
+#if __has_include("tessark/basic2d.h") && __has_include("tessark/text.h")
+    ScreenClear(ColourRgb(16, 16, 32));
+    InkSet(ColourRgb(255, 255, 255), 0);
+    TextPrintAt(16, 12, "Music demo - Escape quits");
+    TextPrintAt(16, 44, line.c_str());
+    TextPrintAt(16, 92, "P play   L loop   Space pause/resume   S stop");
+    TextPrintAt(16, 116, "Up/Down volume   Left/Right speed");
+#endif
+    FrameSync();
+    if (frames_left > 0) --frames_left;
+  }
+}
