@@ -246,6 +246,8 @@ std::string RecordingFile(std::int32_t id) {
 
 }  // namespace tessark::sound
 
+namespace tessark {
+
 // ---- Loading ---------------------------------------------------------------------------------
 
 using namespace tessark::sound;
@@ -332,3 +334,5 @@ void SoundLoad(const char* file, std::int32_t id) {
 void SoundLoad3D(const char* file, std::int32_t id) {
   SoundLoad(file, id, 1, 0);
 }
+
+}  // namespace tessark

@@ -8,6 +8,8 @@
 #include "runtime/core/errors.h"
 #include "tessark/errors.h"
 
+using namespace tessark;
+
 namespace tessark {
 namespace {
 
