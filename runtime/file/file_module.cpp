@@ -13,6 +13,7 @@
 #include "platform/crt/crt.h"
 #include "platform/win32/paths.h"
 #include "runtime/file/file_state.h"
+#include "runtime/core/core.h"
 #include "tessark/file.h"
 
 namespace tessark::file {
@@ -160,8 +161,12 @@ void DirectorySet(const char* path) {
   if (!path || win32::_chdir(path) == -1) RuntimeError(kErrorDirectory);
 }
 
-std::string DirectoryGet() {
+static std::string DirectoryGetString() {
   return CurrentDirectory();
+}
+
+char* DirectoryGet() {
+  return TextCopy(DirectoryGetString().c_str());
 }
 
 void DirectoryMake(const char* path) {
@@ -269,8 +274,12 @@ void FileFindNext() {
   find.has_entry = find.result == 0;
 }
 
-std::string FileFindName() {
+static std::string FileFindNameString() {
   return S().find.has_entry ? std::string(S().find.entry.name) : std::string();
+}
+
+char* FileFindName() {
+  return TextCopy(FileFindNameString().c_str());
 }
 
 std::int32_t FileFindType() {
@@ -278,26 +287,42 @@ std::int32_t FileFindType() {
   return (S().find.entry.attrib & _A_SUBDIR) ? 1 : 0;
 }
 
-std::string FileFindWritten() {
+static std::string FileFindWrittenString() {
   return FindTimeText(S().find.entry.time_write);
 }
 
-std::string FileFindCreated() {
+char* FileFindWritten() {
+  return TextCopy(FileFindWrittenString().c_str());
+}
+
+static std::string FileFindCreatedString() {
   return FindTimeText(S().find.entry.time_create);
+}
+
+char* FileFindCreated() {
+  return TextCopy(FileFindCreatedString().c_str());
 }
 
 // --- The program's names -----------------------------------------------------------------------
 
-std::string AppFileName() {
+static std::string AppFileNameString() {
   char buffer[1024];
   DWORD length = win32::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
   return length > 0 ? std::string(buffer) : std::string();
 }
 
-std::string WindowsFolder() {
+char* AppFileName() {
+  return TextCopy(AppFileNameString().c_str());
+}
+
+static std::string WindowsFolderString() {
   char buffer[kNameSize];
   UINT length = win32::GetWindowsDirectoryA(buffer, sizeof buffer);
   return length > 0 && length < sizeof buffer ? std::string(buffer) : std::string();
+}
+
+char* WindowsFolder() {
+  return TextCopy(WindowsFolderString().c_str());
 }
 
 }  // namespace tessark

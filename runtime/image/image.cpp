@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/d3dx9/d3dx9.h"
+#include "runtime/core/core.h"
 #include "runtime/image/image_internal.h"
 #include "tessark/image.h"
 
@@ -434,10 +435,10 @@ std::int32_t ImageHeight(std::int32_t id) {
   return HeightQuery(id);
 }
 
-const char* ImageFileName(std::int32_t id) {
-  if (!IdInRange(id)) return "";
+char* ImageFileName(std::int32_t id) {
+  if (!IdInRange(id)) return TextCopy("");
   ImageRecord* record = Find(id);
-  return record ? record->file_name : "";
+  return TextCopy(record ? record->file_name : "");
 }
 
 void ImageSetColourKey(std::int32_t red, std::int32_t green, std::int32_t blue) {

@@ -171,8 +171,7 @@ void ControllerSelect(const char* name) {
   ControllerSelect(name, 0);
 }
 
-char* ControllerName(char* previous) {
-  TextFree(previous);
+char* ControllerName() {
   return TextMake(State().name_in_use.c_str());
 }
 
@@ -202,16 +201,16 @@ void ControllerList() {
   }
 }
 
-std::int32_t ControllerUp() {
+bool ControllerUp() {
   return Read().lY < 0 ? 1 : 0;
 }
-std::int32_t ControllerDown() {
+bool ControllerDown() {
   return Read().lY > 0 ? 1 : 0;
 }
-std::int32_t ControllerLeft() {
+bool ControllerLeft() {
   return Read().lX < 0 ? 1 : 0;
 }
-std::int32_t ControllerRight() {
+bool ControllerRight() {
   return Read().lX > 0 ? 1 : 0;
 }
 std::int32_t ControllerX() {
@@ -244,20 +243,20 @@ std::int32_t ControllerSliderSpeedA() {
 std::int32_t ControllerSliderSpeedB() {
   return Read().rglVSlider[1];
 }
-std::int32_t ControllerFireA() {
+bool ControllerFireA() {
   return (Read().rgbButtons[0] & 0x80) ? 1 : 0;
 }
-std::int32_t ControllerFireB() {
+bool ControllerFireB() {
   return (Read().rgbButtons[1] & 0x80) ? 1 : 0;
 }
-std::int32_t ControllerFireC() {
+bool ControllerFireC() {
   return (Read().rgbButtons[2] & 0x80) ? 1 : 0;
 }
-std::int32_t ControllerFireD() {
+bool ControllerFireD() {
   return (Read().rgbButtons[3] & 0x80) ? 1 : 0;
 }
 
-std::int32_t ControllerButton(std::int32_t button) {
+bool ControllerButton(std::int32_t button) {
   const DIJOYSTATE2& state = Read();
   if (button < 0 || button > 31) return 0;
   return (state.rgbButtons[button] & 0x80) ? 1 : 0;

@@ -269,7 +269,7 @@ void SoundSetSpeed(std::int32_t id, std::int32_t rate) {
 
 // ---- Queries -----------------------------------------------------------------------------------
 
-std::int32_t SoundExists(std::int32_t id) {
+bool SoundExists(std::int32_t id) {
   if (!Ready()) return 0;
   if (id < 1 || id > kIdMax) {
     RuntimeError(3001);
@@ -279,25 +279,25 @@ std::int32_t SoundExists(std::int32_t id) {
   return State().current ? 1 : 0;
 }
 
-std::int32_t SoundIs3D(std::int32_t id) {
+bool SoundIs3D(std::int32_t id) {
   if (!Ready()) return 0;
   SoundEntry* e = EntryFind(id);
   return e ? e->is_3d : 0;
 }
 
-std::int32_t SoundPlaying(std::int32_t id) {
+bool SoundPlaying(std::int32_t id) {
   if (!Ready()) return 0;
   SoundEntry* e = EntryFind(id);
   return e ? e->playing : 0;
 }
 
-std::int32_t SoundLooping(std::int32_t id) {
+bool SoundLooping(std::int32_t id) {
   if (!Ready()) return 0;
   SoundEntry* e = EntryFind(id);
   return e ? e->looping : 0;
 }
 
-std::int32_t SoundPaused(std::int32_t id) {
+bool SoundPaused(std::int32_t id) {
   if (!Ready()) return 0;
   SoundEntry* e = EntryFind(id);
   return e ? e->paused : 0;

@@ -142,7 +142,7 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
   }
 }
 
-std::int32_t SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy) {
+bool SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy) {
   if (!State().ready || !copy) return 0;
   if (mode != 1) {
     std::free(copy->data);
