@@ -15,6 +15,7 @@
 #include "runtime/file/file_state.h"
 #include "runtime/core/core.h"
 #include "tessark/file.h"
+#include "tessark/errors.h"
 
 namespace tessark::file {
 
@@ -109,7 +110,7 @@ State& S() {
 
 FileSlot* Slot(std::int32_t number, bool report) {
   if (number < 1 || number > kFileCount) {
-    if (report) RuntimeError(kErrorFileNumber);
+    if (report) RuntimeError(error::kFileNumberOutOfRange);
     return nullptr;
   }
   return &S().files[static_cast<std::size_t>(number)];
@@ -158,7 +159,7 @@ using namespace tessark::file;
 
 void DirectorySet(const char* path) {
   // Nothing is stored: other modules see the change through the process's current directory.
-  if (!path || win32::_chdir(path) == -1) RuntimeError(kErrorDirectory);
+  if (!path || win32::_chdir(path) == -1) RuntimeError(error::kDirectorySetFailed);
 }
 
 static std::string DirectoryGetString() {
@@ -267,7 +268,7 @@ void FileFindNext() {
   FindState& find = S().find;
   if (find.handle == -1) return;
   if (find.result == -1) {
-    RuntimeError(kErrorListingEnded);
+    RuntimeError(error::kFileListingEnded);
     return;
   }
   find.result = win32::_findnext(find.handle, &find.entry) == 0 ? 0 : -1;

@@ -6,6 +6,7 @@
 #include "runtime/file/file_stream.h"
 #include "runtime/core/core.h"
 #include "tessark/file.h"
+#include "tessark/errors.h"
 
 namespace tessark {
 
@@ -57,11 +58,11 @@ void FileOpenRead(std::int32_t number, const char* name) {
   FileSlot* slot = Slot(number);
   if (!slot) return;
   if (slot->handle) {
-    RuntimeError(kErrorFileOpen);
+    RuntimeError(error::kFileNumberInUse);
     return;
   }
   if (!FileExists(name)) {
-    RuntimeError(kErrorFileMissing);
+    RuntimeError(error::kFileMissing);
     return;
   }
   char resolved[kNameSize];

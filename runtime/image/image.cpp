@@ -11,6 +11,7 @@
 #include "runtime/core/core.h"
 #include "runtime/image/image_internal.h"
 #include "tessark/image.h"
+#include "tessark/errors.h"
 
 namespace tessark::image {
 
@@ -283,14 +284,14 @@ void NotifyChanged() {
 
 bool IdInRange(std::int32_t id) {
   if (id >= 1 && id <= kMaxId) return true;
-  RuntimeError(501);
+  RuntimeError(error::kImageIdOutOfRange);
   return false;
 }
 
 ImageRecord* FindChecked(std::int32_t id) {
   if (!IdInRange(id)) return nullptr;
   ImageRecord* record = Find(id);
-  if (!record) RuntimeError(502);
+  if (!record) RuntimeError(error::kImageMissing);
   return record;
 }
 
@@ -403,7 +404,7 @@ namespace tessark {
 using namespace tessark::image;
 
 void ImageLoad(const char* file, std::int32_t id, std::int32_t mode) {
-  if (!IdInRange(id) || !LoadInto(file, id, mode, 0)) RuntimeError(506);
+  if (!IdInRange(id) || !LoadInto(file, id, mode, 0)) RuntimeError(error::kImageLoadFailed);
 }
 
 void ImagePaste(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t transparent) {

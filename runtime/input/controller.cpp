@@ -5,12 +5,12 @@
 
 #include "runtime/input/input_state.h"
 #include "tessark/input.h"
+#include "tessark/errors.h"
 
 namespace tessark::input {
 
 namespace {
 
-constexpr std::int32_t kControllerNotFound = 4001;
 constexpr LONG kAxisLimit = 1000;
 
 // Controllers are held exclusively (force feedback needs it) and read from the background.
@@ -164,7 +164,7 @@ void ControllerSelect(const char* name, std::int32_t index) {
   InputState& s = State();
   s.wanted_name = std::string(name ? name : "").substr(0, kNameLimit);
   s.wanted_index = index;
-  if (!ControllerChoose()) RuntimeError(kControllerNotFound);
+  if (!ControllerChoose()) RuntimeError(error::kControllerNotFound);
 }
 
 void ControllerSelect(const char* name) {

@@ -10,6 +10,7 @@
 #include "platform/win32/paths.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
+#include "tessark/errors.h"
 
 namespace tessark {
 
@@ -95,7 +96,7 @@ void SoundSave(const char* file, std::int32_t id) {
       return;
     }
   }
-  RuntimeError(3008);
+  RuntimeError(error::kSoundNotRecorded);
 }
 
 void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
@@ -104,7 +105,7 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
                    std::int32_t bits_per_sample) {
   SoundState& s = State();
   if (!s.ready) return;
-  if (id < 1 || id > kIdMax) return RuntimeError(3001);
+  if (id < 1 || id > kIdMax) return RuntimeError(error::kSoundIdOutOfRange);
   EntryDelete(id);
   auto* entry = new SoundEntry;
   entry->volume = 100;
@@ -138,7 +139,7 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
   // A sound that could not be made leaves no entry without buffers behind.
   if (FAILED(hr)) {
     EntryDelete(id);
-    RuntimeError(3002);
+    RuntimeError(error::kSoundLoadFailed);
   }
 }
 
