@@ -46,7 +46,7 @@ MusicEntry* EntryFind(std::int32_t id) {
     return nullptr;
   }
   g_state.current = EntryPeek(id);
-  if (!g_state.current) RuntimeError(error::kMusicNotFound);
+  if (!g_state.current) RuntimeError(error::kMusicMissing);
   return g_state.current;
 }
 
@@ -265,7 +265,7 @@ void MusicLoad(const char* file, std::int32_t id) {
     void* made = nullptr;
     if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                 &made))) {
-      return RuntimeError(error::kMusicCannotLoad);
+      return RuntimeError(error::kMusicLoadFailed);
     }
     auto entry = std::make_unique<MusicEntry>();
     entry->graph = dsound::Ref<IGraphBuilder>(static_cast<IGraphBuilder*>(made));
@@ -273,7 +273,7 @@ void MusicLoad(const char* file, std::int32_t id) {
     MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, name, -1, wide, music::kNameSize);
     wide[music::kNameSize - 1] = 0;
     if (FAILED(entry->graph->RenderFile(wide, nullptr))) {
-      return RuntimeError(error::kMusicCannotLoad);  // the entry's graph is released with it
+      return RuntimeError(error::kMusicLoadFailed);  // the entry's graph is released with it
     }
     auto ask = [&](REFIID iid, auto& ref) {
       void* p = nullptr;
@@ -284,7 +284,7 @@ void MusicLoad(const char* file, std::int32_t id) {
     if (!ask(IID_IMediaControl, entry->control) || !ask(IID_IMediaEventEx, entry->events) ||
         !ask(IID_IMediaSeeking, entry->seeking) || !ask(IID_IBasicAudio, entry->audio) ||
         !ask(IID_IMediaPosition, entry->position)) {
-      return RuntimeError(error::kMusicCannotLoad);
+      return RuntimeError(error::kMusicLoadFailed);
     }
     entry->kind = music::kKindFile;
     entry->ready = 1;

@@ -1,6 +1,6 @@
-// The music module's internals: the store of music (MusicEntry records in an IdList), the
-// entries the core's module table calls, and the error codes the module raises. Depends on
-// the core and on the dshow and mci stand-ins.
+// The music module's internals: the record of one music (the store keeps MusicEntry records
+// in an IdList) and the entries the core's module table calls. Depends on the core and on the
+// dshow and mci stand-ins.
 #pragma once
 
 #include <cstdint>
@@ -9,15 +9,7 @@
 #include "platform/dsound/ref.h"
 #include "platform/win32/win_types.h"
 #include "runtime/core/core.h"
-
-namespace tessark::error {
-inline constexpr std::int32_t kMusicIdOutOfRange = 3501;
-inline constexpr std::int32_t kMusicCannotLoad = 3502;
-inline constexpr std::int32_t kMusicIdInUse = 3503;
-inline constexpr std::int32_t kMusicNotFound = 3504;
-inline constexpr std::int32_t kMusicSpeedNegative = 3506;
-inline constexpr std::int32_t kMusicTrackOutOfRange = 3508;
-}  // namespace tessark::error
+#include "tessark/errors.h"
 
 namespace tessark::music {
 
