@@ -2,8 +2,9 @@
 // on the command line, or a short tune it writes itself as a wave file, and shows its state,
 // volume and speed on screen and on standard output whenever they change.
 //
-// Keys: P play once, L loop, Space pause / resume, S stop, Up / Down volume +-10 %,
-// Right / Left speed +-25 %, Escape quits.
+// Keys: P play once, L loop, Space pause / resume, S stop, Up / Down (or + / -) volume +-10 %,
+// Right / Left (or > / <) speed +-25 %, Escape quits. The letters are read as typed text, so
+// no press is lost however short.
 //
 // It starts looping the music at once. TESSARK_FRAMES=n ends the demo after n frames (for
 // running it headless, e.g. with SDL_AUDIODRIVER=disk to hear what it played in a file).
@@ -24,8 +25,7 @@ namespace {
 using namespace tessark;
 
 constexpr std::int32_t kMusic = 1;
-// Keyboard scan codes.
-constexpr int kKeyP = 0x19, kKeyL = 0x26, kKeyS = 0x1F, kKeySpace = 0x39;
+// Keyboard scan codes of the arrows.
 constexpr int kKeyUp = 0xC8, kKeyDown = 0xD0, kKeyLeft = 0xCB, kKeyRight = 0xCD;
 
 // The program's first argument (the runtime's entry keeps the command line to itself).
@@ -81,6 +81,45 @@ bool Pressed(int scancode) {
   return pressed;
 }
 
+// Carries out one key's command.
+void Command(char key) {
+  switch (key) {
+    case 'p':
+    case 'P':
+      PlayMusic(kMusic);
+      break;
+    case 'l':
+    case 'L':
+      MusicLoop(kMusic);
+      break;
+    case 's':
+    case 'S':
+      StopMusic(kMusic);
+      break;
+    case ' ':
+      if (MusicPaused(kMusic)) {
+        ResumeMusic(kMusic);
+      } else {
+        PauseMusic(kMusic);
+      }
+      break;
+    case '+':
+      SetMusicVolume(kMusic, std::min(MusicVolume(kMusic) + 10, 100));
+      break;
+    case '-':
+      SetMusicVolume(kMusic, std::max(MusicVolume(kMusic) - 10, 0));
+      break;
+    case '>':
+      SetMusicSpeed(kMusic, MusicSpeed(kMusic) + 25);
+      break;
+    case '<':
+      SetMusicSpeed(kMusic, std::max(MusicSpeed(kMusic) - 25, 25));
+      break;
+    default:
+      break;
+  }
+}
+
 std::string StateLine(const std::string& file) {
   const char* state = MusicPaused(kMusic)    ? "paused"
                       : MusicPlaying(kMusic) ? (MusicLooping(kMusic) ? "looping" : "playing")
@@ -109,20 +148,15 @@ void GameMain() {
   long frames_left = frames_text ? std::strtol(frames_text, nullptr, 10) : -1;
   std::string last;
   while (RuntimeRunning() && !KeyEscape() && frames_left != 0) {
-    if (Pressed(kKeyP)) PlayMusic(kMusic);
-    if (Pressed(kKeyL)) MusicLoop(kMusic);
-    if (Pressed(kKeyS)) StopMusic(kMusic);
-    if (Pressed(kKeySpace)) {
-      if (MusicPaused(kMusic)) {
-        ResumeMusic(kMusic);
-      } else {
-        PauseMusic(kMusic);
-      }
-    }
-    if (Pressed(kKeyUp)) SetMusicVolume(kMusic, std::min(MusicVolume(kMusic) + 10, 100));
-    if (Pressed(kKeyDown)) SetMusicVolume(kMusic, std::max(MusicVolume(kMusic) - 10, 0));
-    if (Pressed(kKeyRight)) SetMusicSpeed(kMusic, MusicSpeed(kMusic) + 25);
-    if (Pressed(kKeyLeft)) SetMusicSpeed(kMusic, std::max(MusicSpeed(kMusic) - 25, 25));
+    char* typed = EntryText(0);
+    std::string keys = typed ? typed : "";
+    TextFree(typed);
+    EntryClear();
+    if (Pressed(kKeyUp)) keys += '+';
+    if (Pressed(kKeyDown)) keys += '-';
+    if (Pressed(kKeyRight)) keys += '>';
+    if (Pressed(kKeyLeft)) keys += '<';
+    for (char key : keys) Command(key);
     std::string line = StateLine(file);
     if (line != last) {
       std::printf("%s\n", line.c_str());
@@ -135,7 +169,7 @@ void GameMain() {
     TextPrintAt(16, 12, "Music demo - Escape quits");
     TextPrintAt(16, 44, line.c_str());
     TextPrintAt(16, 92, "P play   L loop   Space pause/resume   S stop");
-    TextPrintAt(16, 116, "Up/Down volume   Left/Right speed");
+    TextPrintAt(16, 116, "Up/Down or +/- volume   Left/Right or >/< speed");
 #endif
     FrameSync();
     if (frames_left > 0) --frames_left;
