@@ -79,9 +79,17 @@ class MidiDecoder final : public Decoder {
  public:
   ~MidiDecoder() override { Close(); }
 
-  // False when the sound font or the file cannot be used.
+  // Takes the song; false when the sound font is missing or is not one. Nothing is loaded
+  // yet: Prepare does that on the worker.
   bool Open(std::vector<char> song, const std::string& font) {
     song_ = std::move(song);
+    font_ = font;
+    channels_ = 2;
+    rate_ = kMidiRate;
+    return fluid_is_soundfont(font_.c_str()) != 0;
+  }
+
+  bool Prepare() override {
     settings_ = new_fluid_settings();
     if (!settings_) return false;
     // The player's clock must be the samples rendered, not the wall clock: the worker renders
@@ -94,9 +102,7 @@ class MidiDecoder final : public Decoder {
     // plays at about the level of a sampled file.
     fluid_settings_setnum(settings_, "synth.gain", 0.6);
     synth_ = new_fluid_synth(settings_);
-    if (!synth_ || fluid_synth_sfload(synth_, font.c_str(), 1) == FLUID_FAILED) return false;
-    channels_ = 2;
-    rate_ = kMidiRate;
+    if (!synth_ || fluid_synth_sfload(synth_, font_.c_str(), 1) == FLUID_FAILED) return false;
     return Start();
   }
 
@@ -121,7 +127,7 @@ class MidiDecoder final : public Decoder {
   }
 
   bool Seek(std::int64_t frame) override {
-    if (!Start()) return false;
+    if (!synth_ || !Start()) return false;
     // The player has no sample-exact seek: render from the start and drop what comes before.
     std::vector<std::int16_t> scratch(2 * 4096);
     while (rendered_ < frame) {
@@ -169,6 +175,7 @@ class MidiDecoder final : public Decoder {
   }
 
   std::vector<char> song_;
+  std::string font_;
   fluid_settings_t* settings_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
   fluid_player_t* player_ = nullptr;

@@ -13,6 +13,10 @@ namespace dshow {
 class Decoder {
  public:
   virtual ~Decoder() = default;
+  // The slow part of opening (loading a sound font), done by the worker before the first Read
+  // so that the program's thread never waits for it; false when it fails (the file is then
+  // over at once).
+  virtual bool Prepare() { return true; }
   // Reads up to count frames of channels() interleaved samples; 0 at the end of the file, and
   // also when decoding fails part-way (what was decoded is played, then the file ends).
   virtual long Read(std::int16_t* out, long count) = 0;

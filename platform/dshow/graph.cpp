@@ -316,7 +316,11 @@ class FilterGraph final : public IGraphBuilder,
     std::atomic<std::uint32_t>* signal = buffer_->StreamSignal();
     std::vector<std::int16_t> chunk(static_cast<std::size_t>(kChunkFrames) * 2);
     std::uint32_t epoch = worker_epoch_.load();
-    bool done = false;
+    bool done = !decoder_->Prepare();
+    if (done) {
+      buffer_->StreamEnd(epoch);
+      worker_done_ = true;
+    }
     for (;;) {
       std::uint32_t seen = signal->load();
       {
