@@ -28,8 +28,16 @@ constexpr DWORD kChunkFrames = 2048;    // decoded per step (46 ms at 44.1 kHz)
 constexpr DWORD kBufferFrames = 16384;  // decoded ahead of what is heard (370 ms at 44.1 kHz)
 constexpr LONGLONG kUnitsPerSecond = 10000000;
 
-std::mutex g_graphs_lock;
-std::vector<class FilterGraph*> g_graphs;
+// The live graphs (for the test hooks), not owned. Never destroyed: a graph held in some other
+// static object may be released while the program exits, after this file's statics are gone.
+struct Registry {
+  std::mutex lock;
+  std::vector<class FilterGraph*> graphs;
+};
+Registry& Graphs() {
+  static Registry* registry = new Registry;
+  return *registry;
+}
 
 // UTF-16 to UTF-8 (unpaired surrogates become U+FFFD).
 std::string Narrow(LPCWSTR text) {
@@ -69,13 +77,15 @@ class FilterGraph final : public IGraphBuilder,
                           public IMediaPosition {
  public:
   FilterGraph() {
-    std::lock_guard<std::mutex> guard(g_graphs_lock);
-    g_graphs.push_back(this);
+    Registry& r = Graphs();
+    std::lock_guard<std::mutex> guard(r.lock);
+    r.graphs.push_back(this);
   }
   ~FilterGraph() {
     WorkerEnd();
-    std::lock_guard<std::mutex> guard(g_graphs_lock);
-    g_graphs.erase(std::remove(g_graphs.begin(), g_graphs.end(), this), g_graphs.end());
+    Registry& r = Graphs();
+    std::lock_guard<std::mutex> guard(r.lock);
+    r.graphs.erase(std::remove(r.graphs.begin(), r.graphs.end(), this), r.graphs.end());
   }
 
   // ---- IUnknown ----
@@ -462,8 +472,9 @@ bool WaitIdle() {
   while (std::chrono::steady_clock::now() < deadline) {
     bool idle = true;
     {
-      std::lock_guard<std::mutex> guard(g_graphs_lock);
-      for (FilterGraph* graph : g_graphs) idle = idle && graph->Idle();
+      Registry& r = Graphs();
+      std::lock_guard<std::mutex> guard(r.lock);
+      for (FilterGraph* graph : r.graphs) idle = idle && graph->Idle();
     }
     if (idle) return true;
     std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -472,8 +483,9 @@ bool WaitIdle() {
 }
 
 int LiveGraphs() {
-  std::lock_guard<std::mutex> guard(g_graphs_lock);
-  return static_cast<int>(g_graphs.size());
+  Registry& r = Graphs();
+  std::lock_guard<std::mutex> guard(r.lock);
+  return static_cast<int>(r.graphs.size());
 }
 
 }  // namespace dshow::testing

@@ -13,19 +13,29 @@ namespace dsound {
 
 namespace {
 
-std::mutex g_devices_lock;
-std::vector<IDirectSound8*> g_devices;  // live devices, oldest first; not owned
+// The live devices, oldest first, not owned. Never destroyed: a device held in some other
+// static object may be released while the program exits, after this file's statics are gone.
+struct Registry {
+  std::mutex lock;
+  std::vector<IDirectSound8*> devices;
+};
+Registry& Devices() {
+  static Registry* registry = new Registry;
+  return *registry;
+}
 
 }  // namespace
 
 void DeviceRegister(IDirectSound8* device) {
-  std::lock_guard<std::mutex> guard(g_devices_lock);
-  g_devices.push_back(device);
+  Registry& r = Devices();
+  std::lock_guard<std::mutex> guard(r.lock);
+  r.devices.push_back(device);
 }
 
 void DeviceUnregister(IDirectSound8* device) {
-  std::lock_guard<std::mutex> guard(g_devices_lock);
-  g_devices.erase(std::remove(g_devices.begin(), g_devices.end(), device), g_devices.end());
+  Registry& r = Devices();
+  std::lock_guard<std::mutex> guard(r.lock);
+  r.devices.erase(std::remove(r.devices.begin(), r.devices.end(), device), r.devices.end());
 }
 
 // Resamples linearly from the stream's frequency to the output rate, as static voices do; the
@@ -84,8 +94,9 @@ HRESULT DirectSoundShared(Ref<IDirectSound8>* out) {
   if (!out) return DSERR_INVALIDPARAM;
   out->reset();
   {
-    std::lock_guard<std::mutex> guard(dsound::g_devices_lock);
-    for (auto it = dsound::g_devices.rbegin(); it != dsound::g_devices.rend(); ++it) {
+    dsound::Registry& r = dsound::Devices();
+    std::lock_guard<std::mutex> guard(r.lock);
+    for (auto it = r.devices.rbegin(); it != r.devices.rend(); ++it) {
       if ((*it)->TryAddRef()) {
         *out = Ref<IDirectSound8>(*it);
         return DS_OK;
