@@ -1,8 +1,8 @@
 // The program entry. A program built on Tessark links this library and defines GameMain();
 // main() starts in the folder that holds Data (as a program on its home platform starts in its
-// own folder), makes sure a window can be opened at all, opens the runtime for a centred
-// 640 x 480 window and calls GameMain(). When GameMain returns, the program ends at once with
-// 0: the runtime is not closed, and static destructors do not run either, since the modules'
+// own folder; see EnterDataFolder), makes sure a window can be opened at all, opens the runtime for
+// a centred 640 x 480 window and calls GameMain(). When GameMain returns, the program ends at once
+// with 0: the runtime is not closed, and static destructors do not run either, since the modules'
 // state still refers across modules (a device held by one module, its presenter by another)
 // and would be torn down in no particular order.
 #include <unistd.h>
@@ -23,15 +23,22 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The executable's folder when it holds Data, else the current folder when that does, else the
-// executable's folder.
+// Enters the folder that holds the program's Data: the executable's own folder (a build tree, an
+// unpacked archive), else ../share/<program name> beside it (an installed program), else the
+// current folder; when none holds Data, the executable's folder.
 void EnterDataFolder() {
   std::error_code error;
   fs::path exe = fs::read_symlink("/proc/self/exe", error);
   if (error) return;
   fs::path folder = exe.parent_path();
-  if (fs::is_directory(folder / "Data", error) || !fs::is_directory("Data", error))
+  fs::path shared = folder.parent_path() / "share" / exe.filename();
+  if (fs::is_directory(folder / "Data", error)) {
     fs::current_path(folder, error);
+  } else if (fs::is_directory(shared / "Data", error)) {
+    fs::current_path(shared, error);
+  } else if (!fs::is_directory("Data", error)) {
+    fs::current_path(folder, error);
+  }
 }
 
 // Why no window can be opened, or an empty text when one can. Video drivers that show nothing
