@@ -378,6 +378,14 @@ void IDirect3DDevice9::AttachPresenter() {
   }
   bool retrace = params_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
   presenter_->path = ChoosePath(window);
+  if (presenter_->path == PresentPath::kSurface) {
+    // The window's surface must not become an OpenGL texture behind SDL's back: that is the
+    // emulated-GPU detour this way exists to avoid.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // A window that cannot give a surface (one made for OpenGL elsewhere) is shown through a
+    // renderer instead.
+    if (!SDL_GetWindowSurface(window)) presenter_->path = PresentPath::kRenderer;
+  }
   if (presenter_->path == PresentPath::kRenderer) {
     presenter_->renderer = RendererAcquire(window, retrace);
     SDL_RendererInfo info{};
@@ -385,9 +393,6 @@ void IDirect3DDevice9::AttachPresenter() {
                  (info.flags & SDL_RENDERER_PRESENTVSYNC);
     presenter_->wait_for_refresh = retrace && !vsync && ShowsPictures();
   } else {
-    // The window's surface must not become an OpenGL texture behind SDL's back: that is the
-    // emulated-GPU detour this way exists to avoid.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     presenter_->wait_for_refresh = retrace && ShowsPictures();
   }
   if (presenter_->wait_for_refresh)
