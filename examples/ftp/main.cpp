@@ -5,8 +5,8 @@
 //   example_ftp <server> <user> <password> <remote file> [local file]
 //
 // The local file defaults to the remote file's name in the working directory (the runtime
-// starts in the folder that holds the program). Escape or the
-// close box ends the demo; TESSARK_FRAMES=n ends it after n frames (for running it headless).
+// starts in the folder that holds the program). Escape or the close box ends the demo;
+// TESSARK_FRAMES=n ends it after n frames (for running it headless).
 #include <tessark/tessark.h>
 
 #include <cstdint>
