@@ -353,6 +353,15 @@ Socket Session::OpenData(DWORD* error) {
   return Socket::ConnectTo(reinterpret_cast<sockaddr*>(&peer), length, error);
 }
 
+void Session::Quit() {
+  if (!dead_) {
+    DiscardWaiting();
+    static constexpr char kQuit[] = "QUIT\r\n";
+    if (!dead_) ::send(control_.fd(), kQuit, sizeof kQuit - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+  }
+  Die();
+}
+
 void Session::Abort() {
   int code = 0;
   if (!Command("ABOR", &code)) return;

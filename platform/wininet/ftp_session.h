@@ -75,6 +75,9 @@ class Session {
   Socket OpenData(DWORD* error);
   // Ends a transfer early: ABOR, then the transfer's and the abort's replies.
   void Abort();
+  // Says goodbye and closes, without waiting for the answer: nothing depends on it, and a
+  // silent server would otherwise hold the close for the whole timeout.
+  void Quit();
 
   bool dead() const { return dead_; }
   const std::string& last_reply() const { return last_reply_; }

@@ -246,9 +246,7 @@ void Close(InternetObject* object) {
     }
   }
   if (object->kind == InternetObject::Kind::kConnection) {
-    auto* connection = static_cast<Connection*>(object);
-    int code = 0;
-    if (!connection->session.dead()) connection->session.Command("QUIT", &code);
+    static_cast<Connection*>(object)->session.Quit();
   }
   Handles().erase(object);
 }

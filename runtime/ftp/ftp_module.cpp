@@ -171,6 +171,13 @@ bool RemoteNameUsable(const char* name) {
   return true;
 }
 
+bool ConnectionOpen() {
+  if (S().connection) return true;
+  // The server's last response would belong to some earlier exchange: say what is wrong.
+  RecordFailure("Not connected to an FTP server");
+  return false;
+}
+
 void CheckConnection() {
   State& s = S();
   if (wininet::FtpSetCurrentDirectoryA(s.connection.get(), ".")) return;

@@ -79,6 +79,8 @@ void Reset();
 void AbortDownload();
 // True when a remote name can be sent; otherwise records why and answers false.
 bool RemoteNameUsable(const char* name);
+// True while connected; otherwise records that there is no connection and answers false.
+bool ConnectionOpen();
 
 }  // namespace tessark::ftp
 

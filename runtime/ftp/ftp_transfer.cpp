@@ -49,7 +49,7 @@ std::int64_t ListedSize(const char* name, std::int64_t given) {
 
 bool GetAtOnce(const char* remote, const char* local) {
   State& s = S();
-  if (!RemoteNameUsable(remote)) return false;
+  if (!ConnectionOpen() || !RemoteNameUsable(remote)) return false;
   if (!wininet::FtpGetFileA(s.connection.get(), remote, local, FALSE,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH,
                             FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0)) {
@@ -69,7 +69,7 @@ namespace tessark {
 using ftp::S;
 
 bool FtpSetDir(const char* folder) {
-  if (!ftp::RemoteNameUsable(folder)) return false;
+  if (!ftp::ConnectionOpen() || !ftp::RemoteNameUsable(folder)) return false;
   if (wininet::FtpSetCurrentDirectoryA(S().connection.get(), folder)) return true;
   ftp::RecordFailure();
   ftp::ReportFailure(ftp::kErrorFtpSetDir);
@@ -80,6 +80,7 @@ bool FtpSetDir(const char* folder) {
 bool FtpFindFirst() {
   ftp::State& s = S();
   s.listing.reset();
+  if (!ftp::ConnectionOpen()) return false;
   WIN32_FIND_DATAA data{};
   s.listing.reset(wininet::FtpFindFirstFileA(s.connection.get(), nullptr, &data,
                                              INTERNET_FLAG_RESYNCHRONIZE, 0));
@@ -113,7 +114,7 @@ bool FtpGetFile(const char* remote, const char* local) {
 bool FtpGetFile(const char* remote, const char* local, std::int32_t size) {
   if (size == 0) return ftp::GetAtOnce(remote, local);
   ftp::State& s = S();
-  if (!ftp::RemoteNameUsable(remote) || !remote || !local) return false;
+  if (!ftp::ConnectionOpen() || !ftp::RemoteNameUsable(remote) || !remote || !local) return false;
   const std::int64_t expected = ftp::ListedSize(remote, size);
   ftp::InternetHandle download(
       wininet::FtpOpenFileA(s.connection.get(), remote, GENERIC_READ,
@@ -198,7 +199,7 @@ void FtpTerminate() {
 
 bool FtpPutFile(const char* local) {
   ftp::State& s = S();
-  if (!local || !ftp::RemoteNameUsable(local)) return false;
+  if (!ftp::ConnectionOpen() || !local || !ftp::RemoteNameUsable(local)) return false;
   char resolved[MAX_PATH] = {};
   const std::size_t length = strnlen(local, sizeof resolved);
   if (length >= sizeof resolved) return false;
@@ -216,7 +217,7 @@ bool FtpPutFile(const char* local) {
 }
 
 bool FtpDeleteFile(const char* remote) {
-  if (!ftp::RemoteNameUsable(remote)) return false;
+  if (!ftp::ConnectionOpen() || !ftp::RemoteNameUsable(remote)) return false;
   if (wininet::FtpDeleteFileA(S().connection.get(), remote)) return true;
   ftp::RecordFailure();
   ftp::ReportFailure(ftp::kErrorFtpDeleteFile);

@@ -29,6 +29,10 @@ TEST_F(FtpModuleTest, ConnectingWrongPasswordAndConnectingTwice) {
   EXPECT_TRUE(FtpDisconnect());
   EXPECT_FALSE(FtpConnected());
   EXPECT_FALSE(FtpSetDir("docs"));
+  EXPECT_TRUE(FtpFailure());  // and it says why, not some earlier reply
+  EXPECT_EQ(Take(FtpFailureText()), "Not connected to an FTP server");
+  EXPECT_FALSE(FtpGetFile("hello.txt", "hello.txt", 13));
+  EXPECT_FALSE(std::filesystem::exists("hello.txt"));
   // Reconnect uses the texts of the last connect, the refused one included: put them back.
   EXPECT_FALSE(FtpReconnect());
   ASSERT_TRUE(Connect());
