@@ -98,7 +98,7 @@ bool Connect(const char* server, const char* user, const char* password, bool mi
     win32::ShowWindow(s.core->window, SW_MAXIMIZE);
     if (s.dialled) win32::ShowCursor(FALSE);
   }
-  if (!s.connected) ReportFailure(kErrorFtpConnect);
+  if (!s.connected) ReportFailure(kFtpConnectFailed);
   return s.connected;
 }
 

@@ -14,11 +14,11 @@ namespace tessark::ftp {
 
 // The codes the failing operations hand to their failure stub (which records nothing: a
 // result is the only sign of failure).
-inline constexpr std::int32_t kErrorFtpConnect = 8301;
-inline constexpr std::int32_t kErrorFtpSetDir = 8302;
-inline constexpr std::int32_t kErrorFtpPutFile = 8303;
-inline constexpr std::int32_t kErrorFtpDeleteFile = 8304;
-inline constexpr std::int32_t kErrorFtpGetFile = 8305;
+inline constexpr std::int32_t kFtpConnectFailed = 8301;
+inline constexpr std::int32_t kFtpSetDirFailed = 8302;
+inline constexpr std::int32_t kFtpPutFileFailed = 8303;
+inline constexpr std::int32_t kFtpDeleteFileFailed = 8304;
+inline constexpr std::int32_t kFtpGetFileFailed = 8305;
 
 inline constexpr std::uint32_t kPieceSize = 1024;
 inline constexpr int kPiecesPerStep = 3;

@@ -54,7 +54,7 @@ bool GetAtOnce(const char* remote, const char* local) {
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH,
                             FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0)) {
     RecordFailure();
-    ReportFailure(kErrorFtpGetFile);
+    ReportFailure(kFtpGetFileFailed);
     return false;
   }
   return true;
@@ -72,7 +72,7 @@ bool FtpSetDir(const char* folder) {
   if (!ftp::ConnectionOpen() || !ftp::RemoteNameUsable(folder)) return false;
   if (wininet::FtpSetCurrentDirectoryA(S().connection.get(), folder)) return true;
   ftp::RecordFailure();
-  ftp::ReportFailure(ftp::kErrorFtpSetDir);
+  ftp::ReportFailure(ftp::kFtpSetDirFailed);
   ftp::CheckConnection();
   return false;
 }
@@ -121,7 +121,7 @@ bool FtpGetFile(const char* remote, const char* local, std::int32_t size) {
                             FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RESYNCHRONIZE, 0));
   if (!download) {
     ftp::RecordFailure();
-    ftp::ReportFailure(ftp::kErrorFtpGetFile);
+    ftp::ReportFailure(ftp::kFtpGetFileFailed);
     ftp::CheckConnection();
     return false;
   }
@@ -212,7 +212,7 @@ bool FtpPutFile(const char* local) {
   if (core && core->MediaRescramble) core->MediaRescramble(resolved);
   if (sent) return true;
   ftp::RecordFailure();
-  ftp::ReportFailure(ftp::kErrorFtpPutFile);
+  ftp::ReportFailure(ftp::kFtpPutFileFailed);
   return false;
 }
 
@@ -220,7 +220,7 @@ bool FtpDeleteFile(const char* remote) {
   if (!ftp::ConnectionOpen() || !ftp::RemoteNameUsable(remote)) return false;
   if (wininet::FtpDeleteFileA(S().connection.get(), remote)) return true;
   ftp::RecordFailure();
-  ftp::ReportFailure(ftp::kErrorFtpDeleteFile);
+  ftp::ReportFailure(ftp::kFtpDeleteFileFailed);
   return false;
 }
 

@@ -17,6 +17,7 @@
 #include "tessark/ftp.h"
 #include "tests/platform/wininet/ftp_server.h"
 #include "tests/platform/win32_files/temp_folder.h"
+#include "tests/support/taken_text.h"
 
 class FtpModuleTest : public ::testing::Test {
  protected:
@@ -51,12 +52,7 @@ class FtpModuleTest : public ::testing::Test {
   static bool Connect(const char* password = LocalFtpServer::kPassword) {
     return tessark::FtpConnect("localhost", LocalFtpServer::kUser, password);
   }
-  // Takes a text the module made and gives it back through TextAlloc.
-  static std::string Take(char* text) {
-    std::string copy = text ? text : "<null>";
-    if (text) tessark::TextAlloc(&text, 0);
-    return copy;
-  }
+  static std::string Take(char* text) { return tessark::testing::Taken(text); }
   // Steps a piecewise download until it ends (at most limit steps), keeping every progress.
   static std::vector<std::int32_t> Proceed(int limit = 1000000) {
     std::vector<std::int32_t> seen;
