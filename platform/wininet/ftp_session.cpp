@@ -255,13 +255,14 @@ bool Session::Open(const char* host, std::uint16_t port, const char* user, const
   if (!control_.valid()) return false;
   dead_ = false;
   int code = 0;
-  // The greeting; "120 ready in n minutes" comes before the real one.
-  do {
+  // The greeting; "120 ready in n minutes" comes before the real one (a few times at most: a
+  // server repeating it for ever is not going to be ready).
+  for (int preliminary = 0; preliminary < 8 && (code == 0 || code == 120); ++preliminary) {
     if (!ReadReply(&code)) {
       *error = ERROR_INTERNET_CONNECTION_ABORTED;
       return false;
     }
-  } while (code == 120);
+  }
   if (code / 100 != 2) {
     *error = ERROR_INTERNET_EXTENDED_ERROR;
     Die();

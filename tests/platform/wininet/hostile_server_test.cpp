@@ -140,6 +140,12 @@ class ScriptedServer {
   std::thread thread_;
 };
 
+std::string Repeated(const std::string& line, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += line;
+  return all;
+}
+
 class HostileServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -170,7 +176,7 @@ class HostileServerTest : public ::testing::Test {
 TEST_F(HostileServerTest, BrokenGreetingsFailTheConnect) {
   for (const std::string& greeting :
        {std::string("HTTP/1.1 400 Bad Request\r\n"), std::string("220-half a reply\r\n<close>"),
-        std::string("421 too busy\r\n"), std::string("2")}) {
+        std::string("421 too busy\r\n"), std::string("2"), Repeated("120 soon\r\n", 5000)}) {
     ScriptedServer server;
     server.greeting = greeting;
     EXPECT_EQ(Connect(server), nullptr) << greeting;
