@@ -53,8 +53,8 @@ void FillInfo(const d3dx::ImageFileInfo& file, D3DXIMAGE_INFO* info) {
   info->MipLevels = static_cast<UINT>(file.mip_levels);
   info->Format = static_cast<D3DFORMAT>(file.format);
   info->ResourceType = file.cube ? D3DRTYPE_CUBETEXTURE : D3DRTYPE_TEXTURE;
-  // Pictures read from GIF files have no code of their own on the platform.
-  info->ImageFileFormat = file.file_format == d3dx::iff::kGif
+  // Pictures read from GIF, WebP, TIFF and the like have no code of their own on the platform.
+  info->ImageFileFormat = file.file_format >= d3dx::iff::kGif
                               ? D3DXIFF_BMP
                               : static_cast<D3DXIMAGE_FILEFORMAT>(file.file_format);
 }

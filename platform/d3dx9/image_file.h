@@ -23,7 +23,15 @@ constexpr int kPng = 3;
 constexpr int kDds = 4;
 constexpr int kPpm = 5;
 constexpr int kDib = 6;
-constexpr int kGif = 100;  // read only; the platform has no code for it, reported as BMP
+constexpr int kHdr = 7;
+constexpr int kPfm = 8;
+// Read only, with no code of the platform's own: reported as BMP.
+constexpr int kGif = 100;
+constexpr int kWebp = 101;
+constexpr int kTiff = 102;
+constexpr int kQoi = 103;
+constexpr int kIco = 104;
+constexpr int kPcx = 105;
 }  // namespace iff
 
 // Pictures larger than this in either direction, or in pixels, are refused.
@@ -39,6 +47,7 @@ struct ImageFileInfo {
   std::uint32_t format = fmt::kUnknown;
   int file_format = iff::kBmp;
   bool cube = false;
+  bool stb = false;  // decoded through stb_image: CMYK or YCCK JPEG, 16-bit portable maps
 };
 
 // True when a picture of width by height is within the limits.
@@ -66,6 +75,12 @@ bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out);
 // to keep alpha. False for other file kinds or when encoding fails.
 bool EncodeImage(int file_format, std::uint32_t surface_format, const ArgbImage& image,
                  std::vector<std::uint8_t>* out);
+
+// The kinds of other_kinds.cpp: PFM, HDR, WebP, QOI, TIFF, ICO and CUR, PCX headers.
+bool ProbeOtherKinds(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
+// Decodes a PFM file by hand, anything else through stb_image.
+bool DecodeOtherKind(const std::uint8_t* data, std::size_t size, const ImageFileInfo& info,
+                     ArgbImage* out);
 
 // The first frame of a GIF file (gif.cpp).
 bool DecodeGif(const std::uint8_t* data, std::size_t size, ArgbImage* out);
