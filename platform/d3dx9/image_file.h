@@ -34,8 +34,10 @@ constexpr int kIco = 104;
 constexpr int kPcx = 105;
 }  // namespace iff
 
-// Pictures larger than this in either direction, or in pixels, are refused.
-constexpr int kMaxImageSide = 8192;
+// Pictures with more pixels than this are refused: it bounds the memory a load takes. Sides
+// beyond the largest texture are fine (the picture is scaled to fit); the side limit is only
+// the largest side a picture file of any kind here can state.
+constexpr int kMaxImageSide = 65535;
 constexpr std::int64_t kMaxImagePixels = std::int64_t{4096} * 4096;
 // Files larger than this are refused without being read.
 constexpr std::size_t kMaxImageFileBytes = std::size_t{128} << 20;
