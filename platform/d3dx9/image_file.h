@@ -65,10 +65,24 @@ bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 // not an acceptable picture.
 bool ProbeImage(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
 
-// Decodes the picture: one face, or six for a cube map (DDS), level 0 only.
+// One mip level of a DDS face: its size, the file's own bytes (when the file stores them in a
+// format of their own, see DecodedImage::raw) and, below level 0, the level decoded.
+struct FileLevel {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> bytes;
+  ArgbImage argb;
+};
+
+// Decodes the picture: one face, or six for a cube map (DDS), level 0 in faces. A DDS file
+// also gives every mip level it holds in levels ([face][level]); raw says their bytes are in
+// info.format exactly (a DXT format or a plain layout), so a texture of that format can take
+// them as they are.
 struct DecodedImage {
   ImageFileInfo info;
   std::vector<ArgbImage> faces;
+  std::vector<std::vector<FileLevel>> levels;
+  bool raw = false;
 };
 bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out);
 
