@@ -208,6 +208,10 @@ bool ProbePcx(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
   if ((bits != 1 && bits != 2 && bits != 4 && bits != 8) || planes < 1 || planes > 4) return false;
   const std::int64_t x0 = Le16(d + 4), y0 = Le16(d + 6), x1 = Le16(d + 8), y1 = Le16(d + 10);
   if (x1 < x0 || y1 < y0) return false;
+  // The bytes of a plane's row: at least the row's bits, padded to an even count at most (SDL2
+  // reads the field as signed and sizes its buffers by it).
+  const std::int64_t row = ((x1 - x0 + 1) * bits + 7) / 8, stored = Le16(d + 66);
+  if (stored < row || stored > row + 2) return false;
   return SetSize(info, x1 - x0 + 1, y1 - y0 + 1,
                  bits == 8 && planes == 1 ? fmt::kP8 : fmt::kX8R8G8B8, iff::kPcx);
 }

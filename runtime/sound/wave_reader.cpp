@@ -110,8 +110,9 @@ std::vector<BYTE> ConvertToPcm(const std::vector<BYTE>& source_format, const BYT
   // What the sound device takes: at most two channels (more are mixed down) and at most its
   // highest rate (a higher one is divided by the smallest whole number that brings it there).
   pcm->nChannels = std::min<WORD>(source->nChannels, 2);
-  const DWORD rate = source->nSamplesPerSec;
-  pcm->nSamplesPerSec = rate / ((rate + DSBFREQUENCY_MAX - 1) / DSBFREQUENCY_MAX);
+  const std::uint64_t rate = source->nSamplesPerSec;  // above 0: the reader refuses 0
+  pcm->nSamplesPerSec =
+      static_cast<DWORD>(rate / ((rate + DSBFREQUENCY_MAX - 1) / DSBFREQUENCY_MAX));
   MMRESULT result = acmFormatSuggest(nullptr, source, pcm, sizeof *pcm,
                                      ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_NCHANNELS |
                                          ACM_FORMATSUGGESTF_NSAMPLESPERSEC);

@@ -392,5 +392,31 @@ TEST(PictureKinds, KindsOnlySdlImageReadsLoadExactly) {
   }
 }
 
+TEST(PictureKinds, DamagedHeadersOfTheNewKindsAreRefused) {
+  // Found by fuzzing: a PCX header whose bytes per row read negative made SDL2_image ask for
+  // an allocation of almost 2^64 bytes.
+  Bytes pcx(128, 0);
+  pcx[0] = 0x0A;
+  pcx[3] = 1;           // bits per plane
+  pcx[4] = pcx[8] = 3;  // x from 3 to 3: one pixel wide
+  pcx[65] = 2;          // planes
+  pcx[66] = 0xFF, pcx[67] = 0xFC;
+  pcx.insert(pcx.end(), 64, 0xC1);
+  ImageFileInfo info;
+  EXPECT_FALSE(ProbeImage(pcx.data(), pcx.size(), &info));
+  pcx[66] = 1, pcx[67] = 0;  // one byte a row: fine
+  ASSERT_TRUE(ProbeImage(pcx.data(), pcx.size(), &info));
+  EXPECT_EQ(info.width, 1);
+  DecodedImage image;
+  DecodeImage(pcx.data(), pcx.size(), &image);
+  // A Radiance header without its resolution line, a QOI claiming more pixels than any file
+  // this size could hold: refused before decoding.
+  const std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n";
+  EXPECT_FALSE(ProbeImage(reinterpret_cast<const std::uint8_t*>(hdr.data()), hdr.size(), &info));
+  Bytes qoi = {'q', 'o', 'i', 'f', 0, 0, 0x40, 0, 0, 0, 0x40, 0, 4, 0};
+  qoi.resize(64, 0);
+  EXPECT_FALSE(ProbeImage(qoi.data(), qoi.size(), &info));
+}
+
 }  // namespace
 }  // namespace d3dx

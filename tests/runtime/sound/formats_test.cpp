@@ -141,6 +141,8 @@ TEST_F(WaveFormats, RatesAboveTheDevicesAreDividedDown) {
   EXPECT_EQ(Load("max.wav", Wave(1, false, 1, 100000, 16, Bytes(frames)), 2), frames);
   EXPECT_TRUE(Load("absurd.wav", Wave(1, false, 1, 1700001, 16, Bytes(frames)), 3).empty());
   EXPECT_EQ(Entry(3), nullptr);
+  // Found by fuzzing: the highest rate a header can state overflowed the choice of divisor.
+  EXPECT_TRUE(Load("top.wav", Wave(3, true, 2, -1, 32, Bytes(frames)), 4).empty());
 }
 
 }  // namespace
