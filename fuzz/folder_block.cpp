@@ -14,6 +14,8 @@
 #include "runtime/runtime_wire.h"
 #include "tessark/file.h"
 
+using namespace tessark;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -49,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FileOpenRead(1, "input.blk");
   FileReadFolder(1, "out");
   FileReadBlock(1, "single\\block.bin");
-  FileReadString(1);
+  TextFree(FileReadString(1));
   FileReadLong(1);
   FileClose(1);
 

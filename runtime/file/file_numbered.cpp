@@ -4,10 +4,14 @@
 
 #include "runtime/file/file_state.h"
 #include "runtime/file/file_stream.h"
+#include "runtime/core/core.h"
 #include "tessark/file.h"
+#include "tessark/errors.h"
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::file;
+}  // namespace tessark
 
 namespace tessark::file {
 
@@ -48,15 +52,17 @@ bool SlotWriteUnsigned(FileSlot& slot, std::uint32_t value, DWORD bytes) {
 
 }  // namespace tessark::file
 
+namespace tessark {
+
 void FileOpenRead(std::int32_t number, const char* name) {
   FileSlot* slot = Slot(number);
   if (!slot) return;
   if (slot->handle) {
-    RuntimeError(kErrorFileOpen);
+    RuntimeError(error::kFileNumberInUse);
     return;
   }
   if (!FileExists(name)) {
-    RuntimeError(kErrorFileMissing);
+    RuntimeError(error::kFileMissing);
     return;
   }
   char resolved[kNameSize];
@@ -90,12 +96,12 @@ void FileClose(std::int32_t number) {
   slot->kept_name.clear();
 }
 
-std::int32_t FileIsOpen(std::int32_t number) {
+bool FileIsOpen(std::int32_t number) {
   FileSlot* slot = Slot(number, false);
   return slot && slot->handle ? 1 : 0;
 }
 
-std::int32_t FileEnd(std::int32_t number) {
+bool FileEnd(std::int32_t number) {
   FileSlot* slot = Slot(number, false);
   return slot && slot->end ? 1 : 0;
 }
@@ -125,7 +131,7 @@ float FileReadFloat(std::int32_t number) {
 }
 
 // Lines of any length are read whole: there is no fixed buffer for them to overrun.
-std::string FileReadString(std::int32_t number) {
+static std::string FileReadStringString(std::int32_t number) {
   FileSlot* slot = Slot(number);
   std::string line;
   if (!slot) return line;
@@ -144,6 +150,10 @@ std::string FileReadString(std::int32_t number) {
     break;
   }
   return line;
+}
+
+char* FileReadString(std::int32_t number) {
+  return TextCopy(FileReadStringString(number).c_str());
 }
 
 void FileSkip(std::int32_t number, std::int32_t count) {
@@ -183,3 +193,5 @@ void FileWriteString(std::int32_t number, const char* text) {
   if (text) SlotWrite(*slot, text, static_cast<DWORD>(std::strlen(text)));
   SlotWrite(*slot, "\r\n", 2);
 }
+
+}  // namespace tessark

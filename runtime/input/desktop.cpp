@@ -55,9 +55,11 @@ void RegistryWrite(const char* key, const char* name, DWORD type, const BYTE* da
 
 }  // namespace tessark::input
 
+namespace tessark {
+
 using namespace tessark::input;
 
-std::int32_t ClipboardWrite(const char* text) {
+bool ClipboardWrite(const char* text) {
   if (!text) text = "";
   if (!OpenClipboard(State().window)) return 0;
   EmptyClipboard();
@@ -73,8 +75,7 @@ std::int32_t ClipboardWrite(const char* text) {
   return 1;
 }
 
-char* ClipboardRead(char* previous) {
-  TextFree(previous);
+char* ClipboardRead() {
   std::string text;
   if (IsClipboardFormatAvailable(CF_TEXT) && OpenClipboard(State().window)) {
     if (HGLOBAL memory = GetClipboardData(CF_TEXT)) {
@@ -113,8 +114,7 @@ std::int32_t RegistryReadNumber(const char* key, const char* name) {
   return static_cast<std::int32_t>(value);
 }
 
-char* RegistryReadText(const char* key, const char* name, char* previous) {
-  TextFree(previous);
+char* RegistryReadText(const char* key, const char* name) {
   char buffer[kRegistryTextBuffer] = {};
   if (key && name && RegistryNamesFit(key, name)) {
     HKEY handle = nullptr;
@@ -132,3 +132,5 @@ char* RegistryReadText(const char* key, const char* name, char* previous) {
   }
   return TextMake(buffer);
 }
+
+}  // namespace tessark

@@ -10,6 +10,9 @@
 #include "platform/win32/paths.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
+#include "tessark/errors.h"
+
+namespace tessark {
 
 using namespace tessark::sound;
 using tessark::RuntimeError;
@@ -93,7 +96,7 @@ void SoundSave(const char* file, std::int32_t id) {
       return;
     }
   }
-  RuntimeError(3008);
+  RuntimeError(error::kSoundNotRecorded);
 }
 
 void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
@@ -102,7 +105,7 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
                    std::int32_t bits_per_sample) {
   SoundState& s = State();
   if (!s.ready) return;
-  if (id < 1 || id > kIdMax) return RuntimeError(3001);
+  if (id < 1 || id > kIdMax) return RuntimeError(error::kSoundIdOutOfRange);
   EntryDelete(id);
   auto* entry = new SoundEntry;
   entry->volume = 100;
@@ -136,11 +139,11 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
   // A sound that could not be made leaves no entry without buffers behind.
   if (FAILED(hr)) {
     EntryDelete(id);
-    RuntimeError(3002);
+    RuntimeError(error::kSoundLoadFailed);
   }
 }
 
-std::int32_t SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy) {
+bool SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy) {
   if (!State().ready || !copy) return 0;
   if (mode != 1) {
     std::free(copy->data);
@@ -169,3 +172,5 @@ std::int32_t SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy
   if (!data.empty()) std::memcpy(copy->data, data.data(), data.size());
   return 1;
 }
+
+}  // namespace tessark

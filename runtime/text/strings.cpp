@@ -10,6 +10,8 @@
 #include "runtime/text/text_state.h"
 #include "tessark/text.h"
 
+namespace tessark {
+
 namespace {
 
 using tessark::text::State;
@@ -52,12 +54,6 @@ char* TokenNext(const char* delimiters) {
 }
 
 }  // namespace
-
-void TextFree(char* text) {
-  if (!text) return;
-  tessark::CoreData* core = State().core;
-  (core && core->TextAlloc ? core->TextAlloc : tessark::TextAlloc)(&text, 0);
-}
 
 char* TextLeft(const char* text, std::int32_t count) {
   const std::size_t n = count <= 0 ? 0 : std::min<std::size_t>(count, Length(text));
@@ -152,3 +148,5 @@ std::int32_t TextFind(const char* text, const char* search) {
   const char* found = std::strstr(text, search);
   return found ? static_cast<std::int32_t>(found - text) + 1 : 0;
 }
+
+}  // namespace tessark

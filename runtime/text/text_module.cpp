@@ -176,6 +176,8 @@ void Wire(ModuleTable& table) {
 
 }  // namespace tessark::text
 
+namespace tessark {
+
 using tessark::text::FontRebuild;
 using tessark::text::State;
 
@@ -259,7 +261,7 @@ std::int32_t TextStyle() {
   return State().bold * 2 + State().italic;
 }
 
-std::int32_t TextIsOpaque() {
+bool TextIsOpaque() {
   return State().opaque;
 }
 
@@ -302,3 +304,5 @@ void TextFontList() {
   core->check_list_in_use = 1;
   core->check_list_has_values = 0;
 }
+
+}  // namespace tessark

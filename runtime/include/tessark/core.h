@@ -8,6 +8,11 @@
 // program ends when it returns.
 void GameMain();
 
+namespace tessark {
+
+// Gives back a text the runtime returned (every char* result); a null text is ignored.
+void TextFree(char* text);
+
 // Frames.
 void FrameSync();
 void FrameSyncNoPump();
@@ -49,3 +54,5 @@ float MathSinh(float x);
 float MathTanh(float x);
 float MathAbs(float x);
 float MathExp(float x);
+
+}  // namespace tessark

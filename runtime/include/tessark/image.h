@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+#include "tessark/core.h"
+
+namespace tessark {
+
 // Loads a picture file into id. mode 1: the picture as it is (the texture may be larger; only
 // the picture is shown); 0: a mip-mapped texture; 2: a cube texture.
 void ImageLoad(const char* file, std::int32_t id, std::int32_t mode = 1);
@@ -17,7 +21,7 @@ bool ImageExists(std::int32_t id);
 std::int32_t ImageWidth(std::int32_t id);
 std::int32_t ImageHeight(std::int32_t id);
 // The file the image was loaded from ("" for images made otherwise or not in use).
-const char* ImageFileName(std::int32_t id);
+char* ImageFileName(std::int32_t id);
 
 // A blank image; a render-target image; a render-target image in a Direct3D format.
 void ImageCreate(std::int32_t id, std::int32_t width, std::int32_t height);
@@ -66,3 +70,5 @@ void ImageLinkGet(std::int32_t id, void** object, std::int32_t* value);
 void ImageSetFilter(std::int32_t flag);
 void ImageSetFilterMode(std::int32_t mode);
 void ImageSetMipLevel(std::int32_t level);
+
+}  // namespace tessark

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tessark/core.h"
+#include "tessark/errors.h"
 
 #if __has_include("tessark/display.h")
 #include "tessark/display.h"
@@ -30,4 +31,7 @@
 #endif
 #if __has_include("tessark/file.h")
 #include "tessark/file.h"
+#endif
+#if __has_include("tessark/ftp.h")
+#include "tessark/ftp.h"
 #endif

@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+#include "tessark/core.h"
+
+namespace tessark {
+
 // Font and style. Each setter rebuilds the glyph atlas (TextSetSize only when the size changes).
 void TextSetFont(const char* name);
 void TextSetFontCharset(const char* name, std::int32_t charset);
@@ -31,7 +35,7 @@ std::int32_t TextHeight(const char* text);
 char* TextFontName();
 std::int32_t TextSize();
 std::int32_t TextStyle();  // bold * 2 + italic
-std::int32_t TextIsOpaque();
+bool TextIsOpaque();
 // Fills the runtime's check list with the names of the installed font families.
 void TextFontList();
 
@@ -42,7 +46,6 @@ std::int32_t PrintInputInteger();
 float PrintInputReal();
 
 // String functions. Positions count from 1; a null text counts as "".
-void TextFree(char* text);
 char* TextLeft(const char* text, std::int32_t count);
 char* TextRight(const char* text, std::int32_t count);
 char* TextMid(const char* text, std::int32_t position);  // the one character there
@@ -62,3 +65,5 @@ char* TextFirstToken(const char* text, const char* delimiters);
 char* TextNextToken(const char* delimiters);
 char* TextReverse(const char* text);
 std::int32_t TextFind(const char* text, const char* search);  // 0 when absent
+
+}  // namespace tessark
