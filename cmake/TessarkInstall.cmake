@@ -21,7 +21,7 @@ target_compile_features(tessark_sdk INTERFACE cxx_std_17)
 set(TESSARK_PKG_MODULES sdl2 SDL2_image freetype2 fontconfig sndfile fluidsynth)
 set(TESSARK_PKG_TARGETS PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::FREETYPE
   PkgConfig::FONTCONFIG PkgConfig::SNDFILE PkgConfig::FLUIDSYNTH)
-set(TESSARK_PLAIN_LIBS squish)
+set(TESSARK_PLAIN_LIBS squish stb)
 target_link_libraries(tessark_sdk INTERFACE ${TESSARK_PKG_TARGETS} ${TESSARK_PLAIN_LIBS}
   Threads::Threads)
 add_library(Tessark::tessark ALIAS tessark_sdk)

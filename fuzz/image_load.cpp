@@ -1,7 +1,11 @@
 // libFuzzer target for the image file loader: any bytes go through the header probe and the
-// D3DX load into a texture of the size the header claims, as ImageLoad does. Bad input must
+// D3DX loads into textures of the size the header claims, as ImageLoad does: keyed into 32-bit
+// ARGB, in the file's own format, and as a mip-mapped texture from the file. Bad input must
 // end in a failure result: never a crash, a hang or an allocation the size checks should stop.
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/d3dx9/d3dx9.h"
@@ -30,23 +34,45 @@ IDirect3DDevice9* Device() {
   return device;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0 || size > (1u << 20)) return 0;
-  D3DXIMAGE_INFO info{};
-  if (FAILED(D3DXGetImageInfoFromFileInMemory(data, static_cast<UINT>(size), &info))) return 0;
+// Loads the picture into one level of format, as an exact (mode 1) image does.
+void LoadInto(const std::uint8_t* data, std::size_t size, const D3DXIMAGE_INFO& info,
+              D3DFORMAT format) {
   Ref<IDirect3DTexture9> texture;
-  if (FAILED(D3DXCreateTexture(Device(), info.Width, info.Height, 1, 0, D3DFMT_A8R8G8B8,
-                               D3DPOOL_MANAGED, texture.Put()))) {
-    return 0;
+  if (FAILED(D3DXCreateTexture(Device(), info.Width, info.Height, 1, 0, format, D3DPOOL_MANAGED,
+                               texture.Put()))) {
+    return;
   }
   D3DSURFACE_DESC desc{};
   texture->GetLevelDesc(0, &desc);
   const RECT picture{0, 0, static_cast<LONG>(desc.Width < info.Width ? desc.Width : info.Width),
                      static_cast<LONG>(desc.Height < info.Height ? desc.Height : info.Height)};
   D3DXLoadSurfaceFromFileInMemory(texture->Level(0, 0), nullptr, &picture, data,
-                                  static_cast<UINT>(size), nullptr, D3DX_FILTER_POINT, 0xFF000000,
-                                  nullptr);
+                                  static_cast<UINT>(size), nullptr, D3DX_FILTER_POINT,
+                                  format == D3DFMT_A8R8G8B8 ? 0xFF000000 : 0, nullptr);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0 || size > (1u << 20)) return 0;
+  D3DXIMAGE_INFO info{};
+  if (FAILED(D3DXGetImageInfoFromFileInMemory(data, static_cast<UINT>(size), &info))) return 0;
+  // Keyed into the usual image format, and in the file's own format (DXT blocks as they are).
+  LoadInto(data, size, info, D3DFMT_A8R8G8B8);
+  LoadInto(data, size, info, info.Format);
+  // A mip-mapped texture from the file: its own mip levels, the rest filtered.
+  static char path[64] = {};
+  if (!path[0]) {
+    std::snprintf(path, sizeof path, "/tmp/fuzz_image_load_%d", static_cast<int>(::getpid()));
+    std::atexit([] { std::remove(path); });
+  }
+  if (std::FILE* f = std::fopen(path, "wb")) {
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+    Ref<IDirect3DTexture9> texture;
+    D3DXCreateTextureFromFileExA(Device(), path, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                 D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                 nullptr, nullptr, texture.Put());
+  }
   return 0;
 }

@@ -99,9 +99,9 @@ D3DCAPS9 Caps() {
       D3DPTFILTERCAPS_MINFPOINT | D3DPTFILTERCAPS_MINFLINEAR | D3DPTFILTERCAPS_MIPFPOINT |
       D3DPTFILTERCAPS_MIPFLINEAR | D3DPTFILTERCAPS_MAGFPOINT | D3DPTFILTERCAPS_MAGFLINEAR;
   c.TextureAddressCaps = D3DPTADDRESSCAPS_WRAP | D3DPTADDRESSCAPS_MIRROR | D3DPTADDRESSCAPS_CLAMP;
-  c.MaxTextureWidth = c.MaxTextureHeight = 4096;
+  c.MaxTextureWidth = c.MaxTextureHeight = 8192;
   c.MaxTextureRepeat = 8192;
-  c.MaxTextureAspectRatio = 4096;
+  c.MaxTextureAspectRatio = 8192;
   c.MaxAnisotropy = 1;
   c.MaxVertexW = 1e10f;
   c.GuardBandLeft = c.GuardBandTop = -16384.0f;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <vector>
 
 #include "platform/d3dx9/image_file.h"
@@ -53,8 +54,8 @@ void FillInfo(const d3dx::ImageFileInfo& file, D3DXIMAGE_INFO* info) {
   info->MipLevels = static_cast<UINT>(file.mip_levels);
   info->Format = static_cast<D3DFORMAT>(file.format);
   info->ResourceType = file.cube ? D3DRTYPE_CUBETEXTURE : D3DRTYPE_TEXTURE;
-  // Pictures read from GIF files have no code of their own on the platform.
-  info->ImageFileFormat = file.file_format == d3dx::iff::kGif
+  // Pictures read from GIF, WebP, TIFF and the like have no code of their own on the platform.
+  info->ImageFileFormat = file.file_format >= d3dx::iff::kGif
                               ? D3DXIFF_BMP
                               : static_cast<D3DXIMAGE_FILEFORMAT>(file.file_format);
 }
@@ -277,6 +278,73 @@ HRESULT FilterFace(IDirect3DBaseTexture9* texture, UINT face, UINT src_level, DW
   return D3D_OK;
 }
 
+// Copies a file's own level bytes into a whole surface of the same format and size, as they
+// are: a DXT texture made from a DXT file keeps the file's blocks instead of blocks decoded
+// and compressed again. False (nothing done) when the level cannot be taken as it is.
+bool CopyFileLevel(IDirect3DSurface9* dest, const RECT* dest_rect, const d3dx::DecodedImage& image,
+                   std::size_t face, std::size_t level, const RECT* src_rect, D3DCOLOR colour_key) {
+  if (!dest || !image.raw || colour_key != 0 || face >= image.levels.size() ||
+      level >= image.levels[face].size() || dest->Format() != image.info.format) {
+    return false;
+  }
+  const d3dx::FileLevel& from = image.levels[face][level];
+  const UINT w = dest->Width(), h = dest->Height();
+  auto whole = [](const RECT* r, UINT width, UINT height) {
+    return !r || (r->left == 0 && r->top == 0 && r->right == static_cast<LONG>(width) &&
+                  r->bottom == static_cast<LONG>(height));
+  };
+  if (static_cast<UINT>(from.width) != w || static_cast<UINT>(from.height) != h ||
+      !whole(dest_rect, w, h) || !whole(src_rect, w, h)) {
+    return false;
+  }
+  const D3DFORMAT format = dest->Format();
+  const std::size_t row = d3dx::FormatRowBytes(format, from.width);
+  const std::size_t rows = static_cast<std::size_t>(d3dx::FormatRowCount(format, from.height));
+  if (row * rows != from.bytes.size()) return false;
+  SurfaceBits bits(dest);
+  if (!bits || bits.pitch() < row) return false;
+  for (std::size_t y = 0; y < rows; ++y) {
+    std::memcpy(bits.bits() + y * bits.pitch(), from.bytes.data() + y * row, row);
+  }
+  return true;
+}
+
+// Loads one face of a texture made from a file: level 0, then each further level the file
+// holds at the texture's size for it (as they are where the formats match); the levels below
+// the last one loaded are filtered down from it.
+HRESULT LoadFileFace(IDirect3DBaseTexture9* texture, UINT face, const d3dx::DecodedImage& image,
+                     const ArgbImage& picture, DWORD filter, DWORD mip_filter,
+                     D3DCOLOR colour_key) {
+  IDirect3DSurface9* top = texture->Level(face, 0);
+  HRESULT hr = D3D_OK;
+  if (!CopyFileLevel(top, nullptr, image, face, 0, nullptr, colour_key)) {
+    hr = LoadArgb(top, nullptr, picture, nullptr, filter, colour_key);
+    if (FAILED(hr)) return hr;
+  }
+  const UINT count = texture->GetLevelCount();
+  const std::vector<d3dx::FileLevel>* file_levels =
+      face < image.levels.size() ? &image.levels[face] : nullptr;
+  UINT loaded = 1;
+  // Further file levels fit only when level 0 was taken at the file's own size.
+  const bool same_size = file_levels && !file_levels->empty() &&
+                         static_cast<UINT>((*file_levels)[0].width) == top->Width() &&
+                         static_cast<UINT>((*file_levels)[0].height) == top->Height();
+  while (same_size && loaded < count && loaded < file_levels->size()) {
+    IDirect3DSurface9* surface = texture->Level(face, loaded);
+    const d3dx::FileLevel& level = (*file_levels)[loaded];
+    if (static_cast<UINT>(level.width) != surface->Width() ||
+        static_cast<UINT>(level.height) != surface->Height()) {
+      break;
+    }
+    if (!CopyFileLevel(surface, nullptr, image, face, loaded, nullptr, colour_key)) {
+      hr = LoadArgb(surface, nullptr, level.argb, nullptr, D3DX_FILTER_NONE, colour_key);
+      if (FAILED(hr)) return hr;
+    }
+    ++loaded;
+  }
+  return loaded < count ? FilterFace(texture, face, loaded - 1, mip_filter) : D3D_OK;
+}
+
 }  // namespace
 
 HRESULT D3DXGetImageInfoFromFileInMemory(LPCVOID data, UINT size, D3DXIMAGE_INFO* info) {
@@ -322,6 +390,7 @@ HRESULT D3DXLoadSurfaceFromFileInMemory(IDirect3DSurface9* dest, const PALETTEEN
   HRESULT hr = DecodeMemory(data, size, &image);
   if (FAILED(hr)) return hr;
   FillInfo(image.info, info);
+  if (CopyFileLevel(dest, dest_rect, image, 0, 0, src_rect, colour_key)) return D3D_OK;
   return LoadArgb(dest, dest_rect, image.faces[0], src_rect, filter, colour_key);
 }
 
@@ -333,6 +402,7 @@ HRESULT D3DXLoadSurfaceFromFileA(IDirect3DSurface9* dest, const PALETTEENTRY*,
   HRESULT hr = DecodeFile(file, &image);
   if (FAILED(hr)) return hr;
   FillInfo(image.info, info);
+  if (CopyFileLevel(dest, dest_rect, image, 0, 0, src_rect, colour_key)) return D3D_OK;
   return LoadArgb(dest, dest_rect, image.faces[0], src_rect, filter, colour_key);
 }
 
@@ -401,8 +471,7 @@ HRESULT D3DXCreateTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, UINT
   Ref<IDirect3DTexture9> made;
   hr = D3DXCreateTexture(device, width, height, mip_levels, usage, format, pool, made.Put());
   if (FAILED(hr)) return hr;
-  hr = LoadArgb(made->Level(0, 0), nullptr, image.faces[0], nullptr, filter, colour_key);
-  if (SUCCEEDED(hr)) hr = D3DXFilterTexture(made.Get(), nullptr, 0, mip_filter);
+  hr = LoadFileFace(made.Get(), 0, image, image.faces[0], filter, mip_filter, colour_key);
   if (FAILED(hr)) return hr;
   FillInfo(from, info);
   *texture = made.Detach();
@@ -439,10 +508,9 @@ HRESULT D3DXCreateCubeTextureFromFileExA(IDirect3DDevice9* device, LPCSTR file, 
                                  made.Put(), nullptr);
   if (FAILED(hr)) return hr;
   for (UINT face = 0; face < 6 && SUCCEEDED(hr); ++face) {
-    const ArgbImage& picture = image.faces[image.faces.size() == 6 ? face : 0];
-    hr = LoadArgb(made->Level(face, 0), nullptr, picture, nullptr, filter, colour_key);
+    const UINT from = image.faces.size() == 6 ? face : 0;
+    hr = LoadFileFace(made.Get(), face, image, image.faces[from], filter, mip_filter, colour_key);
   }
-  if (SUCCEEDED(hr)) hr = D3DXFilterTexture(made.Get(), nullptr, 0, mip_filter);
   if (FAILED(hr)) return hr;
   FillInfo(from, info);
   *texture = made.Detach();

@@ -1,7 +1,8 @@
 // The DDS container: a 128-byte header (magic, surface description, pixel format) followed by
 // the pixel data of every face and mip level. Written by hand because no library we build on
 // reads it; the DXT blocks inside go through libsquish (pixel_formats.cpp). Uncompressed data
-// is read through its channel masks, so any mask layout of 8 to 32 bits reads correctly.
+// is read through its channel masks, so any mask layout of 8 to 32 bits reads correctly. Every
+// mip level is read, and kept byte for byte where the file's format is one of the device's.
 #include <bit>
 #include <cstring>
 
@@ -74,7 +75,9 @@ bool IsDxt(std::uint32_t fourcc) {
 }
 
 // The format code that describes the header's pixel format best; kUnknown if unusable.
-std::uint32_t FormatOf(const PixelFormat& pf) {
+// exact tells whether the file's bytes are that format's bytes.
+std::uint32_t FormatOf(const PixelFormat& pf, bool* exact = nullptr) {
+  if (exact) *exact = true;
   if (pf.flags & kDdpfFourCc) return IsDxt(pf.fourcc) ? pf.fourcc : fmt::kUnknown;
   if (pf.bits != 8 && pf.bits != 16 && pf.bits != 24 && pf.bits != 32) return fmt::kUnknown;
   const std::uint32_t a = pf.flags & (kDdpfAlphaPixels | kDdpfAlpha) ? pf.a : 0;
@@ -83,6 +86,7 @@ std::uint32_t FormatOf(const PixelFormat& pf) {
       return m.format;
     }
   }
+  if (exact) *exact = false;
   if (!(pf.flags & (kDdpfRgb | kDdpfLuminance | kDdpfAlpha))) return fmt::kUnknown;
   return a ? fmt::kA8R8G8B8 : fmt::kX8R8G8B8;
 }
@@ -176,22 +180,43 @@ bool DdsProbe(const std::uint8_t* data, std::size_t size, ImageFileInfo* info) {
   return ReadHeader(data, size, info, &pf, &face_bytes);
 }
 
+// Decodes one level of width by height from d into image.
+bool DecodeLevel(const ImageFileInfo& info, const PixelFormat& pf, const std::uint8_t* d, int width,
+                 int height, ArgbImage* image) {
+  if (!image->Resize(width, height)) return false;
+  if (FormatCompressed(info.format)) {
+    return ReadPixels(info.format, d, FormatRowBytes(info.format, width), width, height,
+                      image->pixels.data());
+  }
+  DecodeMasked(pf, d, *image);
+  return true;
+}
+
 bool DdsDecode(const std::uint8_t* data, std::size_t size, DecodedImage* out) {
   ImageFileInfo info;
   PixelFormat pf;
   std::uint64_t face_bytes;
   if (!ReadHeader(data, size, &info, &pf, &face_bytes)) return false;
+  bool exact = false;
+  FormatOf(pf, &exact);
   const int faces = info.cube ? 6 : 1;
   out->faces.assign(faces, ArgbImage{});
+  out->levels.assign(faces, std::vector<FileLevel>(static_cast<std::size_t>(info.mip_levels)));
+  out->raw = exact;
   for (int f = 0; f < faces; ++f) {
-    ArgbImage& image = out->faces[f];
-    if (!image.Resize(info.width, info.height)) return false;
-    const std::uint8_t* level = data + kHeaderBytes + face_bytes * f;
-    if (FormatCompressed(info.format)) {
-      ReadPixels(info.format, level, FormatRowBytes(info.format, info.width), info.width,
-                 info.height, image.pixels.data());
-    } else {
-      DecodeMasked(pf, level, image);
+    const std::uint8_t* at = data + kHeaderBytes + face_bytes * f;
+    int w = info.width, h = info.height;
+    for (int l = 0; l < info.mip_levels; ++l) {
+      FileLevel& level = out->levels[f][l];
+      const std::size_t bytes = static_cast<std::size_t>(LevelBytes(info.format, pf.bits, w, h));
+      level.width = w;
+      level.height = h;
+      if (exact) level.bytes.assign(at, at + bytes);
+      ArgbImage* image = l == 0 ? &out->faces[f] : &level.argb;
+      if (!DecodeLevel(info, pf, at, w, h, image)) return false;
+      at += bytes;
+      w = w > 1 ? w / 2 : 1;
+      h = h > 1 ? h / 2 : 1;
     }
   }
   out->info = info;

@@ -104,6 +104,7 @@ bool ProbeJpeg(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
       if (!SetSize(info, Be16(f + 3), Be16(f + 1))) return false;
       info->format = f[5] == 1 ? fmt::kL8 : fmt::kX8R8G8B8;
       info->file_format = iff::kJpg;
+      info->stb = f[5] == 4;
       return true;
     }
     at += 2 + length;
@@ -243,6 +244,11 @@ bool ProbePnm(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
   if (static_cast<std::int64_t>(n - at) < needed) return false;
   info->format = d[1] == '3' || d[1] == '6' ? fmt::kX8R8G8B8 : fmt::kL8;
   info->file_format = iff::kPpm;
+  // SDL2_image reads 8-bit samples only; stb_image reads the binary 16-bit ones.
+  if (max_value > 255) {
+    if (d[1] != '5' && d[1] != '6') return false;
+    info->stb = true;
+  }
   return true;
 }
 
@@ -339,6 +345,21 @@ SurfacePtr SdlDecode(int file_format, const std::uint8_t* d, std::size_t n) {
       break;
     case iff::kPpm:
       s = IMG_LoadPNM_RW(rw);
+      break;
+    case iff::kWebp:
+      s = IMG_LoadWEBP_RW(rw);
+      break;
+    case iff::kTiff:
+      s = IMG_LoadTIF_RW(rw);
+      break;
+    case iff::kQoi:
+      s = IMG_LoadQOI_RW(rw);
+      break;
+    case iff::kIco:
+      s = d[2] == 2 ? IMG_LoadCUR_RW(rw) : IMG_LoadICO_RW(rw);
+      break;
+    case iff::kPcx:
+      s = IMG_LoadPCX_RW(rw);
       break;
     default:
       break;
@@ -448,7 +469,7 @@ bool ProbeImage(const std::uint8_t* data, std::size_t size, ImageFileInfo* info)
   const bool known = ProbePng(data, size, &found) || ProbeJpeg(data, size, &found) ||
                      DdsProbe(data, size, &found) || ProbeGif(data, size, &found) ||
                      ProbeBmp(data, size, &found) || ProbePnm(data, size, &found) ||
-                     ProbeTga(data, size, &found);
+                     ProbeOtherKinds(data, size, &found) || ProbeTga(data, size, &found);
   // No picture compresses better than this: a header claiming more pixels than the file could
   // hold is refused before anything is allocated for it.
   constexpr std::int64_t kBestRatio = 8192;
@@ -467,6 +488,14 @@ bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out) 
   if (info.file_format == iff::kGif) {
     out->faces.assign(1, ArgbImage{});
     if (!DecodeGif(data, size, &out->faces[0])) return false;
+    out->info = info;
+    return true;
+  }
+  if (info.stb || info.file_format == iff::kHdr || info.file_format == iff::kPfm) {
+    out->faces.assign(1, ArgbImage{});
+    if (!DecodeOtherKind(data, size, info, &out->faces[0])) return false;
+    info.width = out->faces[0].width;
+    info.height = out->faces[0].height;
     out->info = info;
     return true;
   }

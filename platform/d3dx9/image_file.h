@@ -23,11 +23,21 @@ constexpr int kPng = 3;
 constexpr int kDds = 4;
 constexpr int kPpm = 5;
 constexpr int kDib = 6;
-constexpr int kGif = 100;  // read only; the platform has no code for it, reported as BMP
+constexpr int kHdr = 7;
+constexpr int kPfm = 8;
+// Read only, with no code of the platform's own: reported as BMP.
+constexpr int kGif = 100;
+constexpr int kWebp = 101;
+constexpr int kTiff = 102;
+constexpr int kQoi = 103;
+constexpr int kIco = 104;
+constexpr int kPcx = 105;
 }  // namespace iff
 
-// Pictures larger than this in either direction, or in pixels, are refused.
-constexpr int kMaxImageSide = 8192;
+// Pictures with more pixels than this are refused: it bounds the memory a load takes. Sides
+// beyond the largest texture are fine (the picture is scaled to fit); the side limit is only
+// the largest side a picture file of any kind here can state.
+constexpr int kMaxImageSide = 65535;
 constexpr std::int64_t kMaxImagePixels = std::int64_t{4096} * 4096;
 // Files larger than this are refused without being read.
 constexpr std::size_t kMaxImageFileBytes = std::size_t{128} << 20;
@@ -39,6 +49,7 @@ struct ImageFileInfo {
   std::uint32_t format = fmt::kUnknown;
   int file_format = iff::kBmp;
   bool cube = false;
+  bool stb = false;  // decoded through stb_image: CMYK or YCCK JPEG, 16-bit portable maps
 };
 
 // True when a picture of width by height is within the limits.
@@ -54,10 +65,24 @@ bool WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 // not an acceptable picture.
 bool ProbeImage(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
 
-// Decodes the picture: one face, or six for a cube map (DDS), level 0 only.
+// One mip level of a DDS face: its size, the file's own bytes (when the file stores them in a
+// format of their own, see DecodedImage::raw) and, below level 0, the level decoded.
+struct FileLevel {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> bytes;
+  ArgbImage argb;
+};
+
+// Decodes the picture: one face, or six for a cube map (DDS), level 0 in faces. A DDS file
+// also gives every mip level it holds in levels ([face][level]); raw says their bytes are in
+// info.format exactly (a DXT format or a plain layout), so a texture of that format can take
+// them as they are.
 struct DecodedImage {
   ImageFileInfo info;
   std::vector<ArgbImage> faces;
+  std::vector<std::vector<FileLevel>> levels;
+  bool raw = false;
 };
 bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out);
 
@@ -66,6 +91,12 @@ bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out);
 // to keep alpha. False for other file kinds or when encoding fails.
 bool EncodeImage(int file_format, std::uint32_t surface_format, const ArgbImage& image,
                  std::vector<std::uint8_t>* out);
+
+// The kinds of other_kinds.cpp: PFM, HDR, WebP, QOI, TIFF, ICO and CUR, PCX headers.
+bool ProbeOtherKinds(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
+// Decodes a PFM file by hand, anything else through stb_image.
+bool DecodeOtherKind(const std::uint8_t* data, std::size_t size, const ImageFileInfo& info,
+                     ArgbImage* out);
 
 // The first frame of a GIF file (gif.cpp).
 bool DecodeGif(const std::uint8_t* data, std::size_t size, ArgbImage* out);

@@ -42,6 +42,8 @@ constexpr std::uint32_t kP8 = 41;
 constexpr std::uint32_t kL8 = 50;
 constexpr std::uint32_t kA8L8 = 51;
 constexpr std::uint32_t kA4L4 = 52;
+// Reported for floating-point pictures (HDR, PFM); never a texture format here.
+constexpr std::uint32_t kA32B32G32R32F = 116;
 constexpr std::uint32_t kDxt1 = MakeFourCc('D', 'X', 'T', '1');
 constexpr std::uint32_t kDxt2 = MakeFourCc('D', 'X', 'T', '2');
 constexpr std::uint32_t kDxt3 = MakeFourCc('D', 'X', 'T', '3');

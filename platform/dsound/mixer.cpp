@@ -30,6 +30,17 @@ D3DVECTOR Cross(const D3DVECTOR& a, const D3DVECTOR& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
+// The end of the mix: a soft limiter. Levels up to the knee (-1 dBFS) pass exactly as they
+// are; above it the level bends smoothly (same slope at the knee) toward full scale without
+// reaching it, so loud overlapping sounds are squeezed instead of clipped flat.
+constexpr float kLimiterKnee = 0.89125094f;  // 10^(-1/20)
+inline float Limit(float v) {
+  const float level = std::fabs(v);
+  if (!(level > kLimiterKnee)) return v;
+  const float over = (level - kLimiterKnee) / (1.0f - kLimiterKnee);
+  return std::copysign(kLimiterKnee + (1.0f - kLimiterKnee) * over / (1.0f + over), v);
+}
+
 // One sample of a frame as a float in -1..1.
 template <int kBits>
 inline float SampleAt(const BYTE* data, DWORD index) {
@@ -188,7 +199,7 @@ void Mixer::Mix(std::int16_t* out, DWORD frames) {
       MixAny(*voice, mix, n, rate, left, right);
     }
     for (DWORD i = 0; i < 2 * n; ++i) {
-      float v = std::clamp(mix[i] * 32768.0f, -32768.0f, 32767.0f);
+      float v = std::clamp(Limit(mix[i]) * 32768.0f, -32768.0f, 32767.0f);
       out[i] = static_cast<std::int16_t>(std::lrint(v));
     }
     out += 2 * n;

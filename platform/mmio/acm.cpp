@@ -1,10 +1,14 @@
 // The compression manager: compressed wave data (IMA and MS ADPCM, GSM 6.10, A-law, mu-law,
-// IEEE float, and whatever else libsndfile reads inside a WAVE file) converted to 16-bit PCM.
-// There is no codec of our own: a stream puts a RIFF header made from the source format in
-// front of the caller's data and lets libsndfile decode that, through its virtual I/O.
+// IEEE float, PCM of any width, and whatever else libsndfile reads inside a WAVE file)
+// converted to 16-bit PCM, with more than two channels mixed down and the rate divided by a
+// whole number on request. There is no codec of our own: a stream puts a RIFF header made
+// from the source format in front of the caller's data and lets libsndfile decode that,
+// through its virtual I/O, into floats; the mix-down, the rate division and the rounding to
+// 16 bits (clipped at full scale) are done here.
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -14,6 +18,7 @@
 struct AcmStream {
   std::vector<BYTE> source;  // the source format, 18 + cbSize bytes
   WAVEFORMATEX target{};
+  DWORD rate_divisor = 1;  // source frames averaged into one target frame
 };
 
 namespace {
@@ -140,9 +145,91 @@ bool TagSupported(WORD tag) {
   }
 }
 
+// The extensible format's speaker mask, or the usual layout for the channel count.
+DWORD SpeakerMask(const WAVEFORMATEX* format) {
+  if (format->wFormatTag == WAVE_FORMAT_EXTENSIBLE && format->cbSize >= 22) {
+    const BYTE* extension = reinterpret_cast<const BYTE*>(format) + sizeof(WAVEFORMATEX);
+    DWORD mask = 0;
+    for (int i = 0; i < 4; ++i) mask |= static_cast<DWORD>(extension[2 + i]) << (8 * i);
+    if (mask != 0) return mask;
+  }
+  switch (format->nChannels) {
+    case 3:
+      return 0x7;  // front left, right, centre
+    case 4:
+      return 0x33;  // front and back pairs
+    case 5:
+      return 0x37;
+    case 6:
+      return 0x3F;  // 5.1
+    case 7:
+      return 0x13F;  // 6.1
+    case 8:
+      return 0x63F;  // 7.1
+    default:
+      return 0;
+  }
+}
+
+// Left and right weights of every source channel for a mix-down to stereo (or, with one
+// target channel, their sum). Channels of the left side count fully on the left, centre and
+// unplaced ones at -3 dB on both sides, the low-frequency channel not at all. Each side's
+// weights are then scaled to sum to 1, so that the mix of full-scale channels stays within
+// full scale instead of clipping.
+void MixWeights(const WAVEFORMATEX* format, int targets, std::vector<float>* left,
+                std::vector<float>* right) {
+  constexpr float kHalfPower = 0.70710678f;
+  // Speaker bits by side: front left/right, back, front of centre, side, and the top ones.
+  constexpr DWORD kLeft = 0x1 | 0x10 | 0x40 | 0x200 | 0x1000 | 0x8000;
+  constexpr DWORD kRight = 0x2 | 0x20 | 0x80 | 0x400 | 0x4000 | 0x20000;
+  constexpr DWORD kLowFrequency = 0x8;
+  const int channels = format->nChannels;
+  left->assign(channels, kHalfPower);
+  right->assign(channels, kHalfPower);
+  DWORD mask = SpeakerMask(format);
+  for (int c = 0; c < channels && mask != 0; ++c) {
+    const DWORD speaker = mask & (~mask + 1);  // the channel takes the lowest remaining bit
+    mask &= mask - 1;
+    const bool front = speaker & 0xC3;
+    if (speaker & kLeft) (*left)[c] = front ? 1.0f : kHalfPower, (*right)[c] = 0;
+    if (speaker & kRight) (*right)[c] = front ? 1.0f : kHalfPower, (*left)[c] = 0;
+    if (speaker & kLowFrequency) (*left)[c] = (*right)[c] = 0;
+  }
+  if (targets == 1) {
+    for (int c = 0; c < channels; ++c) (*left)[c] += (*right)[c];
+  }
+  for (std::vector<float>* side : {left, right}) {
+    float sum = 0;
+    for (float w : *side) sum += w;
+    if (sum > 0) {
+      for (float& w : *side) w /= sum;
+    }
+  }
+}
+
+// A sample in -1..1 as 16 bits: scaled by 32768, rounded, clipped at full scale.
+inline short ToShort(float v) {
+  if (!(v == v)) return 0;  // not a number
+  const float scaled = std::nearbyint(v * 32768.0f);
+  return static_cast<short>(std::clamp(scaled, -32768.0f, 32767.0f));
+}
+
 // A source format no decoder could make sense of: no channels, no rate, no block size.
 bool SourceBroken(const WAVEFORMATEX* src) {
   return src->nChannels == 0 || src->nSamplesPerSec == 0 || src->nBlockAlign == 0;
+}
+
+// Channels are only ever mixed down (to one or two), rates only divided by a whole number of
+// at most kMaxRateDivisor.
+constexpr DWORD kMaxRateDivisor = 16;
+bool ConversionOffered(const WAVEFORMATEX* src, const WAVEFORMATEX& dst) {
+  const bool channels =
+      dst.nChannels == src->nChannels ||
+      (dst.nChannels >= 1 && dst.nChannels <= 2 && dst.nChannels < src->nChannels);
+  const bool rate = dst.nSamplesPerSec != 0 && dst.nSamplesPerSec <= src->nSamplesPerSec &&
+                    src->nSamplesPerSec % dst.nSamplesPerSec == 0 &&
+                    src->nSamplesPerSec / dst.nSamplesPerSec <= kMaxRateDivisor;
+  return channels && rate;
 }
 
 }  // namespace
@@ -166,9 +253,7 @@ MMRESULT acmFormatSuggest(HACMDRIVER /*had*/, LPWAVEFORMATEX src, LPWAVEFORMATEX
   if ((flags & ACM_FORMATSUGGESTF_WBITSPERSAMPLE) && dst->wBitsPerSample != 16) {
     return ACMERR_NOTPOSSIBLE;
   }
-  if (pcm.nChannels != src->nChannels || pcm.nSamplesPerSec != src->nSamplesPerSec) {
-    return ACMERR_NOTPOSSIBLE;  // no resampling or channel mapping here
-  }
+  if (!ConversionOffered(src, pcm)) return ACMERR_NOTPOSSIBLE;
   pcm.nBlockAlign = static_cast<WORD>(pcm.nChannels * 2);
   pcm.nAvgBytesPerSec = pcm.nSamplesPerSec * pcm.nBlockAlign;
   pcm.cbSize = 0;
@@ -184,8 +269,8 @@ MMRESULT acmStreamOpen(LPHACMSTREAM out, HACMDRIVER /*had*/, LPWAVEFORMATEX src,
   if (flags & ~(ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_NONREALTIME)) return MMSYSERR_INVALFLAG;
   if (SourceBroken(src)) return MMSYSERR_INVALPARAM;
   if (!TagSupported(EffectiveTag(src)) || dst->wFormatTag != WAVE_FORMAT_PCM ||
-      dst->wBitsPerSample != 16 || dst->nChannels != src->nChannels ||
-      dst->nSamplesPerSec != src->nSamplesPerSec) {
+      dst->wBitsPerSample != 16 || !ConversionOffered(src, *dst) ||
+      dst->nBlockAlign != dst->nChannels * 2) {
     return ACMERR_NOTPOSSIBLE;
   }
   if (flags & ACM_STREAMOPENF_QUERY) return MMSYSERR_NOERROR;
@@ -201,6 +286,7 @@ MMRESULT acmStreamOpen(LPHACMSTREAM out, HACMDRIVER /*had*/, LPWAVEFORMATEX src,
   }
   stream->target = *dst;
   stream->target.cbSize = 0;
+  stream->rate_divisor = src->nSamplesPerSec / dst->nSamplesPerSec;
   *out = stream;
   return MMSYSERR_NOERROR;
 }
@@ -221,8 +307,11 @@ MMRESULT acmStreamSize(HACMSTREAM has, DWORD input, DWORD* output, DWORD flags) 
   SNDFILE* file = OpenDecoder(wave, *has, nullptr, input, &info);
   if (!file) return ACMERR_NOTPOSSIBLE;
   sf_close(file);
-  if (info.frames < 0 || info.channels != has->target.nChannels) return ACMERR_NOTPOSSIBLE;
-  std::uint64_t bytes = static_cast<std::uint64_t>(info.frames) * has->target.nBlockAlign;
+  const auto* source = reinterpret_cast<const WAVEFORMATEX*>(has->source.data());
+  if (info.frames < 0 || info.channels != source->nChannels) return ACMERR_NOTPOSSIBLE;
+  const std::uint64_t frames =
+      (static_cast<std::uint64_t>(info.frames) + has->rate_divisor - 1) / has->rate_divisor;
+  std::uint64_t bytes = frames * has->target.nBlockAlign;
   if (bytes > kMaxOutput || bytes > static_cast<std::uint64_t>(input) * kMaxGrowth + 65536) {
     return ACMERR_NOTPOSSIBLE;
   }
@@ -257,24 +346,55 @@ MMRESULT acmStreamConvert(HACMSTREAM has, LPACMSTREAMHEADER header, DWORD /*flag
   SF_INFO info;
   SNDFILE* file = OpenDecoder(wave, *has, header->pbSrc, header->cbSrcLength, &info);
   if (!file) return ACMERR_NOTPOSSIBLE;
-  if (info.channels != has->target.nChannels) {
+  const auto* source = reinterpret_cast<const WAVEFORMATEX*>(has->source.data());
+  if (info.channels != source->nChannels) {
     sf_close(file);
     return ACMERR_NOTPOSSIBLE;
   }
-  const sf_count_t frame_bytes = has->target.nBlockAlign;
-  const sf_count_t capacity = header->cbDstLength / frame_bytes;
+  const int channels = info.channels, targets = has->target.nChannels;
+  const DWORD divisor = has->rate_divisor;
+  std::vector<float> left, right;
+  const bool mixing = targets != channels;
+  if (mixing) MixWeights(source, targets, &left, &right);
+  const sf_count_t capacity = header->cbDstLength / has->target.nBlockAlign;
   auto* out = reinterpret_cast<short*>(header->pbDst);
-  // Float sources beyond full scale clip instead of wrapping around.
-  sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  // Read in blocks of whole target frames, about 64 Ki samples each; each target frame
+  // averages divisor source frames (a box low-pass ahead of dropping the rate).
+  const sf_count_t block_frames =
+      std::max<sf_count_t>(1, 65536 / (static_cast<sf_count_t>(divisor) * channels));
+  std::vector<float> block(static_cast<std::size_t>(block_frames * divisor * channels));
+  std::vector<float> mixed(static_cast<std::size_t>(targets));
   sf_count_t done = 0;
   while (done < capacity) {
-    sf_count_t got = sf_readf_short(file, out + done * info.channels, capacity - done);
+    const sf_count_t want = std::min(block_frames, capacity - done) * divisor;
+    const sf_count_t got = sf_readf_float(file, block.data(), want);
     if (got <= 0) break;
-    done += got;
+    const sf_count_t produced = (got + divisor - 1) / divisor;
+    for (sf_count_t f = 0; f < produced; ++f) {
+      const sf_count_t first = f * divisor;
+      const sf_count_t count = std::min<sf_count_t>(divisor, got - first);
+      std::fill(mixed.begin(), mixed.end(), 0.0f);
+      for (sf_count_t k = 0; k < count; ++k) {
+        const float* frame = block.data() + (first + k) * channels;
+        if (!mixing) {
+          for (int c = 0; c < channels; ++c) mixed[c] += frame[c];
+          continue;
+        }
+        for (int c = 0; c < channels; ++c) {
+          mixed[0] += frame[c] * left[c];
+          if (targets == 2) mixed[1] += frame[c] * right[c];
+        }
+      }
+      for (int t = 0; t < targets; ++t) {
+        out[(done + f) * targets + t] = ToShort(count == 1 ? mixed[t] : mixed[t] / count);
+      }
+    }
+    done += produced;
+    if (got < want) break;
   }
   sf_close(file);
   header->cbSrcLengthUsed = header->cbSrcLength;
-  header->cbDstLengthUsed = static_cast<DWORD>(done * frame_bytes);
+  header->cbDstLengthUsed = static_cast<DWORD>(done * has->target.nBlockAlign);
   header->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;
   return MMSYSERR_NOERROR;
 }

@@ -188,7 +188,10 @@ struct ACMSTREAMHEADER {
 using LPACMSTREAMHEADER = ACMSTREAMHEADER*;
 
 // Suggests a destination format for src: with ACM_FORMATSUGGESTF_WFORMATTAG and tag PCM,
-// 16-bit PCM of the source's channels and rate. ACMERR_NOTPOSSIBLE for sources no codec reads.
+// 16-bit PCM of the source's channels and rate; ACM_FORMATSUGGESTF_NCHANNELS may ask for one
+// or two channels mixed down from more, ACM_FORMATSUGGESTF_NSAMPLESPERSEC for the rate divided
+// by a whole number up to 16. ACMERR_NOTPOSSIBLE for sources no codec reads and for other
+// channel or rate changes; streams open on the same terms.
 MMRESULT acmFormatSuggest(HACMDRIVER had, LPWAVEFORMATEX src, LPWAVEFORMATEX dst, DWORD dst_size,
                           DWORD flags);
 MMRESULT acmStreamOpen(LPHACMSTREAM out, HACMDRIVER had, LPWAVEFORMATEX src, LPWAVEFORMATEX dst,

@@ -187,12 +187,19 @@ HRESULT SoundFill(SoundObject& object, WaveReader* reader) {
   return DS_OK;
 }
 
+// True for data the sound device cannot take as it is: compressed or floating-point data, PCM
+// of other widths than 8 and 16 bits, more than two channels, rates above the device's own.
+static bool NeedsConversion(const WAVEFORMATEX& f) {
+  return f.wFormatTag != WAVE_FORMAT_PCM || (f.wBitsPerSample != 8 && f.wBitsPerSample != 16) ||
+         f.nChannels > 2 || f.nSamplesPerSec > DSBFREQUENCY_MAX;
+}
+
 HRESULT SoundCreate(const char* file, DWORD flags, const GUID& algorithm, std::int32_t copies,
                     std::unique_ptr<SoundObject>* out) {
   if (!g_state.device || !file || !out || copies <= 0) return E_FAIL;
   auto reader = std::make_shared<WaveReader>();
   if (!reader->OpenRead(file) || reader->data_size == 0) return E_FAIL;
-  if (reader->Format()->wFormatTag != WAVE_FORMAT_PCM) {
+  if (NeedsConversion(*reader->Format())) {
     std::vector<BYTE> compressed(reader->data_size);
     DWORD got = reader->Rewind() ? reader->Read(compressed.data(), reader->data_size) : 0;
     WAVEFORMATEX pcm{};

@@ -3,6 +3,7 @@
 // gives no format: every chunk must lie inside the file and the format's extra bytes inside its
 // chunk; the data may run short of its declared size (a cut file) but never claim more than
 // twice the file's size (and 64 KiB), so no file can make the loader allocate absurd amounts.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -106,8 +107,15 @@ std::vector<BYTE> ConvertToPcm(const std::vector<BYTE>& source_format, const BYT
   auto* source = reinterpret_cast<WAVEFORMATEX*>(const_cast<BYTE*>(source_format.data()));
   *pcm = WAVEFORMATEX{};
   pcm->wFormatTag = WAVE_FORMAT_PCM;
-  MMRESULT result =
-      acmFormatSuggest(nullptr, source, pcm, sizeof *pcm, ACM_FORMATSUGGESTF_WFORMATTAG);
+  // What the sound device takes: at most two channels (more are mixed down) and at most its
+  // highest rate (a higher one is divided by the smallest whole number that brings it there).
+  pcm->nChannels = std::min<WORD>(source->nChannels, 2);
+  const std::uint64_t rate = source->nSamplesPerSec;  // above 0: the reader refuses 0
+  pcm->nSamplesPerSec =
+      static_cast<DWORD>(rate / ((rate + DSBFREQUENCY_MAX - 1) / DSBFREQUENCY_MAX));
+  MMRESULT result = acmFormatSuggest(nullptr, source, pcm, sizeof *pcm,
+                                     ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_NCHANNELS |
+                                         ACM_FORMATSUGGESTF_NSAMPLESPERSEC);
   if (result != MMSYSERR_NOERROR) {
     switch (result) {
       case MMSYSERR_INVALHANDLE:

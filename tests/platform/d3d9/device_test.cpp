@@ -125,7 +125,7 @@ TEST_F(DeviceTest, ImpossibleResourcesAreRefused) {
   EXPECT_EQ(device_->CreateTexture(0, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, t.Put(), nullptr),
             D3DERR_INVALIDCALL);
   EXPECT_EQ(
-      device_->CreateTexture(8192, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, t.Put(), nullptr),
+      device_->CreateTexture(8193, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, t.Put(), nullptr),
       D3DERR_INVALIDCALL);  // beyond the caps' largest texture
   EXPECT_EQ(device_->CreateTexture(4, 4, 1, 0, static_cast<D3DFORMAT>(12345), D3DPOOL_MANAGED,
                                    t.Put(), nullptr),

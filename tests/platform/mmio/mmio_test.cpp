@@ -92,7 +92,17 @@ TEST(Mmio, ChunkSizesPastTheEndEndTheSearch) {
   EXPECT_EQ(info.wErrorRet, static_cast<UINT>(MMIOERR_FILENOTFOUND));
 }
 
-// Writes one second of a chirp in the given libsndfile format; the path.
+// One second of a chirp.
+std::vector<short> Chirp(int channels, int rate) {
+  std::vector<short> s(static_cast<std::size_t>(rate * channels));
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    double t = static_cast<double>(i / static_cast<std::size_t>(channels)) / rate;
+    s[i] = static_cast<short>(20000 * std::sin(2 * M_PI * (200 + 800 * t) * t));
+  }
+  return s;
+}
+
+// Writes the chirp in the given libsndfile format; the path.
 std::string WriteWave(const std::string& name, int subtype, int channels, int rate) {
   std::string path = (std::filesystem::temp_directory_path() / name).string();
   SF_INFO info{};
@@ -101,12 +111,16 @@ std::string WriteWave(const std::string& name, int subtype, int channels, int ra
   info.format = SF_FORMAT_WAV | subtype;
   SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
   EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
-  std::vector<short> s(static_cast<std::size_t>(rate * channels));
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    double t = static_cast<double>(i / static_cast<std::size_t>(channels)) / rate;
-    s[i] = static_cast<short>(20000 * std::sin(2 * M_PI * (200 + 800 * t) * t));
+  std::vector<short> s = Chirp(channels, rate);
+  if (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE) {
+    // Floating-point data in -1..1, as programs write it (libsndfile would store the shorts
+    // unscaled).
+    std::vector<float> f32(s.begin(), s.end());
+    for (float& v : f32) v /= 32768.0f;
+    sf_writef_float(f, f32.data(), rate);
+  } else {
+    sf_writef_short(f, s.data(), rate);
   }
-  sf_writef_short(f, s.data(), rate);
   sf_close(f);
   return path;
 }
@@ -177,7 +191,11 @@ TEST_P(AcmConversion, MatchesLibsndfile) {
   std::string path = WriteWave(std::string("acm_") + c.name + ".wav", c.subtype, c.channels, 22050);
   WAVEFORMATEX pcm{};
   std::vector<short> converted = Convert(path, &pcm);
-  std::vector<short> expected = Decode(path);
+  // Float data holds the chirp exactly (libsndfile's own reading of floats as shorts does not
+  // scale them, so it is no reference there: it reads 0 or 1 for every sample).
+  std::vector<short> expected = c.subtype == SF_FORMAT_FLOAT || c.subtype == SF_FORMAT_DOUBLE
+                                    ? Chirp(c.channels, 22050)
+                                    : Decode(path);
   EXPECT_EQ(pcm.wBitsPerSample, 16);
   EXPECT_EQ(pcm.nChannels, c.channels);
   EXPECT_EQ(pcm.nSamplesPerSec, 22050u);
@@ -192,15 +210,15 @@ TEST_P(AcmConversion, MatchesLibsndfile) {
   std::filesystem::remove(path);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codecs, AcmConversion,
-                         ::testing::Values(Codec{"ima", SF_FORMAT_IMA_ADPCM, 1},
-                                           Codec{"ima_stereo", SF_FORMAT_IMA_ADPCM, 2},
-                                           Codec{"msadpcm", SF_FORMAT_MS_ADPCM, 1},
-                                           Codec{"gsm", SF_FORMAT_GSM610, 1},
-                                           Codec{"ulaw", SF_FORMAT_ULAW, 1},
-                                           Codec{"alaw", SF_FORMAT_ALAW, 2},
-                                           Codec{"float", SF_FORMAT_FLOAT, 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Codecs, AcmConversion,
+    ::testing::Values(Codec{"ima", SF_FORMAT_IMA_ADPCM, 1},
+                      Codec{"ima_stereo", SF_FORMAT_IMA_ADPCM, 2},
+                      Codec{"msadpcm", SF_FORMAT_MS_ADPCM, 1}, Codec{"gsm", SF_FORMAT_GSM610, 1},
+                      Codec{"ulaw", SF_FORMAT_ULAW, 1}, Codec{"alaw", SF_FORMAT_ALAW, 2},
+                      Codec{"float", SF_FORMAT_FLOAT, 1}, Codec{"double", SF_FORMAT_DOUBLE, 2},
+                      Codec{"pcm24", SF_FORMAT_PCM_24, 2}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Acm, UnknownAndBrokenFormatsAreRefused) {
   WAVEFORMATEX src{0x1234, 1, 22050, 11025, 1, 4, 0};
@@ -219,6 +237,20 @@ TEST(Acm, UnknownAndBrokenFormatsAreRefused) {
   EXPECT_EQ(acmStreamOpen(&stream, nullptr, &src, &dst, nullptr, 0, 0, 0),
             static_cast<MMRESULT>(ACMERR_NOTPOSSIBLE));
   EXPECT_EQ(stream, nullptr);
+  // Channels are mixed down, never up; rates are divided by whole numbers up to 16.
+  src = {WAVE_FORMAT_PCM, 6, 192000, 192000 * 12, 12, 16, 0};
+  dst = {WAVE_FORMAT_PCM, 2, 96000, 0, 0, 16, 0};
+  const DWORD both = ACM_FORMATSUGGESTF_WFORMATTAG | ACM_FORMATSUGGESTF_NCHANNELS |
+                     ACM_FORMATSUGGESTF_NSAMPLESPERSEC;
+  EXPECT_EQ(acmFormatSuggest(nullptr, &src, &dst, sizeof dst, both), 0u);
+  EXPECT_EQ(dst.nBlockAlign, 4);
+  EXPECT_EQ(acmStreamOpen(&stream, nullptr, &src, &dst, nullptr, 0, 0, ACM_STREAMOPENF_QUERY), 0u);
+  for (DWORD rate : {128000u, 11294u, 9600u}) {  // not a divisor; a divisor above 16
+    dst = {WAVE_FORMAT_PCM, 2, rate, 0, 0, 16, 0};
+    EXPECT_EQ(acmFormatSuggest(nullptr, &src, &dst, sizeof dst, both),
+              static_cast<MMRESULT>(ACMERR_NOTPOSSIBLE))
+        << rate;
+  }
   DWORD size = 0;
   EXPECT_EQ(acmStreamSize(nullptr, 100, &size, 0), static_cast<MMRESULT>(MMSYSERR_INVALHANDLE));
 }

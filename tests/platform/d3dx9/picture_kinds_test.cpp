@@ -1,0 +1,421 @@
+// Pictures as other programs write them, made here byte by byte: TGA in every orientation and
+// pixel kind, CMYK and YCCK JPEG (written through libjpeg), the portable map kinds, Radiance
+// HDR and PFM, and the kinds only SDL2_image reads. Each must decode to the pixels it holds.
+#include <gtest/gtest.h>
+// clang-format off
+#include <cstdio>
+#include <jpeglib.h>
+// clang-format on
+#include <webp/encode.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/d3dx9/image_file.h"
+
+namespace d3dx {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The 3 by 2 picture every TGA below holds, top row first: red, green, blue over white, black,
+// half-transparent yellow (opaque where the kind has no alpha).
+constexpr std::uint32_t kPicture[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
+                                       0xFFFFFFFF, 0xFF000000, 0x80FFFF00};
+// The grey picture: six grey levels.
+constexpr std::uint8_t kGreys[6] = {0x00, 0x33, 0x66, 0x99, 0xCC, 0xFF};
+
+void Put16(Bytes& b, unsigned v) {
+  b.push_back(static_cast<std::uint8_t>(v));
+  b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+// One pixel as the TGA stores it for bits per pixel (grey: the low byte is the level).
+void PutPixel(Bytes& b, std::uint32_t argb, int bits) {
+  const unsigned a = argb >> 24, r = argb >> 16 & 0xFF, g = argb >> 8 & 0xFF, bl = argb & 0xFF;
+  switch (bits) {
+    case 8:
+      b.push_back(static_cast<std::uint8_t>(argb));
+      break;
+    case 16:
+      Put16(b, (a >= 128 ? 0x8000u : 0u) | (r >> 3) << 10 | (g >> 3) << 5 | bl >> 3);
+      break;
+    case 24:
+    case 32:
+      b.push_back(static_cast<std::uint8_t>(bl));
+      b.push_back(static_cast<std::uint8_t>(g));
+      b.push_back(static_cast<std::uint8_t>(r));
+      if (bits == 32) b.push_back(static_cast<std::uint8_t>(a));
+      break;
+  }
+}
+
+struct TgaKind {
+  const char* name;
+  int type;  // 1 palette, 2 true colour, 3 grey (plus 8 for run-length)
+  int bits;  // of a pixel, or of a palette entry for type 1
+  bool alpha;
+};
+
+// A TGA of the picture (the grey one for type 3) stored bottom row first unless top_first.
+Bytes MakeTga(const TgaKind& k, bool top_first) {
+  const int w = 3, h = 2;
+  const bool rle = k.type >= 9;
+  const int base = k.type & 7;
+  std::vector<std::uint32_t> values(6);
+  for (int i = 0; i < 6; ++i) {
+    values[i] = base == 3 ? kGreys[i] : base == 1 ? static_cast<std::uint32_t>(5 - i) : kPicture[i];
+  }
+  const int pixel_bits = base == 1 ? 8 : k.bits;
+  Bytes b = {0, static_cast<std::uint8_t>(base == 1), static_cast<std::uint8_t>(k.type)};
+  Put16(b, 0);                  // first palette entry
+  Put16(b, base == 1 ? 6 : 0);  // palette entries
+  b.push_back(base == 1 ? static_cast<std::uint8_t>(k.bits) : 0);
+  Put16(b, 0);
+  Put16(b, 0);
+  Put16(b, w);
+  Put16(b, h);
+  b.push_back(static_cast<std::uint8_t>(pixel_bits));
+  b.push_back(
+      static_cast<std::uint8_t>((top_first ? 0x20 : 0) | (k.alpha ? (k.bits == 16 ? 1 : 8) : 0)));
+  if (base == 1) {
+    for (int i = 5; i >= 0; --i) PutPixel(b, kPicture[i], k.bits);  // entry 5 - i is pixel i
+  }
+  for (int row = 0; row < h; ++row) {
+    const int y = top_first ? row : h - 1 - row;
+    const std::uint32_t* line = values.data() + y * w;
+    if (!rle) {
+      for (int x = 0; x < w; ++x) PutPixel(b, line[x], pixel_bits);
+      continue;
+    }
+    // The row as a run of its first pixel repeated twice, then a raw packet (exercises both).
+    b.push_back(0x81);
+    PutPixel(b, line[0], pixel_bits);
+    b.push_back(0x00);
+    PutPixel(b, line[2], pixel_bits);
+  }
+  return b;
+}
+
+// What the picture reads as through a kind: alpha only where the kind keeps it, colours as
+// 5 bits hold them, and the middle pixel of each row equal to the first for run-length files.
+std::uint32_t Expected(const TgaKind& k, int i) {
+  const bool rle = k.type >= 9;
+  const int source = rle && i % 3 == 1 ? i - 1 : i;
+  if ((k.type & 7) == 3) return 0xFF000000u | kGreys[source] * 0x010101u;
+  std::uint32_t c = kPicture[source];
+  if (!k.alpha) c |= 0xFF000000u;
+  if (k.bits == 16) {
+    c = (c >> 24 >= 128 ? 0xFF000000u : 0u) | (c & 0xF8F8F8);
+    if (!k.alpha) c |= 0xFF000000u;
+    c |= (c & 0xE0E0E0) >> 5;  // 5 bits widened by repeating their top
+  }
+  return c;
+}
+
+std::vector<std::uint32_t> Pixels(const Bytes& file, ImageFileInfo* info = nullptr) {
+  DecodedImage image;
+  if (!DecodeImage(file.data(), file.size(), &image)) return {};
+  if (info) *info = image.info;
+  return image.faces[0].pixels;
+}
+
+TEST(PictureKinds, TgaReadsUprightWhateverItsOrigin) {
+  const TgaKind kinds[] = {
+      {"true colour 24", 2, 24, false},
+      {"true colour 32", 2, 32, true},
+      {"true colour 16", 2, 16, true},
+      {"true colour 15", 2, 16, false},
+      {"palette 24", 1, 24, false},
+      {"palette 32", 1, 32, false},
+      {"grey", 3, 8, false},
+      {"run-length 24", 10, 24, false},
+      {"run-length 32", 10, 32, true},
+      {"run-length 16", 10, 16, true},
+      {"run-length palette", 9, 24, false},
+      {"run-length grey", 11, 8, false},
+  };
+  for (const TgaKind& k : kinds) {
+    for (bool top_first : {false, true}) {
+      const Bytes file = MakeTga(k, top_first);
+      ImageFileInfo info;
+      const std::vector<std::uint32_t> got = Pixels(file, &info);
+      ASSERT_EQ(got.size(), 6u) << k.name << (top_first ? " top first" : " bottom first");
+      EXPECT_EQ(info.file_format, iff::kTga);
+      for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(got[i], Expected(k, i))
+            << k.name << (top_first ? " top first" : " bottom first") << ", pixel " << i;
+      }
+    }
+  }
+}
+
+// A 4 by 4 JPEG written by libjpeg in CMYK or YCCK from cmyk (4 bytes a pixel, as Adobe
+// programs store them: inverted, 0 meaning full ink).
+Bytes MakeCmykJpeg(const std::vector<std::uint8_t>& cmyk, int w, int h, bool ycck) {
+  jpeg_compress_struct c{};
+  jpeg_error_mgr err{};
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = static_cast<JDIMENSION>(w);
+  c.image_height = static_cast<JDIMENSION>(h);
+  c.input_components = 4;
+  c.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&c);
+  jpeg_set_colorspace(&c, ycck ? JCS_YCCK : JCS_CMYK);
+  jpeg_set_quality(&c, 100, TRUE);
+  for (int i = 0; i < c.num_components; ++i) {
+    c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+  }
+  c.write_Adobe_marker = TRUE;
+  jpeg_start_compress(&c, TRUE);
+  for (int y = 0; y < h; ++y) {
+    JSAMPROW row = const_cast<JSAMPROW>(cmyk.data() + static_cast<std::size_t>(y) * w * 4);
+    jpeg_write_scanlines(&c, &row, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  Bytes file(out, out + size);
+  std::free(out);
+  return file;
+}
+
+TEST(PictureKinds, CmykAndYcckJpegTurnIntoTheirRgbColours) {
+  // Left half cyan ink only, right half magenta and half black; inverted as Adobe stores it.
+  const int w = 16, h = 8;
+  std::vector<std::uint8_t> cmyk;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const std::uint8_t ink[4] = {static_cast<std::uint8_t>(x < 8 ? 255 : 0),
+                                   static_cast<std::uint8_t>(x < 8 ? 0 : 255), 0,
+                                   static_cast<std::uint8_t>(x < 8 ? 0 : 128)};
+      for (std::uint8_t i : ink) cmyk.push_back(static_cast<std::uint8_t>(255 - i));
+    }
+  }
+  for (bool ycck : {false, true}) {
+    ImageFileInfo info;
+    const std::vector<std::uint32_t> got = Pixels(MakeCmykJpeg(cmyk, w, h, ycck), &info);
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(w * h)) << ycck;
+    EXPECT_EQ(info.file_format, iff::kJpg);
+    const std::uint32_t expected[2] = {0xFF00FFFF, 0xFF7F007F};  // cyan; magenta at half
+    for (int side = 0; side < 2; ++side) {
+      const std::uint32_t c = got[2 * w + 2 + side * 10];
+      for (int shift = 0; shift < 32; shift += 8) {
+        EXPECT_NEAR(static_cast<int>(c >> shift & 0xFF),
+                    static_cast<int>(expected[side] >> shift & 0xFF), 4)
+            << (ycck ? "YCCK" : "CMYK") << " side " << side << " channel " << shift / 8;
+      }
+    }
+  }
+}
+
+Bytes Text(const std::string& header, const Bytes& data = {}) {
+  Bytes b(header.begin(), header.end());
+  b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
+
+Bytes Floats(std::initializer_list<float> values) {
+  Bytes b(values.size() * 4);
+  std::memcpy(b.data(), std::data(values), b.size());
+  return b;
+}
+
+TEST(PictureKinds, PortableMapsHdrAndPfmLoad) {
+  // Every portable map kind, 2 by 1: text and binary, bitmap, grey (8 and 16 bits) and colour.
+  struct Case {
+    const char* name;
+    Bytes file;
+    std::uint32_t left, right;
+  } cases[] = {
+      {"P1", Text("P1\n2 1\n1 0\n"), 0xFF000000, 0xFFFFFFFF},
+      {"P2", Text("P2 2 1 100\n20 100\n"), 0xFF333333, 0xFFFFFFFF},
+      {"P3", Text("P3\n2 1\n255\n255 0 0  0 0 255\n"), 0xFFFF0000, 0xFF0000FF},
+      {"P4", Text("P4\n2 1\n", {0x80}), 0xFF000000, 0xFFFFFFFF},
+      {"P5", Text("P5\n2 1\n255\n", {0x40, 0xC0}), 0xFF404040, 0xFFC0C0C0},
+      {"P5 16-bit", Text("P5\n2 1\n65535\n", {0x33, 0x33, 0xFF, 0xFF}), 0xFF333333, 0xFFFFFFFF},
+      {"P6", Text("P6\n2 1\n255\n", {1, 2, 3, 250, 251, 252}), 0xFF010203, 0xFFFAFBFC},
+      // Radiance: flat (not run-length) RGBE pixels, 1.0 red and 0.5 grey.
+      {"HDR",
+       Text("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 1 +X 2\n",
+            {128, 0, 0, 129, 128, 128, 128, 128}),
+       0xFFFF0000, 0xFF808080},
+      // PFM colour, little-endian (negative scale), and grey, big-endian; rows bottom first.
+      {"PFM", Text("PF\n2 1\n-1.0\n", Floats({1.0f, 0.0f, 0.0f, 0.25f, 0.5f, 2.0f})), 0xFFFF0000,
+       0xFF4080FF},
+  };
+  for (const Case& c : cases) {
+    ImageFileInfo info;
+    const std::vector<std::uint32_t> got = Pixels(c.file, &info);
+    if (got.size() != 2u) {
+      ADD_FAILURE() << c.name << " does not load";
+      continue;
+    }
+    EXPECT_EQ(info.width, 2) << c.name;
+    EXPECT_EQ(got[0], c.left) << c.name;
+    EXPECT_EQ(got[1], c.right) << c.name;
+  }
+  // Grey PFM, big-endian, two rows: the first stored row is the bottom one.
+  Bytes grey = Text("Pf\n1 2\n1.0\n");
+  for (std::uint8_t byte : {0x3F, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}) grey.push_back(byte);
+  const std::vector<std::uint32_t> got = Pixels(grey);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0], 0xFF000000u);
+  EXPECT_EQ(got[1], 0xFFFFFFFFu);
+  ImageFileInfo info;
+  ASSERT_TRUE(ProbeImage(grey.data(), grey.size(), &info));
+  EXPECT_EQ(info.file_format, iff::kPfm);
+  // Short data is refused, not read past.
+  EXPECT_FALSE(ProbeImage(grey.data(), grey.size() - 1, &info));
+}
+
+void Put32(Bytes& b, std::uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+void PutBe32(Bytes& b, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+// The 2 by 2 picture of the kinds below: red, half-transparent green; blue, white. SDL2_image
+// makes 32-bit icons opaque from their mask and hands TIFF alpha over premultiplied, so those
+// two hold an opaque green.
+constexpr std::uint32_t kSmall[4] = {0xFFFF0000, 0x8000FF00, 0xFF0000FF, 0xFFFFFFFF};
+constexpr std::uint32_t kOpaque[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
+
+Bytes MakeQoi() {
+  Bytes b = {'q', 'o', 'i', 'f'};
+  PutBe32(b, 2);
+  PutBe32(b, 2);
+  b.push_back(4);
+  b.push_back(0);
+  for (std::uint32_t c : kSmall) {
+    b.insert(b.end(), {0xFF, static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                       static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 24)});
+  }
+  b.insert(b.end(), {0, 0, 0, 0, 0, 0, 0, 1});
+  return b;
+}
+
+// An icon holding one 32-bit bitmap (rows bottom up, height doubled for the empty mask).
+Bytes MakeIco() {
+  Bytes b;
+  Put16(b, 0);
+  Put16(b, 1);
+  Put16(b, 1);
+  b.insert(b.end(), {2, 2, 0, 0});
+  Put16(b, 1);
+  Put16(b, 32);
+  Put32(b, 40 + 16 + 8);
+  Put32(b, 22);
+  Put32(b, 40);
+  Put32(b, 2);
+  Put32(b, 4);
+  Put16(b, 1);
+  Put16(b, 32);
+  for (int i = 0; i < 6; ++i) Put32(b, 0);
+  for (int y = 1; y >= 0; --y) {
+    for (int x = 0; x < 2; ++x) Put32(b, kOpaque[y * 2 + x]);
+  }
+  for (int i = 0; i < 8; ++i) b.push_back(0);  // the AND mask: two rows of 4 bytes
+  return b;
+}
+
+// An uncompressed RGBA TIFF, little-endian, one strip.
+Bytes MakeTiff() {
+  Bytes b = {'I', 'I', 42, 0};
+  Put32(b, 8);
+  const struct {
+    unsigned tag, type, value;
+  } entries[] = {{256, 3, 2}, {257, 3, 2}, {258, 3, 8},  {259, 3, 1}, {262, 3, 2}, {273, 4, 0},
+                 {277, 3, 4}, {278, 3, 2}, {279, 4, 16}, {284, 3, 1}, {338, 3, 2}};
+  const unsigned count = sizeof entries / sizeof entries[0];
+  const unsigned data = 8 + 2 + count * 12 + 4;
+  Put16(b, count);
+  for (const auto& e : entries) {
+    Put16(b, e.tag);
+    Put16(b, e.type);
+    Put32(b, 1);
+    Put32(b, e.tag == 273 ? data : e.value);
+  }
+  Put32(b, 0);
+  for (std::uint32_t c : kOpaque) {
+    b.insert(b.end(), {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                       static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 24)});
+  }
+  return b;
+}
+
+Bytes MakeWebp() {
+  std::uint8_t rgba[16];
+  for (int i = 0; i < 4; ++i) {
+    rgba[4 * i] = static_cast<std::uint8_t>(kSmall[i] >> 16);
+    rgba[4 * i + 1] = static_cast<std::uint8_t>(kSmall[i] >> 8);
+    rgba[4 * i + 2] = static_cast<std::uint8_t>(kSmall[i]);
+    rgba[4 * i + 3] = static_cast<std::uint8_t>(kSmall[i] >> 24);
+  }
+  std::uint8_t* out = nullptr;
+  const std::size_t size = WebPEncodeLosslessRGBA(rgba, 2, 2, 8, &out);
+  Bytes file(out, out + size);
+  WebPFree(out);
+  return file;
+}
+
+TEST(PictureKinds, KindsOnlySdlImageReadsLoadExactly) {
+  const struct {
+    const char* name;
+    Bytes file;
+    const std::uint32_t* pixels;
+  } cases[] = {{"QOI", MakeQoi(), kSmall},
+               {"ICO", MakeIco(), kOpaque},
+               {"TIFF", MakeTiff(), kOpaque},
+               {"WebP", MakeWebp(), kSmall}};
+  for (const auto& c : cases) {
+    ImageFileInfo info;
+    ASSERT_TRUE(ProbeImage(c.file.data(), c.file.size(), &info)) << c.name;
+    EXPECT_EQ(info.width, 2) << c.name;
+    EXPECT_EQ(info.height, 2) << c.name;
+    EXPECT_EQ(info.format, fmt::kA8R8G8B8) << c.name;
+    const std::vector<std::uint32_t> got = Pixels(c.file);
+    ASSERT_EQ(got.size(), 4u) << c.name;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(got[i], c.pixels[i]) << c.name << " pixel " << i;
+    // Cut anywhere, a file is refused or read without running past its end.
+    for (std::size_t cut = 1; cut < c.file.size(); cut += 3) {
+      DecodedImage image;
+      DecodeImage(c.file.data(), cut, &image);
+    }
+  }
+}
+
+TEST(PictureKinds, DamagedHeadersOfTheNewKindsAreRefused) {
+  // Found by fuzzing: a PCX header whose bytes per row read negative made SDL2_image ask for
+  // an allocation of almost 2^64 bytes.
+  Bytes pcx(128, 0);
+  pcx[0] = 0x0A;
+  pcx[3] = 1;           // bits per plane
+  pcx[4] = pcx[8] = 3;  // x from 3 to 3: one pixel wide
+  pcx[65] = 2;          // planes
+  pcx[66] = 0xFF, pcx[67] = 0xFC;
+  pcx.insert(pcx.end(), 64, 0xC1);
+  ImageFileInfo info;
+  EXPECT_FALSE(ProbeImage(pcx.data(), pcx.size(), &info));
+  pcx[66] = 1, pcx[67] = 0;  // one byte a row: fine
+  ASSERT_TRUE(ProbeImage(pcx.data(), pcx.size(), &info));
+  EXPECT_EQ(info.width, 1);
+  DecodedImage image;
+  DecodeImage(pcx.data(), pcx.size(), &image);
+  // A Radiance header without its resolution line, a QOI claiming more pixels than any file
+  // this size could hold: refused before decoding.
+  const std::string hdr = "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n";
+  EXPECT_FALSE(ProbeImage(reinterpret_cast<const std::uint8_t*>(hdr.data()), hdr.size(), &info));
+  Bytes qoi = {'q', 'o', 'i', 'f', 0, 0, 0x40, 0, 0, 0, 0x40, 0, 4, 0};
+  qoi.resize(64, 0);
+  EXPECT_FALSE(ProbeImage(qoi.data(), qoi.size(), &info));
+}
+
+}  // namespace
+}  // namespace d3dx
