@@ -31,3 +31,9 @@
 #if __has_include("tessark/file.h")
 #include "tessark/file.h"
 #endif
+#if __has_include("tessark/memblock.h")
+#include "tessark/memblock.h"
+#endif
+#if __has_include("tessark/bitmap.h")
+#include "tessark/bitmap.h"
+#endif
