@@ -42,6 +42,9 @@ struct DisplayEntries {
   void (*DisplayClear)(std::int32_t red, std::int32_t green, std::int32_t blue) = nullptr;
   void (*WindowedReset)() = nullptr;
   IDirect3DDevice9* (*DisplayDevice)() = nullptr;
+  // The depth-stencil format search for a back buffer format (both as D3DFORMAT values): the
+  // first candidate the adapter accepts, or D3DFMT_UNKNOWN (0).
+  std::uint32_t (*DepthFormatFor)(std::uint32_t back_buffer_format) = nullptr;
 };
 
 // Frame-pass entries of the sprite module (FrameRender calls them in its fixed order).
