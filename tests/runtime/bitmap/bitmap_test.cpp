@@ -306,3 +306,30 @@ TEST_F(BitmapTest, ADeviceRefreshFreesEveryBitmapAndKeepsTheScreen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BitmapTest, SixteenBitBitmapsFadeAndBlurByTheirOwnChannels) {
+  DisplaySetMode(640, 480, 16);
+  if (Error() != 0 || BitmapDepth(0) != 16) GTEST_SKIP() << "no 16-bit display mode";
+  // Red 5 bits at 11, green 6 at 5, blue 5 at 0: 31, 63, 31 fade to 15, 31, 15 at 50 %.
+  MemblockMake(1, 12 + 4);
+  MemblockWriteDword(1, 0, 2);
+  MemblockWriteDword(1, 4, 1);
+  MemblockWriteDword(1, 8, 16);
+  MemblockWriteWord(1, 12, 0xFFFF);
+  MemblockWriteWord(1, 14, 0x0000);
+  BitmapFromMemblock(1, 1);
+  ASSERT_EQ(Error(), 0);
+  EXPECT_EQ(BitmapDepth(1), 16);
+  BitmapFade(1, 50);
+  MemblockFromBitmap(2, 1);
+  EXPECT_EQ(MemblockReadWord(2, 12), (15 << 11) | (31 << 5) | 15);
+  // Blur 2 (window -1..0): the second pixel averages both, the first is clipped to itself.
+  BitmapBlur(1, 2);
+  MemblockFromBitmap(2, 1);
+  EXPECT_EQ(MemblockReadWord(2, 12), (15 << 11) | (31 << 5) | 15);
+  EXPECT_EQ(MemblockReadWord(2, 14), (7 << 11) | (15 << 5) | 7);
+}
+
+}  // namespace
