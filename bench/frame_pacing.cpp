@@ -19,6 +19,8 @@
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"
 
+using namespace tessark;
+
 namespace {
 
 constexpr int kFrames = 400;

@@ -16,6 +16,8 @@
 #include "runtime/core/core.h"
 #include "runtime/runtime_wire.h"
 
+using namespace tessark;
+
 // Every heap allocation of the process is counted, whoever makes it, so that the frame's
 // allocations can be reported per frame. Those the physics library makes itself (its caller
 // lies in the library's loaded code) are counted apart as well, so the rest can be told apart.

@@ -17,6 +17,8 @@
 #include "runtime/core/core.h"
 #include "tessark/image.h"
 
+using namespace tessark;
+
 namespace tessark::image {
 void Wire(ModuleTable& table);
 }

@@ -9,6 +9,8 @@
 #include "runtime/text/text_state.h"
 #include "tessark/text.h"
 
+using namespace tessark;
+
 namespace tessark::text {
 void Wire(ModuleTable& table);
 }

@@ -14,6 +14,8 @@
 #include "runtime/runtime_wire.h"
 #include "tessark/file.h"
 
+using namespace tessark;
+
 namespace fs = std::filesystem;
 
 namespace {

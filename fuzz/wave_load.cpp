@@ -12,6 +12,8 @@
 #include "runtime/sound/sound_module.h"
 #include "tessark/sound.h"
 
+using namespace tessark;
+
 namespace {
 
 std::string g_path;

@@ -6,6 +6,8 @@
 
 #include "game/game.h"
 
+using namespace tessark;
+
 namespace kettlebrim {
 
 namespace {

@@ -3,6 +3,8 @@
 
 #include "game/game.h"
 
+using namespace tessark;
+
 void GameMain() {
   kettlebrim::GameStartUp();
   while (kettlebrim::GameFrame()) {

@@ -7,6 +7,8 @@
 
 #include "game/game.h"
 
+using namespace tessark;
+
 namespace kettlebrim {
 
 namespace {

@@ -3,6 +3,8 @@
 
 #include "game/game.h"
 
+using namespace tessark;
+
 namespace kettlebrim {
 
 namespace {

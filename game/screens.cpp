@@ -4,6 +4,8 @@
 
 #include "game/game.h"
 
+using namespace tessark;
+
 namespace kettlebrim {
 
 namespace {

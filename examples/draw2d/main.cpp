@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+using namespace tessark;
+
 namespace {
 
 // Panel 1 (top left): a fan of lines in a colour ramp, and a frame around the panel.

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace tessark;
+
 namespace {
 
 #if __has_include("tessark/basic2d.h") && __has_include("tessark/text.h")

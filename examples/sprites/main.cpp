@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace tessark;
+
 namespace {
 
 enum : std::int32_t { kBackdrop = 1, kToken, kBadge, kSheet, kScreen = 99 };

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace tessark;
+
 namespace {
 
 constexpr std::int32_t kPanelBottom = 304;  // a whole number of 16-pixel print lines

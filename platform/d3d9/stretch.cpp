@@ -27,8 +27,9 @@ std::vector<Tap> Taps(LONG source, LONG dest) {
     double at = (i + 0.5) * source / dest - 0.5;
     at = std::clamp(at, 0.0, static_cast<double>(source - 1));
     const auto first = static_cast<LONG>(at);
-    taps[static_cast<std::size_t>(i)] = {first, std::min(first + 1, source - 1),
-                                         static_cast<std::uint32_t>(std::lround((at - first) * 256))};
+    taps[static_cast<std::size_t>(i)] = {
+        first, std::min(first + 1, source - 1),
+        static_cast<std::uint32_t>(std::lround((at - first) * 256))};
   }
   return taps;
 }

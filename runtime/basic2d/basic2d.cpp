@@ -206,16 +206,18 @@ void Wire(ModuleTable& table) {
   table.basic2d.RefreshD3D = RefreshD3D;
   table.basic2d.Destructor = Destructor;
   Basic2dServices& services = table.basic2d_services;
-  services.DotDraw = ::DotDrawColour;
-  services.SurfaceLock = ::SurfaceLock;
-  services.SurfaceUnlock = ::SurfaceUnlock;
-  services.BoxDraw = ::BoxDraw;
-  services.LineDraw = ::LineDraw;
-  services.CircleDraw = ::CircleDraw;
-  services.AreaCopy = ::AreaCopy;
+  services.DotDraw = tessark::DotDrawColour;
+  services.SurfaceLock = tessark::SurfaceLock;
+  services.SurfaceUnlock = tessark::SurfaceUnlock;
+  services.BoxDraw = tessark::BoxDraw;
+  services.LineDraw = tessark::LineDraw;
+  services.CircleDraw = tessark::CircleDraw;
+  services.AreaCopy = tessark::AreaCopy;
 }
 
 }  // namespace tessark::basic2d
+
+namespace tessark {
 
 // ---------------------------------------------------------------------------------------------
 // Game-facing operations
@@ -477,3 +479,5 @@ std::int32_t SurfaceDepthRead() {
   tessark::basic2d::ReadDepth();
   return State().bytes_per_pixel;
 }
+
+}  // namespace tessark

@@ -1,18 +1,13 @@
 // The bitmap module's state and internals: the store of bitmap records (an IdList keyed by id,
 // bitmap 0 standing for the screen with no surfaces of its own), the device it draws with and
-// the bitmap format (the back buffer's), and the codes it raises.
+// the bitmap format (the back buffer's).
 #pragma once
 
 #include <cstdint>
 
 #include "platform/d3d9/d3d9.h"
 #include "runtime/core/core.h"
-
-namespace tessark::error {
-inline constexpr std::int32_t kBitmapIdOutOfRange = 1001;
-inline constexpr std::int32_t kBitmapMissing = 1002;
-inline constexpr std::int32_t kBitmapLoadFailed = 1003;
-}  // namespace tessark::error
+#include "tessark/errors.h"
 
 namespace tessark::bitmap {
 

@@ -151,7 +151,7 @@ std::int32_t RuntimeRefresh() {
 
 }  // namespace tessark
 
-using tessark::Runtime;
+namespace tessark {
 
 void FrameSync() {
   tessark::FrameRender();
@@ -245,3 +245,5 @@ void WaitMouse() {
     tessark::WaitIdle();
   }
 }
+
+}  // namespace tessark

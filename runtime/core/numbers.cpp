@@ -9,6 +9,8 @@
 #include "runtime/core/core.h"
 #include "tessark/core.h"
 
+namespace tessark {
+
 namespace {
 
 // From pi rounded to single precision (3.1415927410125732), applied in double precision.
@@ -94,3 +96,5 @@ float MathAbs(float x) {
 float MathExp(float x) {
   return static_cast<float>(std::exp(static_cast<double>(x)));
 }
+
+}  // namespace tessark

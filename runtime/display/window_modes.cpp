@@ -138,6 +138,8 @@ void ExternalSettingsRead() {
 
 }  // namespace tessark::display
 
+namespace tessark {
+
 // ---------------------------------------------------------------------------------------------
 // Game-facing operations
 // ---------------------------------------------------------------------------------------------
@@ -358,3 +360,5 @@ void DisplayGamma(std::int32_t* red, std::int32_t* green, std::int32_t* blue) {
   if (green) *green = s.gamma_green;
   if (blue) *blue = s.gamma_blue;
 }
+
+}  // namespace tessark

@@ -21,7 +21,8 @@
 #include "runtime/file/file_stream.h"
 #include "tessark/file.h"
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::file;
 
 namespace {
@@ -254,3 +255,5 @@ void FileWriteMemblock(std::int32_t number, std::int32_t memblock) {
 void FileWriteMemblockData(std::int32_t number, std::int32_t memblock) {
   WriteMemblock(number, memblock, false);
 }
+
+}  // namespace tessark

@@ -149,7 +149,8 @@ void Wire(ModuleTable& table) {
 
 }  // namespace tessark::file
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::file;
 
 // --- Working directory ---------------------------------------------------------------------------
@@ -298,3 +299,5 @@ std::string WindowsFolder() {
   UINT length = win32::GetWindowsDirectoryA(buffer, sizeof buffer);
   return length > 0 && length < sizeof buffer ? std::string(buffer) : std::string();
 }
+
+}  // namespace tessark

@@ -5,7 +5,8 @@
 #include "runtime/file/file_state.h"
 #include "tessark/file.h"
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::file;
 
 namespace {
@@ -97,3 +98,5 @@ void FilePokeByte(const char* name, std::int32_t position, std::int32_t value) {
   DWORD written = 0;
   win32::WriteFile(file.get(), &byte, 1, &written, nullptr);
 }
+
+}  // namespace tessark

@@ -6,8 +6,10 @@
 #include "runtime/file/file_stream.h"
 #include "tessark/file.h"
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::file;
+}  // namespace tessark
 
 namespace tessark::file {
 
@@ -47,6 +49,8 @@ bool SlotWriteUnsigned(FileSlot& slot, std::uint32_t value, DWORD bytes) {
 }
 
 }  // namespace tessark::file
+
+namespace tessark {
 
 void FileOpenRead(std::int32_t number, const char* name) {
   FileSlot* slot = Slot(number);
@@ -183,3 +187,5 @@ void FileWriteString(std::int32_t number, const char* text) {
   if (text) SlotWrite(*slot, text, static_cast<DWORD>(std::strlen(text)));
   SlotWrite(*slot, "\r\n", 2);
 }
+
+}  // namespace tessark

@@ -13,7 +13,8 @@
 #include "runtime/file/file_state.h"
 #include "tessark/file.h"
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::file;
 
 namespace {
@@ -163,3 +164,5 @@ std::string SharedAreaReadText(const char* name) {
   const char* text = reinterpret_cast<const char*>(view.bytes() + kAreaTextOffset);
   return std::string(text, strnlen(text, kAreaSize - kAreaTextOffset));
 }
+
+}  // namespace tessark

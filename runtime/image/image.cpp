@@ -381,23 +381,24 @@ void Wire(ModuleTable& table) {
   table.image.Destructor = Destructor;
   ImageServices& services = table.image_services;
   services.ImageLink = ImageLink;
-  services.ImageSetColourKey = ::ImageSetColourKey;
+  services.ImageSetColourKey = tessark::ImageSetColourKey;
   services.ImageExists = ExistsQuery;
   services.ImageWidth = WidthQuery;
   services.ImageHeight = HeightQuery;
   services.ImageTexture = TextureQuery;
   services.ImageExtentU = ExtentUQuery;
   services.ImageExtentV = ExtentVQuery;
-  services.ImageLoad = ::ImageLoad;
-  services.ImageDelete = ::ImageDelete;
-  services.ImageGetData = ::ImageGetData;
-  services.ImageDataFree = ::ImageDataFree;
-  services.ImageSetData = ::ImageSetData;
+  services.ImageLoad = tessark::ImageLoad;
+  services.ImageDelete = tessark::ImageDelete;
+  services.ImageGetData = tessark::ImageGetData;
+  services.ImageDataFree = tessark::ImageDataFree;
+  services.ImageSetData = tessark::ImageSetData;
 }
 
 }  // namespace tessark::image
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::image;
 
 void ImageLoad(const char* file, std::int32_t id, std::int32_t mode) {
@@ -454,3 +455,5 @@ std::int32_t ImageLoadFree(const char* file, std::int32_t divisor) {
   while (Find(id)) --id;
   return LoadInto(file, id, 0, divisor) ? id : 0;
 }
+
+}  // namespace tessark

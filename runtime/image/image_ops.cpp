@@ -75,7 +75,8 @@ BYTE* LockedPixel(const ImageRecord& record, std::int32_t row, std::int32_t colu
 
 }  // namespace tessark::image
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::image;
 
 void ImageCreate(std::int32_t id, std::int32_t width, std::int32_t height) {
@@ -377,3 +378,5 @@ void ImageSetMipLevel(std::int32_t level) {
     State().device->SetSamplerState(0, D3DSAMP_MAXMIPLEVEL, static_cast<DWORD>(level));
   }
 }
+
+}  // namespace tessark

@@ -156,7 +156,8 @@ bool ControllerChoose() {
 
 }  // namespace tessark::input
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::input;
 
 void ControllerSelect(const char* name, std::int32_t index) {
@@ -267,3 +268,5 @@ std::int32_t ControllerHat(std::int32_t hat) {
   if (hat < 0 || hat > 3) return -1;
   return static_cast<std::int32_t>(state.rgdwPOV[hat]);
 }
+
+}  // namespace tessark

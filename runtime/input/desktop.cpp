@@ -55,6 +55,8 @@ void RegistryWrite(const char* key, const char* name, DWORD type, const BYTE* da
 
 }  // namespace tessark::input
 
+namespace tessark {
+
 using namespace tessark::input;
 
 std::int32_t ClipboardWrite(const char* text) {
@@ -132,3 +134,5 @@ char* RegistryReadText(const char* key, const char* name, char* previous) {
   }
   return TextMake(buffer);
 }
+
+}  // namespace tessark

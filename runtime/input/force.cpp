@@ -118,6 +118,8 @@ void Centre(DWORD on) {
 
 }  // namespace tessark::input
 
+namespace tessark {
+
 using namespace tessark::input;
 
 // A force "from" a direction pushes the stick the other way: up comes from 180 degrees.
@@ -192,3 +194,5 @@ void ForceCenterOn() {
 void ForceCenterOff() {
   Centre(DIPROPAUTOCENTER_OFF);
 }
+
+}  // namespace tessark

@@ -38,6 +38,8 @@ std::int32_t NamedKey(BYTE code, BYTE other = 0, bool any_bit = false) {
 
 }  // namespace tessark::input
 
+namespace tessark {
+
 using namespace tessark::input;
 
 std::int32_t KeyEscape() {
@@ -101,3 +103,5 @@ void EntryClear() {
   InputState& s = State();
   if (s.typed_text && *s.typed_text) (*s.typed_text)[0] = '\0';
 }
+
+}  // namespace tessark

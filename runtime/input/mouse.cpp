@@ -34,6 +34,8 @@ void MouseRefresh() {
 
 }  // namespace tessark::input
 
+namespace tessark {
+
 using namespace tessark::input;
 
 std::int32_t MouseX() {
@@ -121,3 +123,5 @@ void MouseCursorImage(std::int32_t index) {
   const InputState& s = State();
   if (s.core && s.core->CursorSelect) s.core->CursorSelect(index);
 }
+
+}  // namespace tessark

@@ -172,8 +172,8 @@ using namespace memblock;
 void MemblockMake(std::int32_t number, std::int32_t size) {
   if (!NumberChecked(number)) return;
   if (State().blocks[number]) return RuntimeError(error::kMemblockExists);
-  if (size <= 0) return RuntimeError(error::kMemblockSizeNotPositive);
-  if (!BlockMake(number, size)) RuntimeError(error::kMemblockNoMemory);
+  if (size <= 0) return RuntimeError(error::kMemblockSizeInvalid);
+  if (!BlockMake(number, size)) RuntimeError(error::kMemblockAllocFailed);
 }
 
 void MemblockDelete(std::int32_t number) {

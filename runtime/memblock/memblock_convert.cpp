@@ -31,7 +31,7 @@ void BlockFill(std::int32_t number, const std::int32_t* header, std::int32_t hea
       total <= kSizeLimit ? BlockMake(number, static_cast<std::int32_t>(total)) : nullptr;
   if (!bytes) {
     BlockFree(number);
-    return RuntimeError(error::kMemblockNoMemory);
+    return RuntimeError(error::kMemblockAllocFailed);
   }
   std::memcpy(bytes, header, static_cast<std::size_t>(header_bytes));
   if (data && size > 0) std::memcpy(bytes + header_bytes, data, static_cast<std::size_t>(size));
@@ -103,7 +103,7 @@ void MemblockFromImage(std::int32_t number, std::int32_t image) {
   std::int32_t size = 0;
   if (s.image_get) s.image_get(image, &header[0], &header[1], &header[2], &data, &size);
   if (!data) {
-    return RuntimeError(size == 1 ? error::kImageDataUnreadable : error::kImageNoData);
+    return RuntimeError(size == 1 ? error::kImageNoData : error::kImageMissing);
   }
   BlockFill(number, header, kPictureHeader, data, size);
   if (s.image_free) s.image_free(data);
@@ -115,7 +115,7 @@ void ImageFromMemblock(std::int32_t image, std::int32_t number) {
   if (!bytes) return;
   std::int32_t header[kPictureHeader];
   if (!HeaderRead(number, header, kPictureHeader) || PictureBytes(number, header) < 0) {
-    return RuntimeError(error::kImageNoData);
+    return RuntimeError(error::kImageMissing);
   }
   if (State().image_set) {
     State().image_set(image, header[0], header[1], header[2], bytes + 4 * kPictureHeader);
@@ -131,7 +131,7 @@ void MemblockFromSound(std::int32_t number, std::int32_t sound) {
   std::int32_t size = 0;
   if (!services.ToData || !services.ToData(1, sound, &format, &data, &size) || !data) {
     if (services.ToData) services.ToData(0, sound, nullptr, &data, nullptr);
-    return RuntimeError(error::kSoundNoData);
+    return RuntimeError(error::kSoundMissing);
   }
   const std::int32_t header[kSoundHeader] = {format.format_tag,         format.channels,
                                              format.samples_per_second, format.bytes_per_second,
@@ -150,7 +150,7 @@ void SoundFromMemblock(std::int32_t sound, std::int32_t number) {
   // that does not fit is no format at all rather than one cut down to another.
   bool fits = HeaderRead(number, h, kSoundHeader);
   for (std::int32_t i : {0, 1, 4, 5, 6}) fits = fits && h[i] >= 0 && h[i] <= 0xFFFF;
-  if (!fits) return RuntimeError(error::kSoundNoData);
+  if (!fits) return RuntimeError(error::kSoundMissing);
   const SoundDataFormat format{h[0], h[1], h[2], h[3], h[4], h[5], h[6]};
   if (State().sound.FromData) {
     State().sound.FromData(sound, format, bytes + 4 * kSoundHeader,
@@ -161,7 +161,7 @@ void SoundFromMemblock(std::int32_t sound, std::int32_t number) {
 void MemblockFromMesh(std::int32_t number, std::int32_t mesh) {
   if (!NumberChecked(number)) return;
   if (mesh < 1 || mesh > kObjectIdLast) return RuntimeError(error::kMeshIdOutOfRange);
-  FromObject(number, mesh, State().mesh, error::kMeshNoData);
+  FromObject(number, mesh, State().mesh, error::kMeshMissing);
 }
 
 void MeshFromMemblock(std::int32_t mesh, std::int32_t number) {
@@ -169,7 +169,7 @@ void MeshFromMemblock(std::int32_t mesh, std::int32_t number) {
   const std::uint8_t* bytes = BlockChecked(number);
   if (!bytes) return;
   std::int32_t header[kPictureHeader];
-  if (!HeaderRead(number, header, kPictureHeader)) return RuntimeError(error::kMeshNoData);
+  if (!HeaderRead(number, header, kPictureHeader)) return RuntimeError(error::kMeshMissing);
   if (State().mesh.DataIn) {
     State().mesh.DataIn(mesh, header, bytes + 4 * kPictureHeader,
                         State().sizes[number] - 4 * kPictureHeader);
@@ -188,7 +188,7 @@ void MemblockFromArray(std::int32_t number, const MemblockArray* array) {
       bytes <= kSizeLimit ? BlockMake(number, static_cast<std::int32_t>(bytes)) : nullptr;
   if (!block) {
     BlockFree(number);
-    return RuntimeError(error::kMemblockNoMemory);
+    return RuntimeError(error::kMemblockAllocFailed);
   }
   if (bytes > 0) std::memcpy(block, array->elements, static_cast<std::size_t>(bytes));
 }

@@ -1,33 +1,11 @@
 // The memory-block module's state and internals: the two 258-entry tables (block bytes and
-// sizes, entry 0 unused), the other modules' data services bound at PassCoreData, and the codes
-// the module raises.
+// sizes, entry 0 unused), the other modules' data services bound at PassCoreData.
 #pragma once
 
 #include <cstdint>
 
 #include "runtime/core/core.h"
-
-namespace tessark::error {
-inline constexpr std::int32_t kArrayElementSizeZero = 53;
-inline constexpr std::int32_t kArrayMissing = 109;
-inline constexpr std::int32_t kImageIdOutOfRange = 501;
-inline constexpr std::int32_t kImageNoData = 502;
-inline constexpr std::int32_t kImageDataUnreadable = 507;
-inline constexpr std::int32_t kBitmapIdOutOfRange = 1001;
-inline constexpr std::int32_t kBitmapMissing = 1002;
-inline constexpr std::int32_t kSoundIdOutOfRange = 3001;
-inline constexpr std::int32_t kSoundNoData = 3004;
-inline constexpr std::int32_t kMemblockNumberOutOfRange = 5101;
-inline constexpr std::int32_t kMemblockExists = 5102;
-inline constexpr std::int32_t kMemblockMissing = 5103;
-inline constexpr std::int32_t kMemblockNoMemory = 5104;
-inline constexpr std::int32_t kMemblockPositionOutOfRange = 5105;
-inline constexpr std::int32_t kMemblockSizeNotPositive = 5106;
-inline constexpr std::int32_t kMemblockByteOutOfRange = 5107;
-inline constexpr std::int32_t kMemblockWordOutOfRange = 5108;
-inline constexpr std::int32_t kMeshIdOutOfRange = 7001;
-inline constexpr std::int32_t kMeshNoData = 7003;
-}  // namespace tessark::error
+#include "tessark/errors.h"
 
 namespace tessark::memblock {
 

@@ -6,6 +6,8 @@
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 
+namespace tessark {
+
 using namespace tessark::sound;
 
 namespace {
@@ -154,3 +156,5 @@ void SoundSetScale(float scale) {
     e->buffer_3d->SetMaxDistance(scale * 3000.0f, DS3D_DEFERRED);
   }
 }
+
+}  // namespace tessark

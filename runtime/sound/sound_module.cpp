@@ -248,6 +248,8 @@ std::string RecordingFile(std::int32_t id) {
 
 }  // namespace tessark::sound
 
+namespace tessark {
+
 // ---- Loading ---------------------------------------------------------------------------------
 
 using namespace tessark::sound;
@@ -334,3 +336,5 @@ void SoundLoad(const char* file, std::int32_t id) {
 void SoundLoad3D(const char* file, std::int32_t id) {
   SoundLoad(file, id, 1, 0);
 }
+
+}  // namespace tessark

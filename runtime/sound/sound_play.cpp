@@ -5,6 +5,8 @@
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 
+namespace tessark {
+
 using namespace tessark::sound;
 using tessark::RuntimeError;
 
@@ -196,6 +198,7 @@ void SoundClone(std::int32_t new_id, std::int32_t source_id) {
   }
   entry->sound = std::move(object);
 }
+}  // namespace tessark
 
 // ---- Per-frame update --------------------------------------------------------------------------
 
@@ -232,6 +235,8 @@ void Update() {
 }
 
 }  // namespace tessark::sound
+
+namespace tessark {
 
 // ---- Settings ----------------------------------------------------------------------------------
 
@@ -321,3 +326,5 @@ std::int32_t SoundSpeed(std::int32_t id) {
   if (IDirectSoundBuffer8* b = Buffer0(e)) b->GetFrequency(&rate);
   return static_cast<std::int32_t>(rate);
 }
+
+}  // namespace tessark

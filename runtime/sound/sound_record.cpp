@@ -12,6 +12,8 @@
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 
+namespace tessark {
+
 using namespace tessark::sound;
 using tessark::RuntimeError;
 
@@ -169,6 +171,8 @@ std::int32_t SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy
   if (!data.empty()) std::memcpy(copy->data, data.data(), data.size());
   return 1;
 }
+
+}  // namespace tessark
 
 namespace tessark::sound {
 

@@ -258,7 +258,8 @@ void Wire(ModuleTable& table) {
 
 }  // namespace tessark::sprite
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::sprite;
 
 void SpriteSet(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t image) {
@@ -336,3 +337,5 @@ void SpriteDelete(std::int32_t id) {
   RecordRelease(r);
   if (s.sprites.Count() == 0) s.background_mode = 0;
 }
+
+}  // namespace tessark

@@ -84,7 +84,8 @@ T Query(std::int32_t id, T fallback, F query) {
 
 }  // namespace tessark::sprite
 
-using namespace tessark;
+namespace tessark {
+
 using namespace tessark::sprite;
 
 void SpriteSetImage(std::int32_t id, std::int32_t image) {
@@ -426,3 +427,5 @@ bool SpriteExists(std::int32_t id) {
   }
   return Find(id) != nullptr;
 }
+
+}  // namespace tessark

@@ -57,6 +57,8 @@ void Wire(ModuleTable& table) {
 
 }  // namespace tessark::system
 
+namespace tessark {
+
 void EscapeQuitOff() {
   tessark::system::QuitOff();
 }
@@ -64,3 +66,5 @@ void EscapeQuitOff() {
 void EscapeQuitOn() {
   tessark::system::QuitOn();
 }
+
+}  // namespace tessark

@@ -171,6 +171,8 @@ void DoubleByteDraw(std::int32_t x, std::int32_t y, const char* text) {
 
 }  // namespace tessark::text
 
+namespace tessark {
+
 using tessark::text::State;
 
 void TextPrintAt(std::int32_t x, std::int32_t y, const char* text) {
@@ -258,3 +260,5 @@ void Text3D(const char* text) {
   d->SetRenderState(D3DRS_LIGHTING, old_lighting);
   d->SetTransform(D3DTS_WORLD, &old_world);
 }
+
+}  // namespace tessark

@@ -213,6 +213,8 @@ void PrintBitmapRelease() {
 
 }  // namespace tessark::text
 
+namespace tessark {
+
 char* PrintInputLine() {
   std::string line = tessark::text::InputLineRead();
   return tessark::text::TextMake(line.c_str(), line.size());
@@ -227,3 +229,5 @@ float PrintInputReal() {
   std::string line = tessark::text::InputLineRead();
   return std::strtof(line.c_str(), nullptr);
 }
+
+}  // namespace tessark

@@ -10,6 +10,8 @@
 #include "runtime/text/text_state.h"
 #include "tessark/text.h"
 
+namespace tessark {
+
 namespace {
 
 using tessark::text::State;
@@ -152,3 +154,5 @@ std::int32_t TextFind(const char* text, const char* search) {
   const char* found = std::strstr(text, search);
   return found ? static_cast<std::int32_t>(found - text) + 1 : 0;
 }
+
+}  // namespace tessark

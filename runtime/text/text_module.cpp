@@ -176,6 +176,8 @@ void Wire(ModuleTable& table) {
 
 }  // namespace tessark::text
 
+namespace tessark {
+
 using tessark::text::FontRebuild;
 using tessark::text::State;
 
@@ -302,3 +304,5 @@ void TextFontList() {
   core->check_list_in_use = 1;
   core->check_list_has_values = 0;
 }
+
+}  // namespace tessark

@@ -11,6 +11,8 @@
 #include "game/game.h"
 #include "tests/support/runtime_fixture.h"
 
+using namespace tessark;
+
 namespace kettlebrim {
 namespace {
 

@@ -9,6 +9,8 @@
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"
 
+using namespace tessark;
+
 namespace tessark::testing {
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace tessark {
+
 void ScreenClear(std::uint32_t colour);
 void InkSet(std::uint32_t foreground, std::uint32_t background);
 
@@ -37,3 +39,5 @@ void* SurfacePixels();
 std::int32_t SurfacePitch();
 // Reads the render surface's format again; answers its bytes per pixel.
 std::int32_t SurfaceDepthRead();
+
+}  // namespace tessark

@@ -8,6 +8,8 @@
 // program ends when it returns.
 void GameMain();
 
+namespace tessark {
+
 // Frames.
 void FrameSync();
 void FrameSyncNoPump();
@@ -49,3 +51,5 @@ float MathSinh(float x);
 float MathTanh(float x);
 float MathAbs(float x);
 float MathExp(float x);
+
+}  // namespace tessark

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace tessark {
+
 // Sets the display up again at width by height by depth (16 or 32), every module's device
 // resources released before and re-created after.
 void DisplaySetMode(std::int32_t width, std::int32_t height, std::int32_t depth);
@@ -46,3 +48,5 @@ std::int32_t DisplayFps();
 // Gamma: 0 to 511 per channel, 255 is neutral.
 void DisplaySetGamma(std::int32_t red, std::int32_t green, std::int32_t blue);
 void DisplayGamma(std::int32_t* red, std::int32_t* green, std::int32_t* blue);
+
+}  // namespace tessark

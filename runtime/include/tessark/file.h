@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+namespace tessark {
+
 // Working directory and listings.
 void DirectorySet(const char* path);  // 8003 when the path cannot be entered
 std::string DirectoryGet();
@@ -86,3 +88,5 @@ std::string SharedAreaReadText(const char* name);
 // The program's own file and the system folder.
 std::string AppFileName();
 std::string WindowsFolder();
+
+}  // namespace tessark

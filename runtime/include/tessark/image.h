@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace tessark {
+
 // Loads a picture file into id. mode 1: the picture as it is (the texture may be larger; only
 // the picture is shown); 0: a mip-mapped texture; 2: a cube texture.
 void ImageLoad(const char* file, std::int32_t id, std::int32_t mode = 1);
@@ -67,3 +69,5 @@ void ImageLinkGet(std::int32_t id, void** object, std::int32_t* value);
 void ImageSetFilter(std::int32_t flag);
 void ImageSetFilterMode(std::int32_t mode);
 void ImageSetMipLevel(std::int32_t level);
+
+}  // namespace tessark

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace tessark {
+
 // Keyboard. The named tests answer 1 while their key is down, and then empty the key buffer.
 std::int32_t KeyEscape();
 std::int32_t KeyUp();
@@ -94,3 +96,5 @@ void ForceDamper(std::int32_t magnitude, std::int32_t duration);
 void ForceStop();
 void ForceCenterOn();
 void ForceCenterOff();
+
+}  // namespace tessark

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace tessark {
+
 // Loading: a 2D sound, failures raised; the full form picks 3D and can keep failures quiet.
 void SoundLoad(const char* file, std::int32_t id);
 void SoundLoad(const char* file, std::int32_t id, std::int32_t is_3d, std::int32_t quiet);
@@ -79,3 +81,5 @@ struct SoundDataCopy {
 };
 // Mode 1 fills copy from the sound (1 on success); any other mode frees copy->data.
 std::int32_t SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy);
+
+}  // namespace tessark

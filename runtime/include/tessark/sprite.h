@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace tessark {
+
 // Creates the sprite showing image at x, y, or moves it and changes its image.
 void SpriteSet(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t image);
 // The hot spot, in picture pixels: the point placed at the sprite's position.
@@ -69,3 +71,5 @@ std::int32_t SpriteBlue(std::int32_t id);
 std::int32_t SpriteFrame(std::int32_t id);
 bool SpriteVisible(std::int32_t id);
 bool SpriteExists(std::int32_t id);
+
+}  // namespace tessark

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tessark/core.h"
+#include "tessark/errors.h"
 
 #if __has_include("tessark/display.h")
 #include "tessark/display.h"

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace tessark {
+
 // Font and style. Each setter rebuilds the glyph atlas (TextSetSize only when the size changes).
 void TextSetFont(const char* name);
 void TextSetFontCharset(const char* name, std::int32_t charset);
@@ -62,3 +64,5 @@ char* TextFirstToken(const char* text, const char* delimiters);
 char* TextNextToken(const char* delimiters);
 char* TextReverse(const char* text);
 std::int32_t TextFind(const char* text, const char* search);  // 0 when absent
+
+}  // namespace tessark

@@ -62,7 +62,8 @@ TEST_F(DeviceTest, StretchedCopiesNearestAndBilinear) {
   EXPECT_EQ(Pixel(4, 1), 0xFF9F009Fu);
   EXPECT_EQ(Pixel(7, 1), 0xFFFF00FFu);
   // Shrinking by half averages neighbours; an unscaled copy is exact whatever the filter.
-  Ref<IDirect3DSurface9> four = Target(device_.Get(), 4, 1, {0xFF000000u, 0xFF0000FEu, 0xFF00FE00u, 0xFF00FE00u});
+  Ref<IDirect3DSurface9> four =
+      Target(device_.Get(), 4, 1, {0xFF000000u, 0xFF0000FEu, 0xFF00FE00u, 0xFF00FE00u});
   RECT half{0, 2, 2, 3};
   ASSERT_EQ(device_->StretchRect(four.Get(), nullptr, back.Get(), &half, D3DTEXF_LINEAR), D3D_OK);
   EXPECT_EQ(Pixel(0, 2), 0xFF00007Fu);

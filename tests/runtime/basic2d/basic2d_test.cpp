@@ -10,6 +10,8 @@
 #include "tessark/display.h"
 #include "tests/support/runtime_fixture.h"
 
+using namespace tessark;
+
 namespace {
 
 using tessark::CoreDataGet;

@@ -15,6 +15,7 @@
 
 #include "platform/d3d9/d3d9.h"
 #include "runtime/core/core.h"
+#include "runtime/display/display_state.h"
 #include "tessark/tessark.h"
 #include "tests/support/runtime_fixture.h"
 
@@ -310,8 +311,17 @@ TEST_F(BitmapTest, ADeviceRefreshFreesEveryBitmapAndKeepsTheScreen) {
 namespace {
 
 TEST_F(BitmapTest, SixteenBitBitmapsFadeAndBlurByTheirOwnChannels) {
+  // A desktop of 16 bits per pixel, so that the windowed back buffer has them too.
+  const D3DDISPLAYMODE mode{640, 480, 60, D3DFMT_R5G6B5};
+  d3d9::testing::SetAdapterModes({mode}, D3DDISPLAYMODE{1024, 768, 60, D3DFMT_R5G6B5});
+  display::FindHardWareInfo();
+  const D3DDISPLAYMODE desktop = display::State().desktop;
+  display::State().desktop.Format = D3DFMT_R5G6B5;
   DisplaySetMode(640, 480, 16);
-  if (Error() != 0 || BitmapDepth(0) != 16) GTEST_SKIP() << "no 16-bit display mode";
+  display::State().desktop = desktop;
+  d3d9::testing::RestoreAdapterModes();
+  ASSERT_EQ(Error(), 0);
+  ASSERT_EQ(BitmapDepth(0), 16);
   // Red 5 bits at 11, green 6 at 5, blue 5 at 0: 31, 63, 31 fade to 15, 31, 15 at 50 %.
   MemblockMake(1, 12 + 4);
   MemblockWriteDword(1, 0, 2);

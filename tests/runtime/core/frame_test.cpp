@@ -13,6 +13,8 @@
 #include "tessark/core.h"
 #include "tests/support/runtime_fixture.h"
 
+using namespace tessark;
+
 namespace tessark {
 namespace {
 

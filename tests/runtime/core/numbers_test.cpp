@@ -12,6 +12,8 @@
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"
 
+using namespace tessark;
+
 namespace tessark {
 namespace {
 

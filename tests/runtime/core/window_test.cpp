@@ -12,6 +12,8 @@
 #include "tessark/system.h"
 #include "tests/support/runtime_fixture.h"
 
+using namespace tessark;
+
 namespace tessark {
 namespace {
 

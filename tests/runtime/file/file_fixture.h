@@ -14,6 +14,8 @@
 #include "tessark/file.h"
 #include "tests/platform/win32_files/temp_folder.h"
 
+using namespace tessark;
+
 class FileModuleTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -19,6 +19,8 @@
 #include "tessark/sprite.h"
 #include "tests/support/windowed_device.h"
 
+using namespace tessark;
+
 namespace image_test {
 
 inline IDirect3DDevice9*& TheDevice() {

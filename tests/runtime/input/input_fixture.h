@@ -14,6 +14,8 @@
 #include "runtime/runtime_wire.h"
 #include "tessark/input.h"
 
+using namespace tessark;
+
 namespace input_test {
 
 inline void Push(SDL_Event event) {

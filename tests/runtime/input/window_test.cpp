@@ -10,6 +10,8 @@
 #include "tessark/input.h"
 #include "tests/support/runtime_fixture.h"
 
+using namespace tessark;
+
 namespace {
 
 namespace t = tessark::testing;

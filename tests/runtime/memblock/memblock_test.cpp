@@ -255,6 +255,7 @@ TEST_F(MemblockTest, BlocksWhoseHeadersClaimMoreThanTheyHoldAreRefused) {
     EXPECT_EQ(Error(), 1002) << lie.header[0];
   }
   EXPECT_EQ(ImageWidth(4), 2);  // the image was left alone
+  EXPECT_FALSE(BitmapExists(1));
 
   // Sound headers: too short for seven values, or a 16-bit field that does not fit.
   Block(2, {1, 1, 22050, 44100, 2, 16}, {});

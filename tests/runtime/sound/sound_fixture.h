@@ -17,6 +17,8 @@
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 
+using namespace tessark;
+
 namespace sound_test {
 
 constexpr DWORD kRate = 44100;

@@ -7,6 +7,8 @@
 #include "tessark/tessark.h"
 #include "tests/support/runtime_fixture.h"
 
+using namespace tessark;
+
 namespace {
 
 using tessark::testing::RuntimeFixture;

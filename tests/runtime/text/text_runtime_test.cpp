@@ -9,6 +9,8 @@
 #include "runtime/text/text_state.h"
 #include "tests/support/runtime_fixture.h"
 
+using namespace tessark;
+
 namespace {
 
 using tessark::testing::RuntimeFixture;
