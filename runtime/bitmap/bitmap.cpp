@@ -256,10 +256,12 @@ bool DataOut(std::int32_t id, std::int32_t mode, std::int32_t header[3], std::ui
 void DataIn(std::int32_t id, const std::int32_t header[3], const std::uint8_t* data,
             std::int32_t size) {
   const std::int32_t width = header[0], height = header[1], depth = header[2];
-  if (!data || id < 0 || id > kIdLast || width < 1 || height < 1 || depth < 8 || depth > 32 ||
-      static_cast<std::int64_t>(width) * (depth / 8) * height > size) {
+  if (!data || id < 0 || id > kIdLast || width < 1 || height < 1 || depth < 8 || depth > 32) {
     return;
   }
+  // The rows are counted against the data before they are multiplied: no product overflows.
+  const std::int64_t row_bytes = static_cast<std::int64_t>(width) * (depth / 8);
+  if (size < row_bytes || height > size / row_bytes) return;
   BitmapRecord* record = Find(id);
   if (id != 0 &&
       (!record || record->width != width || record->height != height || record->depth != depth)) {

@@ -49,9 +49,12 @@ bool HeaderRead(std::int32_t number, std::int32_t* header, std::int32_t count) {
 std::int64_t PictureBytes(std::int32_t number, const std::int32_t* header) {
   const std::int64_t width = header[0], height = header[1], depth = header[2];
   if (width < 1 || height < 1 || depth < 8 || depth > 32) return -1;
-  // Each factor is below 2^31 and depth / 8 at most 4: the product fits 64 bits.
-  const std::int64_t bytes = width * (depth / 8) * height;
-  return bytes <= State().sizes[number] - 4 * kPictureHeader ? bytes : -1;
+  // Row by row, so that no product can overflow: a row is below 2^34 bytes, and the rows are
+  // counted against what the block holds before they are multiplied.
+  const std::int64_t available = State().sizes[number] - 4 * kPictureHeader;
+  const std::int64_t row = width * (depth / 8);
+  if (row > available || height > available / row) return -1;
+  return row * height;
 }
 
 // Block from a bitmap or a mesh: both hand out three header values and their data.
