@@ -26,9 +26,21 @@ function(tessark_library name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/runtime/include)
+  tessark_layer_includes(${name})
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
   tessark_warnings(${name})
+  # Every runtime and stand-in library goes into the installed libtessark.
+  set_property(GLOBAL APPEND PROPERTY TESSARK_LIBRARIES ${name})
+endfunction()
+
+# The layers: a runtime or stand-in library sees the whole source tree (its own internals and
+# the layers below), but passes on only the public headers. So a game, or anything else built
+# on the runtime, can include nothing but tessark/*.h.
+function(tessark_layer_includes target)
+  target_include_directories(${target}
+    PRIVATE ${CMAKE_SOURCE_DIR}
+    PUBLIC $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/runtime/include>
+           $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 endfunction()
 
 # A GoogleTest program from every .cpp file of the calling folder, registered with CTest.

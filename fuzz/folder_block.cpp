@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FileOpenRead(1, "input.blk");
   FileReadFolder(1, "out");
   FileReadBlock(1, "single\\block.bin");
-  FileReadString(1);
+  TextFree(FileReadString(1));
   FileReadLong(1);
   FileClose(1);
 

@@ -39,6 +39,14 @@ void TextAlloc(char** text, std::int32_t size) {
   }
 }
 
+// Every text the runtime hands a game comes from the CoreData allocation service, so that is
+// where it goes back.
+void TextFree(char* text) {
+  if (!text) return;
+  CoreData* core = CoreDataGet();
+  (core->TextAlloc ? core->TextAlloc : TextAlloc)(&text, 0);
+}
+
 char* TextCopy(const char* source) {
   if (!source) source = "";
   std::size_t length = std::strlen(source);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/display/display_state.h"
+#include "tessark/errors.h"
 
 namespace tessark::display {
 
@@ -244,9 +245,9 @@ bool DeviceCreate() {
                              &s.parameters, s.device.Put());
     if (FAILED(hr)) {
       Notice("Unable to create device");
-      if (hr == D3DERR_INVALIDCALL) RuntimeError(1511);
-      if (hr == D3DERR_NOTAVAILABLE) RuntimeError(1512);
-      if (hr == D3DERR_OUTOFVIDEOMEMORY) RuntimeError(1513);
+      if (hr == D3DERR_INVALIDCALL) RuntimeError(error::kDisplayDeviceFailed);
+      if (hr == D3DERR_NOTAVAILABLE) RuntimeError(error::kDisplayDeviceNotAvailable);
+      if (hr == D3DERR_OUTOFVIDEOMEMORY) RuntimeError(error::kDisplayOutOfVideoMemory);
       return false;
     }
     if (s.core) s.core->software_vertex_processing = 1;
@@ -270,7 +271,7 @@ bool Setup() {
   DisplayState& s = State();
   if (!s.d3d) {
     Notice("Invalid D3D pointer for Setup ( )");
-    RuntimeError(1510);
+    RuntimeError(error::kDisplayInterfaceMissing);
     return false;
   }
   s.swap_effect = D3DSWAPEFFECT_COPY;
@@ -306,7 +307,7 @@ bool Setup() {
       s.present_with_retrace ? D3DPRESENT_INTERVAL_ONE : D3DPRESENT_INTERVAL_IMMEDIATE;
   if (!DeviceCreate()) return false;
   if (!s.device) {
-    RuntimeError(1511);
+    RuntimeError(error::kDisplayDeviceFailed);
     return false;
   }
   return true;
@@ -320,7 +321,7 @@ bool DisplayConfigure(std::int32_t width, std::int32_t height, std::int32_t dept
   DisplayState& s = State();
   if (width <= 0 || height <= 0) {
     Notice("Invalid display resolution");
-    RuntimeError(1501);
+    RuntimeError(error::kDisplaySizeInvalid);
     return false;
   }
   if (depth == 0) {
@@ -331,17 +332,17 @@ bool DisplayConfigure(std::int32_t width, std::int32_t height, std::int32_t dept
   }
   if (depth == 24) {
     Notice("Invalid bit depth specified");
-    RuntimeError(1514);
+    RuntimeError(error::kDisplayDepth24Unsupported);
     return false;
   }
   if (depth != 16 && depth != 32) {
     Notice("Invalid bit depth specified");
-    RuntimeError(1502);
+    RuntimeError(error::kDisplayDepthInvalid);
     return false;
   }
   if (windowed != 0 && windowed != 1) {
     Notice("Invalid display mode specified");
-    RuntimeError(1503);
+    RuntimeError(error::kDisplayWindowedFlagInvalid);
     return false;
   }
   // The exact size in this depth, or else the first larger one in list order.
@@ -366,7 +367,7 @@ bool DisplayConfigure(std::int32_t width, std::int32_t height, std::int32_t dept
   }
   if (!chosen) {
     Notice("Display mode not supported");
-    RuntimeError(depth == 16 ? 1505 : 1507);
+    RuntimeError(depth == 16 ? error::kDisplayMode16Unsupported : error::kDisplayMode32Unsupported);
     return false;
   }
   std::int32_t chosen_width = static_cast<std::int32_t>(chosen->width);
@@ -386,12 +387,12 @@ bool DisplayConfigure(std::int32_t width, std::int32_t height, std::int32_t dept
       break;
     default:
       Notice("Unknown vertex processing mode");
-      RuntimeError(1508);
+      RuntimeError(error::kDisplayVertexProcessingInvalid);
       return false;
   }
   if (lockable != 0 && lockable != 1) {
     Notice("Invalid lockable flag");
-    RuntimeError(1509);
+    RuntimeError(error::kDisplayLockableFlagInvalid);
     return false;
   }
   s.offset_width = chosen_width - width;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/win32/paths.h"
+#include "runtime/core/core.h"
 #include "runtime/display/display_state.h"
 #include "tessark/display.h"
 
@@ -264,7 +265,7 @@ void WindowSetTitle(const char* title) {
   if (s.focus) SetWindowTextA(s.focus, s.title.c_str());
 }
 
-std::int32_t WindowExists(const char* title) {
+bool WindowExists(const char* title) {
   return title && FindWindowA(nullptr, title) ? 1 : 0;
 }
 
@@ -286,7 +287,7 @@ void WindowToFrontByTitle(const char* title) {
   if (HWND w = title ? FindWindowA(nullptr, title) : nullptr) SetForegroundWindow(w);
 }
 
-std::int32_t DisplayWindowed() {
+bool DisplayWindowed() {
   return State().windowed;
 }
 
@@ -300,19 +301,19 @@ std::int32_t DisplayModeCount() {
   return s.adapters.empty() ? 0 : static_cast<std::int32_t>(s.adapters[0].modes.size());
 }
 
-void DisplayModeDescription(std::int32_t index, char* buffer, std::int32_t capacity) {
-  if (!buffer || capacity <= 0) return;
-  buffer[0] = 0;
+char* DisplayModeDescription(std::int32_t index) {
+  char buffer[64] = {};
   DisplayState& s = State();
   if (s.adapters.empty() || index < 0 ||
       index >= static_cast<std::int32_t>(s.adapters[0].modes.size())) {
-    return;
+    return TextCopy(buffer);
   }
   const DisplayModeEntry& m = s.adapters[0].modes[static_cast<std::size_t>(index)];
   DWORD f = m.format;
   long depth = (f == 20 || f == 21 || f == 22) ? 32 : 16;
-  std::snprintf(buffer, static_cast<std::size_t>(capacity), "%ld x %ld x %ld",
-                static_cast<long>(m.width), static_cast<long>(m.height), depth);
+  std::snprintf(buffer, sizeof buffer, "%ld x %ld x %ld", static_cast<long>(m.width),
+                static_cast<long>(m.height), depth);
+  return TextCopy(buffer);
 }
 
 std::int32_t DisplayFps() {

@@ -20,6 +20,7 @@
 #include "runtime/file/file_state.h"
 #include "runtime/file/file_stream.h"
 #include "tessark/file.h"
+#include "tessark/errors.h"
 
 namespace tessark {
 
@@ -121,13 +122,13 @@ bool TransferReady(std::int32_t memblock, std::int32_t number, FileSlot*& slot) 
   const MemblockServices& services = S().memblock;
   if (!services.Make || !services.Address || !services.Size) return false;
   if (memblock < 1 || memblock > 255) {
-    RuntimeError(kErrorMemblockNumber);
+    RuntimeError(error::kMemblockNumberOutOfRange);
     return false;
   }
   slot = Slot(number);
   if (!slot) return false;
   if (!slot->handle) {
-    RuntimeError(kErrorFileNotOpen);
+    RuntimeError(error::kFileNotOpen);
     return false;
   }
   return true;
@@ -139,13 +140,13 @@ void WriteMemblock(std::int32_t number, std::int32_t memblock, bool with_size) {
   if (!TransferReady(memblock, number, slot)) return;
   std::uint8_t* bytes = S().memblock.Address(memblock);
   if (!bytes) {
-    RuntimeError(kErrorMemblockMissing);
+    RuntimeError(error::kMemblockMissing);
     return;
   }
   std::int32_t size = std::max(S().memblock.Size(memblock), 0);
   bool ok = !with_size || SlotWriteUnsigned(*slot, static_cast<std::uint32_t>(size), 4);
   if (ok) ok = SlotWrite(*slot, bytes, static_cast<DWORD>(size));
-  if (!ok) RuntimeError(kErrorFileWrite);
+  if (!ok) RuntimeError(error::kFileWriteFailed);
 }
 
 }  // namespace
@@ -219,15 +220,15 @@ void FileReadMemblock(std::int32_t number, std::int32_t memblock) {
   if (!TransferReady(memblock, number, slot)) return;
   std::uint32_t size = 0;
   if (!SlotReadU32(*slot, size)) {
-    RuntimeError(kErrorFileRead);
+    RuntimeError(error::kFileReadFailed);
     return;
   }
   std::uint8_t* bytes = S().memblock.Make(memblock, static_cast<std::int32_t>(size));
   if (!bytes) {
-    RuntimeError(kErrorMemblockMake);
+    RuntimeError(error::kMemblockAllocFailed);
     return;
   }
-  if (SlotRead(*slot, bytes, size) < size) RuntimeError(kErrorFileRead);
+  if (SlotRead(*slot, bytes, size) < size) RuntimeError(error::kFileReadFailed);
 }
 
 void FileLoadMemblock(std::int32_t memblock, std::int32_t number) {
@@ -235,17 +236,17 @@ void FileLoadMemblock(std::int32_t memblock, std::int32_t number) {
   if (!TransferReady(memblock, number, slot)) return;
   std::uint32_t size = 0;
   if (!BlockSize(slot->handle.get(), size)) {
-    RuntimeError(kErrorFileRead);
+    RuntimeError(error::kFileReadFailed);
     return;
   }
   std::uint8_t* bytes = S().memblock.Make(memblock, static_cast<std::int32_t>(size));
   if (!bytes) {
-    RuntimeError(kErrorMemblockMake);
+    RuntimeError(error::kMemblockAllocFailed);
     return;
   }
   // The whole file, from its start, whatever has been read from it before.
   win32::SetFilePointer(slot->handle.get(), 0, nullptr, FILE_BEGIN);
-  if (SlotRead(*slot, bytes, size) < size) RuntimeError(kErrorFileRead);
+  if (SlotRead(*slot, bytes, size) < size) RuntimeError(error::kFileReadFailed);
 }
 
 void FileWriteMemblock(std::int32_t number, std::int32_t memblock) {

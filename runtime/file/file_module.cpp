@@ -13,7 +13,9 @@
 #include "platform/crt/crt.h"
 #include "platform/win32/paths.h"
 #include "runtime/file/file_state.h"
+#include "runtime/core/core.h"
 #include "tessark/file.h"
+#include "tessark/errors.h"
 
 namespace tessark::file {
 
@@ -108,7 +110,7 @@ State& S() {
 
 FileSlot* Slot(std::int32_t number, bool report) {
   if (number < 1 || number > kFileCount) {
-    if (report) RuntimeError(kErrorFileNumber);
+    if (report) RuntimeError(error::kFileNumberOutOfRange);
     return nullptr;
   }
   return &S().files[static_cast<std::size_t>(number)];
@@ -157,11 +159,15 @@ using namespace tessark::file;
 
 void DirectorySet(const char* path) {
   // Nothing is stored: other modules see the change through the process's current directory.
-  if (!path || win32::_chdir(path) == -1) RuntimeError(kErrorDirectory);
+  if (!path || win32::_chdir(path) == -1) RuntimeError(error::kDirectorySetFailed);
 }
 
-std::string DirectoryGet() {
+static std::string DirectoryGetString() {
   return CurrentDirectory();
+}
+
+char* DirectoryGet() {
+  return TextCopy(DirectoryGetString().c_str());
 }
 
 void DirectoryMake(const char* path) {
@@ -262,15 +268,19 @@ void FileFindNext() {
   FindState& find = S().find;
   if (find.handle == -1) return;
   if (find.result == -1) {
-    RuntimeError(kErrorListingEnded);
+    RuntimeError(error::kFileListingEnded);
     return;
   }
   find.result = win32::_findnext(find.handle, &find.entry) == 0 ? 0 : -1;
   find.has_entry = find.result == 0;
 }
 
-std::string FileFindName() {
+static std::string FileFindNameString() {
   return S().find.has_entry ? std::string(S().find.entry.name) : std::string();
+}
+
+char* FileFindName() {
+  return TextCopy(FileFindNameString().c_str());
 }
 
 std::int32_t FileFindType() {
@@ -278,26 +288,42 @@ std::int32_t FileFindType() {
   return (S().find.entry.attrib & _A_SUBDIR) ? 1 : 0;
 }
 
-std::string FileFindWritten() {
+static std::string FileFindWrittenString() {
   return FindTimeText(S().find.entry.time_write);
 }
 
-std::string FileFindCreated() {
+char* FileFindWritten() {
+  return TextCopy(FileFindWrittenString().c_str());
+}
+
+static std::string FileFindCreatedString() {
   return FindTimeText(S().find.entry.time_create);
+}
+
+char* FileFindCreated() {
+  return TextCopy(FileFindCreatedString().c_str());
 }
 
 // --- The program's names -----------------------------------------------------------------------
 
-std::string AppFileName() {
+static std::string AppFileNameString() {
   char buffer[1024];
   DWORD length = win32::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
   return length > 0 ? std::string(buffer) : std::string();
 }
 
-std::string WindowsFolder() {
+char* AppFileName() {
+  return TextCopy(AppFileNameString().c_str());
+}
+
+static std::string WindowsFolderString() {
   char buffer[kNameSize];
   UINT length = win32::GetWindowsDirectoryA(buffer, sizeof buffer);
   return length > 0 && length < sizeof buffer ? std::string(buffer) : std::string();
+}
+
+char* WindowsFolder() {
+  return TextCopy(WindowsFolderString().c_str());
 }
 
 }  // namespace tessark

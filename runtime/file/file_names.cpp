@@ -19,13 +19,13 @@ win32::UniqueHandle OpenForReading(const char* name) {
 
 }  // namespace
 
-std::int32_t FileExists(const char* name) {
+bool FileExists(const char* name) {
   char resolved[kNameSize];
   if (!ResolveName(name, resolved)) return 0;
   return OpenForReading(resolved) ? 1 : 0;
 }
 
-std::int32_t PathExists(const char* name) {
+bool PathExists(const char* name) {
   if (!name) return 0;
   return win32::GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES ? 1 : 0;
 }

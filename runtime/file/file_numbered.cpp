@@ -4,7 +4,9 @@
 
 #include "runtime/file/file_state.h"
 #include "runtime/file/file_stream.h"
+#include "runtime/core/core.h"
 #include "tessark/file.h"
+#include "tessark/errors.h"
 
 namespace tessark {
 
@@ -56,11 +58,11 @@ void FileOpenRead(std::int32_t number, const char* name) {
   FileSlot* slot = Slot(number);
   if (!slot) return;
   if (slot->handle) {
-    RuntimeError(kErrorFileOpen);
+    RuntimeError(error::kFileNumberInUse);
     return;
   }
   if (!FileExists(name)) {
-    RuntimeError(kErrorFileMissing);
+    RuntimeError(error::kFileMissing);
     return;
   }
   char resolved[kNameSize];
@@ -94,12 +96,12 @@ void FileClose(std::int32_t number) {
   slot->kept_name.clear();
 }
 
-std::int32_t FileIsOpen(std::int32_t number) {
+bool FileIsOpen(std::int32_t number) {
   FileSlot* slot = Slot(number, false);
   return slot && slot->handle ? 1 : 0;
 }
 
-std::int32_t FileEnd(std::int32_t number) {
+bool FileEnd(std::int32_t number) {
   FileSlot* slot = Slot(number, false);
   return slot && slot->end ? 1 : 0;
 }
@@ -129,7 +131,7 @@ float FileReadFloat(std::int32_t number) {
 }
 
 // Lines of any length are read whole: there is no fixed buffer for them to overrun.
-std::string FileReadString(std::int32_t number) {
+static std::string FileReadStringString(std::int32_t number) {
   FileSlot* slot = Slot(number);
   std::string line;
   if (!slot) return line;
@@ -148,6 +150,10 @@ std::string FileReadString(std::int32_t number) {
     break;
   }
   return line;
+}
+
+char* FileReadString(std::int32_t number) {
+  return TextCopy(FileReadStringString(number).c_str());
 }
 
 void FileSkip(std::int32_t number, std::int32_t count) {

@@ -11,6 +11,7 @@
 #include "platform/win32/process.h"
 #include "platform/win32/shared_memory.h"
 #include "runtime/file/file_state.h"
+#include "runtime/core/core.h"
 #include "tessark/file.h"
 
 namespace tessark {
@@ -110,7 +111,11 @@ std::int32_t ProcessStart(const char* program, const char* command, const char* 
   // from the current directory.
   bool absolute =
       (work.size() >= 2 && work[1] == ':') || (!work.empty() && win32::IsSeparator(work[0]));
-  if (!absolute) work = DirectoryGet() + "\\" + work;
+  if (!absolute) {
+    char* current = DirectoryGet();
+    work = std::string(current ? current : "") + "\\" + work;
+    TextFree(current);
+  }
   std::vector<char> buffer(line.begin(), line.end());
   buffer.push_back(0);
   STARTUPINFOA startup{sizeof(STARTUPINFOA), 0, SW_SHOWNORMAL};
@@ -124,7 +129,7 @@ std::int32_t ProcessStart(const char* program, const char* command, const char* 
   return static_cast<std::int32_t>(information.dwProcessId);
 }
 
-std::int32_t ProcessRunning(std::int32_t process_id) {
+bool ProcessRunning(std::int32_t process_id) {
   if (process_id <= 0) return 0;
   win32::UniqueHandle process = win32::UniqueHandle(
       win32::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(process_id)));
@@ -158,11 +163,15 @@ std::int32_t SharedAreaReadNumber(const char* name) {
 
 // Another program may have left anything in the area: the text is taken up to its terminator
 // or the area's end, whatever the stored length says.
-std::string SharedAreaReadText(const char* name) {
+static std::string SharedAreaReadTextString(const char* name) {
   AreaView view(name, false);
   if (!view.bytes()) return std::string();
   const char* text = reinterpret_cast<const char*>(view.bytes() + kAreaTextOffset);
   return std::string(text, strnlen(text, kAreaSize - kAreaTextOffset));
+}
+
+char* SharedAreaReadText(const char* name) {
+  return TextCopy(SharedAreaReadTextString(name).c_str());
 }
 
 }  // namespace tessark

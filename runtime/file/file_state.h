@@ -9,24 +9,12 @@
 
 #include "platform/win32/files.h"
 #include "runtime/core/core.h"
+#include "tessark/errors.h"
 
 namespace tessark::file {
 
 constexpr std::int32_t kFileCount = 64;
 constexpr std::size_t kNameSize = 260;  // names up to 259 characters, as Windows takes them
-
-// Error codes.
-constexpr std::int32_t kErrorFileMissing = 105;
-constexpr std::int32_t kErrorListingEnded = 8002;
-constexpr std::int32_t kErrorDirectory = 8003;
-constexpr std::int32_t kErrorFileOpen = 8203;
-constexpr std::int32_t kErrorFileNotOpen = 8204;
-constexpr std::int32_t kErrorFileRead = 8211;
-constexpr std::int32_t kErrorFileWrite = 8212;
-constexpr std::int32_t kErrorFileNumber = 8213;
-constexpr std::int32_t kErrorMemblockNumber = 5101;
-constexpr std::int32_t kErrorMemblockMissing = 5103;
-constexpr std::int32_t kErrorMemblockMake = 5104;
 
 struct FileSlot {
   win32::UniqueHandle handle;

@@ -8,8 +8,10 @@
 #include <cstring>
 
 #include "platform/d3dx9/d3dx9.h"
+#include "runtime/core/core.h"
 #include "runtime/image/image_internal.h"
 #include "tessark/image.h"
+#include "tessark/errors.h"
 
 namespace tessark::image {
 
@@ -282,14 +284,14 @@ void NotifyChanged() {
 
 bool IdInRange(std::int32_t id) {
   if (id >= 1 && id <= kMaxId) return true;
-  RuntimeError(501);
+  RuntimeError(error::kImageIdOutOfRange);
   return false;
 }
 
 ImageRecord* FindChecked(std::int32_t id) {
   if (!IdInRange(id)) return nullptr;
   ImageRecord* record = Find(id);
-  if (!record) RuntimeError(502);
+  if (!record) RuntimeError(error::kImageMissing);
   return record;
 }
 
@@ -402,7 +404,7 @@ namespace tessark {
 using namespace tessark::image;
 
 void ImageLoad(const char* file, std::int32_t id, std::int32_t mode) {
-  if (!IdInRange(id) || !LoadInto(file, id, mode, 0)) RuntimeError(506);
+  if (!IdInRange(id) || !LoadInto(file, id, mode, 0)) RuntimeError(error::kImageLoadFailed);
 }
 
 void ImagePaste(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t transparent) {
@@ -434,10 +436,10 @@ std::int32_t ImageHeight(std::int32_t id) {
   return HeightQuery(id);
 }
 
-const char* ImageFileName(std::int32_t id) {
-  if (!IdInRange(id)) return "";
+char* ImageFileName(std::int32_t id) {
+  if (!IdInRange(id)) return TextCopy("");
   ImageRecord* record = Find(id);
-  return record ? record->file_name : "";
+  return TextCopy(record ? record->file_name : "");
 }
 
 void ImageSetColourKey(std::int32_t red, std::int32_t green, std::int32_t blue) {

@@ -11,6 +11,7 @@
 #include "platform/d3dx9/pixel_formats.h"
 #include "runtime/image/image_internal.h"
 #include "tessark/image.h"
+#include "tessark/errors.h"
 
 namespace tessark::image {
 
@@ -102,7 +103,7 @@ void ImageGrab(std::int32_t id, std::int32_t left, std::int32_t top, std::int32_
   target->GetDesc(&desc);
   if (left < 0 || top < 0 || right > static_cast<std::int32_t>(desc.Width) ||
       bottom > static_cast<std::int32_t>(desc.Height)) {
-    RuntimeError(504);
+    RuntimeError(error::kImageGrabTooLarge);
     return;
   }
   Ref<IDirect3DTexture9> texture;
@@ -131,7 +132,7 @@ void ImageSave(std::int32_t id, const char* file, std::int32_t compression) {
   const LONG width = std::lround(record->extent_u * static_cast<float>(desc.Width));
   const LONG height = std::lround(record->extent_v * static_cast<float>(desc.Height));
   if (!file || !record->texture || width < 1 || height < 1) {
-    RuntimeError(500);
+    RuntimeError(error::kImageSaveFailed);
     return;
   }
   const RECT covered{0, 0, width, height};
@@ -156,7 +157,7 @@ void ImageSave(std::int32_t id, const char* file, std::int32_t compression) {
   } else {
     hr = D3DXSaveSurfaceToFileA(file, kind, level, nullptr, &covered);
   }
-  if (FAILED(hr)) RuntimeError(500);
+  if (FAILED(hr)) RuntimeError(error::kImageSaveFailed);
 }
 
 void ImageLock(std::int32_t id) {

@@ -5,12 +5,12 @@
 
 #include "runtime/input/input_state.h"
 #include "tessark/input.h"
+#include "tessark/errors.h"
 
 namespace tessark::input {
 
 namespace {
 
-constexpr std::int32_t kControllerNotFound = 4001;
 constexpr LONG kAxisLimit = 1000;
 
 // Controllers are held exclusively (force feedback needs it) and read from the background.
@@ -164,15 +164,14 @@ void ControllerSelect(const char* name, std::int32_t index) {
   InputState& s = State();
   s.wanted_name = std::string(name ? name : "").substr(0, kNameLimit);
   s.wanted_index = index;
-  if (!ControllerChoose()) RuntimeError(kControllerNotFound);
+  if (!ControllerChoose()) RuntimeError(error::kControllerNotFound);
 }
 
 void ControllerSelect(const char* name) {
   ControllerSelect(name, 0);
 }
 
-char* ControllerName(char* previous) {
-  TextFree(previous);
+char* ControllerName() {
   return TextMake(State().name_in_use.c_str());
 }
 
@@ -202,16 +201,16 @@ void ControllerList() {
   }
 }
 
-std::int32_t ControllerUp() {
+bool ControllerUp() {
   return Read().lY < 0 ? 1 : 0;
 }
-std::int32_t ControllerDown() {
+bool ControllerDown() {
   return Read().lY > 0 ? 1 : 0;
 }
-std::int32_t ControllerLeft() {
+bool ControllerLeft() {
   return Read().lX < 0 ? 1 : 0;
 }
-std::int32_t ControllerRight() {
+bool ControllerRight() {
   return Read().lX > 0 ? 1 : 0;
 }
 std::int32_t ControllerX() {
@@ -244,20 +243,20 @@ std::int32_t ControllerSliderSpeedA() {
 std::int32_t ControllerSliderSpeedB() {
   return Read().rglVSlider[1];
 }
-std::int32_t ControllerFireA() {
+bool ControllerFireA() {
   return (Read().rgbButtons[0] & 0x80) ? 1 : 0;
 }
-std::int32_t ControllerFireB() {
+bool ControllerFireB() {
   return (Read().rgbButtons[1] & 0x80) ? 1 : 0;
 }
-std::int32_t ControllerFireC() {
+bool ControllerFireC() {
   return (Read().rgbButtons[2] & 0x80) ? 1 : 0;
 }
-std::int32_t ControllerFireD() {
+bool ControllerFireD() {
   return (Read().rgbButtons[3] & 0x80) ? 1 : 0;
 }
 
-std::int32_t ControllerButton(std::int32_t button) {
+bool ControllerButton(std::int32_t button) {
   const DIJOYSTATE2& state = Read();
   if (button < 0 || button > 31) return 0;
   return (state.rgbButtons[button] & 0x80) ? 1 : 0;

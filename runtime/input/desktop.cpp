@@ -59,7 +59,7 @@ namespace tessark {
 
 using namespace tessark::input;
 
-std::int32_t ClipboardWrite(const char* text) {
+bool ClipboardWrite(const char* text) {
   if (!text) text = "";
   if (!OpenClipboard(State().window)) return 0;
   EmptyClipboard();
@@ -75,8 +75,7 @@ std::int32_t ClipboardWrite(const char* text) {
   return 1;
 }
 
-char* ClipboardRead(char* previous) {
-  TextFree(previous);
+char* ClipboardRead() {
   std::string text;
   if (IsClipboardFormatAvailable(CF_TEXT) && OpenClipboard(State().window)) {
     if (HGLOBAL memory = GetClipboardData(CF_TEXT)) {
@@ -115,8 +114,7 @@ std::int32_t RegistryReadNumber(const char* key, const char* name) {
   return static_cast<std::int32_t>(value);
 }
 
-char* RegistryReadText(const char* key, const char* name, char* previous) {
-  TextFree(previous);
+char* RegistryReadText(const char* key, const char* name) {
   char buffer[kRegistryTextBuffer] = {};
   if (key && name && RegistryNamesFit(key, name)) {
     HKEY handle = nullptr;

@@ -5,15 +5,12 @@
 
 #include "runtime/input/input_state.h"
 #include "tessark/input.h"
+#include "tessark/errors.h"
 
 namespace tessark::input {
 
 namespace {
 
-constexpr std::int32_t kNoForceFeedback = 4101;
-constexpr std::int32_t kBadMagnitude = 4102;
-constexpr std::int32_t kBadDuration = 4103;
-constexpr std::int32_t kBadAngle = 4104;
 constexpr DWORD kPushLength = 100000;  // the four direction pushes last 0.1 s
 constexpr std::int64_t kTail = 50000;  // every timed effect runs 0.05 s past its time
 constexpr DWORD kShortPeriod = 50000;  // microseconds
@@ -23,19 +20,19 @@ constexpr DWORD kLongPeriod = 100000;
 bool Allowed(std::int32_t magnitude, std::int32_t angle = 0, std::int32_t duration = 0) {
   const InputState& s = State();
   if (!s.force_available || !s.controller) {
-    RuntimeError(kNoForceFeedback);
+    RuntimeError(error::kForceFeedbackUnavailable);
     return false;
   }
   if (magnitude < 0 || magnitude > 100) {
-    RuntimeError(kBadMagnitude);
+    RuntimeError(error::kForceMagnitudeOutOfRange);
     return false;
   }
   if (angle < 0 || angle > 360) {
-    RuntimeError(kBadAngle);
+    RuntimeError(error::kForceAngleOutOfRange);
     return false;
   }
   if (duration < 0) {
-    RuntimeError(kBadDuration);
+    RuntimeError(error::kForceDurationNegative);
     return false;
   }
   return true;

@@ -42,35 +42,35 @@ namespace tessark {
 
 using namespace tessark::input;
 
-std::int32_t KeyEscape() {
+bool KeyEscape() {
   return NamedKey(DIK_ESCAPE);
 }
-std::int32_t KeyUp() {
+bool KeyUp() {
   return NamedKey(DIK_UP);
 }
-std::int32_t KeyDown() {
+bool KeyDown() {
   return NamedKey(DIK_DOWN);
 }
-std::int32_t KeyLeft() {
+bool KeyLeft() {
   return NamedKey(DIK_LEFT);
 }
-std::int32_t KeyRight() {
+bool KeyRight() {
   return NamedKey(DIK_RIGHT);
 }
-std::int32_t KeyControl() {
+bool KeyControl() {
   return NamedKey(DIK_LCONTROL, DIK_RCONTROL);
 }
-std::int32_t KeyShift() {
+bool KeyShift() {
   return NamedKey(DIK_LSHIFT, DIK_RSHIFT);
 }
-std::int32_t KeySpace() {
+bool KeySpace() {
   return NamedKey(DIK_SPACE, 0, true);
 }
-std::int32_t KeyReturn() {
+bool KeyReturn() {
   return NamedKey(DIK_RETURN);
 }
 
-std::int32_t KeyState(std::int32_t scancode) {
+bool KeyState(std::int32_t scancode) {
   if (scancode < 0 || scancode > 255) return 0;
   KeyboardRead();
   return (State().key_state[scancode] & 0x80) ? 1 : 0;
@@ -84,8 +84,7 @@ std::int32_t KeyScancode() {
   return 0;
 }
 
-char* EntryText(std::int32_t apply_backspaces, char* previous) {
-  TextFree(previous);
+char* EntryText(std::int32_t apply_backspaces) {
   InputState& s = State();
   if (!s.typed_text || !*s.typed_text) return TextMake("");
   std::string text;

@@ -11,6 +11,7 @@
 #include "runtime/sound/sound_state.h"
 #include "runtime/sound/sound_module.h"
 #include "tessark/sound.h"
+#include "tessark/errors.h"
 
 namespace tessark::sound {
 
@@ -40,11 +41,11 @@ SoundEntry* EntryPeek(std::int32_t id) {
 
 SoundEntry* EntryFind(std::int32_t id) {
   if (id < 1 || id > kIdMax) {
-    RuntimeError(3001);
+    RuntimeError(error::kSoundIdOutOfRange);
     return nullptr;
   }
   g_state.current = EntryPeek(id);
-  if (!g_state.current) RuntimeError(3004);
+  if (!g_state.current) RuntimeError(error::kSoundMissing);
   return g_state.current;
 }
 
@@ -264,9 +265,9 @@ void LoadResolved(const char* name, std::int32_t id, std::int32_t is_3d, std::in
   auto raise = [quiet](std::int32_t code) {
     if (!quiet) tessark::RuntimeError(code);
   };
-  if (id < 1 || id > kIdMax) return raise(3001);
-  if (EntryPeek(id)) return raise(3003);
-  if (!name[0]) return raise(3002);
+  if (id < 1 || id > kIdMax) return raise(error::kSoundIdOutOfRange);
+  if (EntryPeek(id)) return raise(error::kSoundIdInUse);
+  if (!name[0]) return raise(error::kSoundLoadFailed);
 
   Checkpoint(15002);
   s.sounds.Remove(id);
@@ -278,7 +279,7 @@ void LoadResolved(const char* name, std::int32_t id, std::int32_t is_3d, std::in
   Checkpoint(15004);
   auto fail = [&] {
     EntryDelete(id);
-    raise(3002);
+    raise(error::kSoundLoadFailed);
   };
 
   std::size_t length = std::strlen(name);

@@ -4,6 +4,7 @@
 #include "runtime/sound/sound_module.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
+#include "tessark/errors.h"
 
 namespace tessark {
 
@@ -80,7 +81,7 @@ void SoundPlayFrom(std::int32_t id, std::int32_t offset) {
   if (!Ready()) return;
   SoundEntry* e = EntryFind(id);
   if (!e) return;
-  if (offset < 0 || offset > kIdMax) return RuntimeError(3000);
+  if (offset < 0 || offset > kIdMax) return RuntimeError(error::kSoundOffsetOutOfRange);
   e->paused = 0;
   e->playing = 1;
   e->looping = 0;
@@ -159,8 +160,8 @@ void SoundClone(std::int32_t new_id, std::int32_t source_id) {
   if (!Ready()) return;
   SoundEntry* source = EntryFind(source_id);
   if (!source) return;
-  if (new_id < 1 || new_id > kIdMax) return RuntimeError(3001);
-  if (EntryPeek(new_id)) return RuntimeError(3003);
+  if (new_id < 1 || new_id > kIdMax) return RuntimeError(error::kSoundIdOutOfRange);
+  if (EntryPeek(new_id)) return RuntimeError(error::kSoundIdInUse);
   SoundState& s = State();
   auto* copy = new SoundEntry;
   copy->is_3d = source->is_3d;
@@ -177,7 +178,7 @@ void SoundClone(std::int32_t new_id, std::int32_t source_id) {
   }
   s.sounds.Add(new_id, copy, false);
   SoundEntry* entry = EntryPeek(new_id);
-  if (!entry) return RuntimeError(3021);
+  if (!entry) return RuntimeError(error::kSoundCloneLost);
   s.current = entry;
   StopAll(source);
   if (!source->sound) return;
@@ -244,7 +245,7 @@ void SoundSetVolume(std::int32_t id, std::int32_t percent) {
   if (!Ready()) return;
   SoundEntry* e = EntryFind(id);
   if (!e) return;
-  if (percent < 0 || percent > 100) return RuntimeError(3005);
+  if (percent < 0 || percent > 100) return RuntimeError(error::kSoundVolumeOutOfRange);
   e->volume = percent;
   // Linear in decibels: 100 % is 0, each percent below it 96 hundredths of a decibel.
   auto volume = static_cast<LONG>((100 - percent) * 0.01 * -9600.0);
@@ -255,7 +256,7 @@ void SoundSetPan(std::int32_t id, std::int32_t pan) {
   if (!Ready()) return;
   SoundEntry* e = EntryFind(id);
   if (!e) return;
-  if (pan < -10000 || pan > 10000) return RuntimeError(3007);
+  if (pan < -10000 || pan > 10000) return RuntimeError(error::kSoundPanOutOfRange);
   if (IDirectSoundBuffer8* b = Buffer0(e)) b->SetPan(pan);
 }
 
@@ -263,41 +264,41 @@ void SoundSetSpeed(std::int32_t id, std::int32_t rate) {
   if (!Ready()) return;
   SoundEntry* e = EntryFind(id);
   if (!e) return;
-  if (rate < 100 || rate > 100000) return RuntimeError(3006);
+  if (rate < 100 || rate > 100000) return RuntimeError(error::kSoundSpeedOutOfRange);
   if (IDirectSoundBuffer8* b = Buffer0(e)) b->SetFrequency(static_cast<DWORD>(rate));
 }
 
 // ---- Queries -----------------------------------------------------------------------------------
 
-std::int32_t SoundExists(std::int32_t id) {
+bool SoundExists(std::int32_t id) {
   if (!Ready()) return 0;
   if (id < 1 || id > kIdMax) {
-    RuntimeError(3001);
+    RuntimeError(error::kSoundIdOutOfRange);
     return 0;
   }
   State().current = EntryPeek(id);
   return State().current ? 1 : 0;
 }
 
-std::int32_t SoundIs3D(std::int32_t id) {
+bool SoundIs3D(std::int32_t id) {
   if (!Ready()) return 0;
   SoundEntry* e = EntryFind(id);
   return e ? e->is_3d : 0;
 }
 
-std::int32_t SoundPlaying(std::int32_t id) {
+bool SoundPlaying(std::int32_t id) {
   if (!Ready()) return 0;
   SoundEntry* e = EntryFind(id);
   return e ? e->playing : 0;
 }
 
-std::int32_t SoundLooping(std::int32_t id) {
+bool SoundLooping(std::int32_t id) {
   if (!Ready()) return 0;
   SoundEntry* e = EntryFind(id);
   return e ? e->looping : 0;
 }
 
-std::int32_t SoundPaused(std::int32_t id) {
+bool SoundPaused(std::int32_t id) {
   if (!Ready()) return 0;
   SoundEntry* e = EntryFind(id);
   return e ? e->paused : 0;

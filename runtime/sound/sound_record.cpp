@@ -11,6 +11,7 @@
 #include "runtime/sound/sound_module.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
+#include "tessark/errors.h"
 
 namespace tessark {
 
@@ -96,7 +97,7 @@ void SoundSave(const char* file, std::int32_t id) {
       return;
     }
   }
-  RuntimeError(3008);
+  RuntimeError(error::kSoundNotRecorded);
 }
 
 void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
@@ -105,7 +106,7 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
                    std::int32_t bits_per_sample) {
   SoundState& s = State();
   if (!s.ready) return;
-  if (id < 1 || id > kIdMax) return RuntimeError(3001);
+  if (id < 1 || id > kIdMax) return RuntimeError(error::kSoundIdOutOfRange);
   EntryDelete(id);
   auto* entry = new SoundEntry;
   entry->volume = 100;
@@ -139,11 +140,11 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
   // A sound that could not be made leaves no entry without buffers behind.
   if (FAILED(hr)) {
     EntryDelete(id);
-    RuntimeError(3002);
+    RuntimeError(error::kSoundLoadFailed);
   }
 }
 
-std::int32_t SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy) {
+bool SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy) {
   if (!State().ready || !copy) return 0;
   if (mode != 1) {
     std::free(copy->data);

@@ -9,6 +9,7 @@
 
 #include "runtime/sprite/sprite_internal.h"
 #include "tessark/sprite.h"
+#include "tessark/errors.h"
 
 namespace tessark::sprite {
 
@@ -76,11 +77,11 @@ SpriteRecord* Find(std::int32_t id) {
 
 SpriteRecord* FindChecked(std::int32_t id) {
   if (id < 1 || id > kMaxId) {
-    RuntimeError(301);
+    RuntimeError(error::kSpriteIdOutOfRange);
     return nullptr;
   }
   SpriteRecord* record = Find(id);
-  if (!record) RuntimeError(302);
+  if (!record) RuntimeError(error::kSpriteMissing);
   return record;
 }
 
@@ -116,7 +117,7 @@ SpriteRecord* Create(std::int32_t id, std::int32_t x, std::int32_t y, std::int32
   r->scale_x = r->scale_y = 1.0f;
   if (!r->texture && image != -1) {
     RecordRelease(r);
-    RuntimeError(501);
+    RuntimeError(error::kImageIdOutOfRange);
     return nullptr;
   }
   // The first sprite of the run clears the screen behind sprites from then on.
@@ -264,11 +265,11 @@ using namespace tessark::sprite;
 
 void SpriteSet(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t image) {
   if (id < 1 || id > kMaxId) {
-    RuntimeError(301);
+    RuntimeError(error::kSpriteIdOutOfRange);
     return;
   }
   if (image < 1 || image > kMaxId) {
-    RuntimeError(501);
+    RuntimeError(error::kImageIdOutOfRange);
     return;
   }
   SpriteRecord* r = Find(id);
@@ -307,7 +308,7 @@ void SpriteSetAlpha(std::int32_t id, std::int32_t alpha) {
   SpriteRecord* r = FindChecked(id);
   if (!r) return;
   if (alpha < 0 || alpha > 255) {
-    RuntimeError(314);
+    RuntimeError(error::kSpriteAlphaOutOfRange);
     return;
   }
   r->alpha = alpha;

@@ -8,6 +8,7 @@
 #include "platform/win32/user.h"
 #include "runtime/sprite/sprite_internal.h"
 #include "tessark/sprite.h"
+#include "tessark/errors.h"
 
 namespace tessark::sprite {
 
@@ -17,7 +18,7 @@ constexpr float kMaxPercent = 250000.0f;
 
 bool ImageInRange(std::int32_t image) {
   if (image >= 1 && image <= kMaxId) return true;
-  RuntimeError(501);
+  RuntimeError(error::kImageIdOutOfRange);
   return false;
 }
 
@@ -103,7 +104,7 @@ void SpriteSetColour(std::int32_t id, std::int32_t red, std::int32_t green, std:
   SpriteRecord* r = FindChecked(id);
   if (!r) return;
   if (red < 0 || red > 255 || green < 0 || green > 255 || blue < 0 || blue > 255) {
-    RuntimeError(315);
+    RuntimeError(error::kSpriteColourOutOfRange);
     return;
   }
   r->red = red;
@@ -116,7 +117,7 @@ void SpriteScale(std::int32_t id, float percent) {
   SpriteRecord* r = FindChecked(id);
   if (!r) return;
   if (!(percent >= 0.0f && percent <= kMaxPercent)) {
-    RuntimeError(311);
+    RuntimeError(error::kSpriteScaleOutOfRange);
     return;
   }
   r->scale_x = r->scale_y = percent * 0.01f;
@@ -130,7 +131,7 @@ void SpriteStretch(std::int32_t id, float x_percent, float y_percent) {
   if (!r) return;
   if (!(x_percent >= 0.0f && x_percent <= kMaxPercent && y_percent >= 0.0f &&
         y_percent <= kMaxPercent)) {
-    RuntimeError(311);
+    RuntimeError(error::kSpriteScaleOutOfRange);
     return;
   }
   r->scale_x = x_percent * 0.01f;
@@ -143,7 +144,7 @@ void SpriteSize(std::int32_t id, std::int32_t width, std::int32_t height) {
   SpriteRecord* r = FindChecked(id);
   if (!r) return;
   if (width < 0 || height < 0) {
-    RuntimeError(312);
+    RuntimeError(error::kSpriteSizeNegative);
     return;
   }
   r->size_x = width;
@@ -209,11 +210,11 @@ void SpriteClone(std::int32_t id, std::int32_t new_id) {
   SpriteRecord* r = FindChecked(id);
   if (!r) return;
   if (new_id < 1 || new_id > kMaxId) {
-    RuntimeError(301);
+    RuntimeError(error::kSpriteIdOutOfRange);
     return;
   }
   if (State().sprites.Find(new_id)) {
-    RuntimeError(321);
+    RuntimeError(error::kSpriteIdInUse);
     return;
   }
   SpriteRecord* copy = RecordNew();
@@ -226,7 +227,7 @@ void SpriteSetVertexUV(std::int32_t id, std::int32_t vertex, float u, float v) {
   SpriteRecord* r = FindChecked(id);
   if (!r) return;
   if (vertex < 0 || vertex > 3) {
-    RuntimeError(317);
+    RuntimeError(error::kSpriteVertexOutOfRange);
     return;
   }
   r->vertices[vertex].u = u;
@@ -235,15 +236,15 @@ void SpriteSetVertexUV(std::int32_t id, std::int32_t vertex, float u, float v) {
 
 void SpriteSetDrawMode(std::int32_t id, std::int32_t background_mode, std::int32_t transparent) {
   if (id < 1 || id > kMaxId) {
-    RuntimeError(301);
+    RuntimeError(error::kSpriteIdOutOfRange);
     return;
   }
   if (background_mode < 0 || background_mode > 2) {
-    RuntimeError(303);
+    RuntimeError(error::kSpriteBackgroundModeInvalid);
     return;
   }
   if (transparent < 0 || transparent > 1) {
-    RuntimeError(304);
+    RuntimeError(error::kSpriteTransparentFlagInvalid);
     return;
   }
   SpriteRecord* r = Find(id);
@@ -262,7 +263,7 @@ std::int32_t SpriteCollision(std::int32_t id, std::int32_t other) {
   SpriteRecord* r = FindChecked(id);
   if (!r) return 0;
   if (other > 0 && !State().sprites.Find(other)) {
-    RuntimeError(302);
+    RuntimeError(error::kSpriteMissing);
     return 0;
   }
   return Collide(id, *r, other);
@@ -272,7 +273,7 @@ std::int32_t SpriteHit(std::int32_t id, std::int32_t other) {
   SpriteRecord* r = FindChecked(id);
   if (!r) return 0;
   if (other > 0 && !State().sprites.Find(other)) {
-    RuntimeError(302);
+    RuntimeError(error::kSpriteMissing);
     return 0;
   }
   const std::int32_t result = Collide(id, *r, other);
@@ -284,23 +285,23 @@ std::int32_t SpriteHit(std::int32_t id, std::int32_t other) {
 void SpriteCreateAnimated(std::int32_t id, const char* file, std::int32_t across, std::int32_t down,
                           std::int32_t image) {
   if (id < 1 || id > kMaxId) {
-    RuntimeError(301);
+    RuntimeError(error::kSpriteIdOutOfRange);
     return;
   }
   if (State().sprites.Find(id)) {
-    RuntimeError(321);
+    RuntimeError(error::kSpriteIdInUse);
     return;
   }
   if (across < 1 || across > kMaxId) {
-    RuntimeError(318);
+    RuntimeError(error::kSpriteAcrossOutOfRange);
     return;
   }
   if (down < 1 || down > kMaxId) {
-    RuntimeError(319);
+    RuntimeError(error::kSpriteDownOutOfRange);
     return;
   }
   if (image < 0 || image > kMaxId) {
-    RuntimeError(320);
+    RuntimeError(error::kSpriteSheetImageOutOfRange);
     return;
   }
   const ImageQueries& q = State().images;
@@ -308,13 +309,13 @@ void SpriteCreateAnimated(std::int32_t id, const char* file, std::int32_t across
   if (image == 0) image = FreeImageId();
   if (q.load && image > 0) q.load(file, image, 1);
   if (!q.texture || !q.texture(image)) {
-    RuntimeError(300);
+    RuntimeError(error::kSpriteCreateFailed);
     return;
   }
   constexpr std::int32_t kAway = -1000000;
   SpriteRecord* r = Create(id, kAway, kAway, image);
   if (!r) {
-    RuntimeError(300);
+    RuntimeError(error::kSpriteCreateFailed);
     return;
   }
   r->sheet = 1;
@@ -330,11 +331,11 @@ void SpritePlay(std::int32_t id, std::int32_t first, std::int32_t last, std::int
   SpriteRecord* r = FindChecked(id);
   if (!r) return;
   if (first < 1 || first > kMaxId || last < 1 || last > kMaxId) {
-    RuntimeError(501);
+    RuntimeError(error::kImageIdOutOfRange);
     return;
   }
   if (delay < 0 || delay > kMaxId) {
-    RuntimeError(316);
+    RuntimeError(error::kSpriteDelayOutOfRange);
     return;
   }
   const std::uint32_t now = win32::timeGetTime();
@@ -355,7 +356,7 @@ void SpriteSetFrame(std::int32_t id, std::int32_t frame) {
   SpriteRecord* r = FindChecked(id);
   if (!r) return;
   if (frame < 1 || frame > kMaxId || (r->sheet && frame > r->across * r->down)) {
-    RuntimeError(501);
+    RuntimeError(error::kImageIdOutOfRange);
     return;
   }
   ShowFrame(*r, frame);
@@ -422,7 +423,7 @@ bool SpriteVisible(std::int32_t id) {
 }
 bool SpriteExists(std::int32_t id) {
   if (id < 1 || id > kMaxId) {
-    RuntimeError(301);
+    RuntimeError(error::kSpriteIdOutOfRange);
     return false;
   }
   return Find(id) != nullptr;

@@ -55,12 +55,6 @@ char* TokenNext(const char* delimiters) {
 
 }  // namespace
 
-void TextFree(char* text) {
-  if (!text) return;
-  tessark::CoreData* core = State().core;
-  (core && core->TextAlloc ? core->TextAlloc : tessark::TextAlloc)(&text, 0);
-}
-
 char* TextLeft(const char* text, std::int32_t count) {
   const std::size_t n = count <= 0 ? 0 : std::min<std::size_t>(count, Length(text));
   return TextMake(text, n);

@@ -261,7 +261,7 @@ std::int32_t TextStyle() {
   return State().bold * 2 + State().italic;
 }
 
-std::int32_t TextIsOpaque() {
+bool TextIsOpaque() {
   return State().opaque;
 }
 

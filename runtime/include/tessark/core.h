@@ -10,6 +10,9 @@ void GameMain();
 
 namespace tessark {
 
+// Gives back a text the runtime returned (every char* result); a null text is ignored.
+void TextFree(char* text);
+
 // Frames.
 void FrameSync();
 void FrameSyncNoPump();

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "tessark/core.h"
+
 namespace tessark {
 
 // Sets the display up again at width by height by depth (16 or 32), every module's device
@@ -29,19 +31,19 @@ void WindowSetSize(std::int32_t width, std::int32_t height);
 void WindowSetStyle(std::int32_t style, std::int32_t caption, std::int32_t icon);
 void WindowSetTitle(const char* title);
 // 1 when a top-level window has this title.
-std::int32_t WindowExists(const char* title);
+bool WindowExists(const char* title);
 void WindowToBack();
 void WindowToFront();
 void WindowToBackByTitle(const char* title);
 void WindowToFrontByTitle(const char* title);
 
 // Queries.
-std::int32_t DisplayWindowed();
+bool DisplayWindowed();
 std::int32_t DisplayAdapterCount();
 std::int32_t DisplayModeCount();
 // "width x height x depth" of entry index of the mode list into buffer (capacity bytes, always
 // terminated); an index outside the list gives "".
-void DisplayModeDescription(std::int32_t index, char* buffer, std::int32_t capacity);
+char* DisplayModeDescription(std::int32_t index);
 // Frames begun per second, measured over a second or more.
 std::int32_t DisplayFps();
 

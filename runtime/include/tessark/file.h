@@ -8,13 +8,14 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+
+#include "tessark/core.h"
 
 namespace tessark {
 
 // Working directory and listings.
 void DirectorySet(const char* path);  // 8003 when the path cannot be entered
-std::string DirectoryGet();
+char* DirectoryGet();
 void DirectoryMake(const char* path);
 void DirectoryDelete(const char* path);  // the folder and everything in it
 void DirectoryPrint();
@@ -23,14 +24,14 @@ void DirectoryList();  // into the check list
 void DriveList();      // into the check list
 void FileFindFirst();
 void FileFindNext();  // 8002 after the listing has reported its end
-std::string FileFindName();
+char* FileFindName();
 std::int32_t FileFindType();  // -1 no entry, 0 file, 1 folder
-std::string FileFindWritten();
-std::string FileFindCreated();
+char* FileFindWritten();
+char* FileFindCreated();
 
 // Files and folders by name.
-std::int32_t FileExists(const char* name);
-std::int32_t PathExists(const char* name);
+bool FileExists(const char* name);
+bool PathExists(const char* name);
 std::int32_t FileSize(const char* name);
 void FileMake(const char* name);
 void FileDelete(const char* name);
@@ -43,13 +44,13 @@ void FilePokeByte(const char* name, std::int32_t position, std::int32_t value);
 void FileOpenRead(std::int32_t number, const char* name);   // 8203 open already, 105 missing
 void FileOpenWrite(std::int32_t number, const char* name);  // never replaces a file
 void FileClose(std::int32_t number);
-std::int32_t FileIsOpen(std::int32_t number);
-std::int32_t FileEnd(std::int32_t number);
+bool FileIsOpen(std::int32_t number);
+bool FileEnd(std::int32_t number);
 std::int32_t FileReadByte(std::int32_t number);
 std::int32_t FileReadWord(std::int32_t number);
 std::int32_t FileReadLong(std::int32_t number);
 float FileReadFloat(std::int32_t number);
-std::string FileReadString(std::int32_t number);
+char* FileReadString(std::int32_t number);
 void FileSkip(std::int32_t number, std::int32_t count);
 void FileWriteByte(std::int32_t number, std::int32_t value);
 void FileWriteWord(std::int32_t number, std::int32_t value);
@@ -76,17 +77,17 @@ void ProgramRun(const char* file, const char* parameters, const char* folder);
 void ProgramRun(const char* file, const char* parameters, const char* folder, std::int32_t wait);
 std::int32_t ProcessStart(const char* program, const char* command, const char* arguments,
                           const char* folder, std::int32_t high_priority);
-std::int32_t ProcessRunning(std::int32_t process_id);
+bool ProcessRunning(std::int32_t process_id);
 void ProcessClose(std::int32_t process_id);
 
 // Named shared areas of 1024 bytes: a number, and a text of up to 1000 characters.
 void SharedAreaWriteNumber(const char* name, std::int32_t value);
 void SharedAreaWriteText(const char* name, const char* text);
 std::int32_t SharedAreaReadNumber(const char* name);
-std::string SharedAreaReadText(const char* name);
+char* SharedAreaReadText(const char* name);
 
 // The program's own file and the system folder.
-std::string AppFileName();
-std::string WindowsFolder();
+char* AppFileName();
+char* WindowsFolder();
 
 }  // namespace tessark

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "tessark/core.h"
+
 namespace tessark {
 
 // Loads a picture file into id. mode 1: the picture as it is (the texture may be larger; only
@@ -19,7 +21,7 @@ bool ImageExists(std::int32_t id);
 std::int32_t ImageWidth(std::int32_t id);
 std::int32_t ImageHeight(std::int32_t id);
 // The file the image was loaded from ("" for images made otherwise or not in use).
-const char* ImageFileName(std::int32_t id);
+char* ImageFileName(std::int32_t id);
 
 // A blank image; a render-target image; a render-target image in a Direct3D format.
 void ImageCreate(std::int32_t id, std::int32_t width, std::int32_t height);

@@ -8,26 +8,28 @@
 
 #include <cstdint>
 
+#include "tessark/core.h"
+
 namespace tessark {
 
 // Keyboard. The named tests answer 1 while their key is down, and then empty the key buffer.
-std::int32_t KeyEscape();
-std::int32_t KeyUp();
-std::int32_t KeyDown();
-std::int32_t KeyLeft();
-std::int32_t KeyRight();
-std::int32_t KeyControl();
-std::int32_t KeyShift();
-std::int32_t KeySpace();
-std::int32_t KeyReturn();
+bool KeyEscape();
+bool KeyUp();
+bool KeyDown();
+bool KeyLeft();
+bool KeyRight();
+bool KeyControl();
+bool KeyShift();
+bool KeySpace();
+bool KeyReturn();
 // 1 while the key with that scan code (0..255) is down.
-std::int32_t KeyState(std::int32_t scancode);
+bool KeyState(std::int32_t scancode);
 // The lowest scan code of a key that is down, 0 when none.
 std::int32_t KeyScancode();
 
 // Typed text: what the window has been typed since the last EntryClear; with
 // apply_backspaces, each backspace removes the character before it.
-char* EntryText(std::int32_t apply_backspaces, char* previous = nullptr);
+char* EntryText(std::int32_t apply_backspaces);
 void EntryClear();
 
 // Mouse. Positions are display pixels.
@@ -46,25 +48,25 @@ void MousePlace(std::int32_t x, std::int32_t y);
 void MouseCursorImage(std::int32_t index);
 
 // Clipboard (plain text). ClipboardWrite returns 0 when the clipboard could not be opened.
-std::int32_t ClipboardWrite(const char* text);
-char* ClipboardRead(char* previous = nullptr);
+bool ClipboardWrite(const char* text);
+char* ClipboardRead();
 
 // Registry values under the local-machine root. Paths and names are limited to 254
 // characters, texts to 255.
 void RegistryWriteNumber(const char* key, const char* name, std::int32_t number);
 void RegistryWriteText(const char* key, const char* name, const char* text);
 std::int32_t RegistryReadNumber(const char* key, const char* name);
-char* RegistryReadText(const char* key, const char* name, char* previous = nullptr);
+char* RegistryReadText(const char* key, const char* name);
 
 // Game controller: choose one by product name (empty: any) and position, list them.
 void ControllerSelect(const char* name, std::int32_t index);
 void ControllerSelect(const char* name);
-char* ControllerName(char* previous = nullptr);
+char* ControllerName();
 void ControllerList();
-std::int32_t ControllerUp();
-std::int32_t ControllerDown();
-std::int32_t ControllerLeft();
-std::int32_t ControllerRight();
+bool ControllerUp();
+bool ControllerDown();
+bool ControllerLeft();
+bool ControllerRight();
 std::int32_t ControllerX();
 std::int32_t ControllerY();
 std::int32_t ControllerZ();
@@ -75,11 +77,11 @@ std::int32_t ControllerSliderA();
 std::int32_t ControllerSliderB();
 std::int32_t ControllerSliderSpeedA();
 std::int32_t ControllerSliderSpeedB();
-std::int32_t ControllerFireA();
-std::int32_t ControllerFireB();
-std::int32_t ControllerFireC();
-std::int32_t ControllerFireD();
-std::int32_t ControllerButton(std::int32_t button);
+bool ControllerFireA();
+bool ControllerFireB();
+bool ControllerFireC();
+bool ControllerFireD();
+bool ControllerButton(std::int32_t button);
 std::int32_t ControllerHat(std::int32_t hat);
 
 // Force feedback on the controller. Magnitudes 0..100, angles 0..360 degrees, durations in

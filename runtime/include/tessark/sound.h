@@ -33,11 +33,11 @@ void SoundSetPan(std::int32_t id, std::int32_t pan);
 void SoundSetSpeed(std::int32_t id, std::int32_t rate);
 
 // Queries.
-std::int32_t SoundExists(std::int32_t id);
-std::int32_t SoundIs3D(std::int32_t id);
-std::int32_t SoundPlaying(std::int32_t id);
-std::int32_t SoundLooping(std::int32_t id);
-std::int32_t SoundPaused(std::int32_t id);
+bool SoundExists(std::int32_t id);
+bool SoundIs3D(std::int32_t id);
+bool SoundPlaying(std::int32_t id);
+bool SoundLooping(std::int32_t id);
+bool SoundPaused(std::int32_t id);
 std::int32_t SoundVolume(std::int32_t id);
 std::int32_t SoundPan(std::int32_t id);
 std::int32_t SoundSpeed(std::int32_t id);
@@ -80,6 +80,6 @@ struct SoundDataCopy {
   std::int32_t size;                // its size in bytes
 };
 // Mode 1 fills copy from the sound (1 on success); any other mode frees copy->data.
-std::int32_t SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy);
+bool SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy);
 
 }  // namespace tessark

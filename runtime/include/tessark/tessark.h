@@ -32,6 +32,9 @@
 #if __has_include("tessark/file.h")
 #include "tessark/file.h"
 #endif
+#if __has_include("tessark/ftp.h")
+#include "tessark/ftp.h"
+#endif
 #if __has_include("tessark/memblock.h")
 #include "tessark/memblock.h"
 #endif

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "tessark/core.h"
+
 namespace tessark {
 
 // Font and style. Each setter rebuilds the glyph atlas (TextSetSize only when the size changes).
@@ -33,7 +35,7 @@ std::int32_t TextHeight(const char* text);
 char* TextFontName();
 std::int32_t TextSize();
 std::int32_t TextStyle();  // bold * 2 + italic
-std::int32_t TextIsOpaque();
+bool TextIsOpaque();
 // Fills the runtime's check list with the names of the installed font families.
 void TextFontList();
 
@@ -44,7 +46,6 @@ std::int32_t PrintInputInteger();
 float PrintInputReal();
 
 // String functions. Positions count from 1; a null text counts as "".
-void TextFree(char* text);
 char* TextLeft(const char* text, std::int32_t count);
 char* TextRight(const char* text, std::int32_t count);
 char* TextMid(const char* text, std::int32_t position);  // the one character there

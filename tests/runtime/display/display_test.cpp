@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/taken_text.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
@@ -123,23 +124,15 @@ TEST_F(DisplayTest, RefreshRatesOfOneSizeCollapseToTheLast) {
   EXPECT_EQ(modes[2].format, D3DFMT_X1R5G5B5);
   EXPECT_EQ(modes[3].format, D3DFMT_R5G6B5);
   EXPECT_EQ(DisplayModeCount(), 4);
-  char text[64];
-  DisplayModeDescription(0, text, sizeof text);
-  EXPECT_STREQ(text, "640 x 480 x 32");
-  DisplayModeDescription(2, text, sizeof text);
-  EXPECT_STREQ(text, "640 x 480 x 16");
-  DisplayModeDescription(4, text, sizeof text);
-  EXPECT_STREQ(text, "");
+  EXPECT_EQ(tessark::testing::Taken(DisplayModeDescription(0)), "640 x 480 x 32");
+  EXPECT_EQ(tessark::testing::Taken(DisplayModeDescription(2)), "640 x 480 x 16");
+  EXPECT_EQ(tessark::testing::Taken(DisplayModeDescription(4)), "");
+  EXPECT_EQ(tessark::testing::Taken(DisplayModeDescription(-1)), "");
 }
 
 TEST_F(DisplayTest, TenBitModesDescribeAsSixteen) {
   Modes({{640, 480, 60, D3DFMT_A2R10G10B10}});
-  char text[8];
-  DisplayModeDescription(0, text, sizeof text);  // cut to the buffer, terminated
-  EXPECT_STREQ(text, "640 x 4");
-  char full[64];
-  DisplayModeDescription(0, full, sizeof full);
-  EXPECT_STREQ(full, "640 x 480 x 16");
+  EXPECT_EQ(tessark::testing::Taken(DisplayModeDescription(0)), "640 x 480 x 16");
 }
 
 TEST_F(DisplayTest, DepthTwentyFourLeavesTheDeviceAndModulesWithoutResources) {

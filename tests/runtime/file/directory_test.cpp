@@ -3,9 +3,11 @@
 #include <cstring>
 #include <filesystem>
 
+#include "tests/support/taken_text.h"
 #include "tests/runtime/file/file_fixture.h"
 
 namespace fs = std::filesystem;
+using tessark::testing::Taken;
 
 namespace {
 
@@ -14,28 +16,28 @@ using Directory = FileModuleTest;
 TEST_F(Directory, TheGamesWalkIntoItsDataFoldersAndBack) {
   fs::create_directories("Data/audio");
   fs::create_directories("Data/Images");
-  std::string home = DirectoryGet();
+  std::string home = Taken(DirectoryGet());
   EXPECT_EQ(home, temp_.root().string());
 
   DirectorySet("Data\\Audio\\");
   EXPECT_EQ(TakeError(), 0);
   EXPECT_EQ(fs::current_path(), temp_.root() / "Data" / "audio");
   DirectorySet("..\\..\\");
-  EXPECT_EQ(DirectoryGet(), home);
+  EXPECT_EQ(Taken(DirectoryGet()), home);
   DirectorySet("data\\images\\");
   EXPECT_EQ(fs::current_path(), temp_.root() / "Data" / "Images");
   DirectorySet("..\\..\\");
   EXPECT_EQ(TakeError(), 0);
-  EXPECT_EQ(DirectoryGet(), home);
+  EXPECT_EQ(Taken(DirectoryGet()), home);
 }
 
 TEST_F(Directory, AFolderThatCannotBeEnteredRaises8003AndStaysPut) {
   TempFolder::Write("plain.txt", "x");
-  std::string home = DirectoryGet();
+  std::string home = Taken(DirectoryGet());
   for (const char* path : {"Missing\\", "", "plain.txt", "d:\\"}) {
     DirectorySet(path);
     EXPECT_EQ(TakeError(), 8003) << path;
-    EXPECT_EQ(DirectoryGet(), home) << path;
+    EXPECT_EQ(Taken(DirectoryGet()), home) << path;
   }
   DirectorySet(nullptr);
   EXPECT_EQ(TakeError(), 8003);
@@ -61,36 +63,36 @@ TEST_F(Directory, MakeAndDeleteWholeFoldersButNeverThroughALink) {
 
 TEST_F(Directory, FindFirstAndNextWalkTheListingThenRaise8002) {
   EXPECT_EQ(FileFindType(), -1);
-  EXPECT_EQ(FileFindName(), "");
-  EXPECT_EQ(FileFindWritten(), "");
+  EXPECT_EQ(Taken(FileFindName()), "");
+  EXPECT_EQ(Taken(FileFindWritten()), "");
   FileFindNext();  // without a listing: nothing
   EXPECT_EQ(TakeError(), 0);
 
   TempFolder::Write("b.txt", "1");
   fs::create_directory("A");
   FileFindFirst();
-  EXPECT_EQ(FileFindName(), ".");
+  EXPECT_EQ(Taken(FileFindName()), ".");
   EXPECT_EQ(FileFindType(), 1);
-  std::string written = FileFindWritten();
+  std::string written = Taken(FileFindWritten());
   ASSERT_EQ(written.size(), 24u);
   EXPECT_EQ(written[3], ' ');
   EXPECT_EQ(written.substr(written.size() - 4, 2), "20");  // the year closes the text
-  EXPECT_EQ(FileFindCreated().size(), 24u);
+  EXPECT_EQ(Taken(FileFindCreated()).size(), 24u);
 
   std::vector<std::pair<std::string, int>> seen;
   for (int i = 0; i < 3; ++i) {
     FileFindNext();
-    seen.emplace_back(FileFindName(), FileFindType());
+    seen.emplace_back(Taken(FileFindName()), FileFindType());
   }
   EXPECT_EQ(seen, (std::vector<std::pair<std::string, int>>{{"..", 1}, {"A", 1}, {"b.txt", 0}}));
   FileFindNext();
   EXPECT_EQ(TakeError(), 0);
   EXPECT_EQ(FileFindType(), -1) << "the listing has ended";
-  EXPECT_EQ(FileFindName(), "");
+  EXPECT_EQ(Taken(FileFindName()), "");
   FileFindNext();
   EXPECT_EQ(TakeError(), 8002);
   FileFindFirst();
-  EXPECT_EQ(FileFindName(), ".") << "a new listing starts over";
+  EXPECT_EQ(Taken(FileFindName()), ".") << "a new listing starts over";
 }
 
 TEST_F(Directory, ListingsFillTheCheckList) {
@@ -128,10 +130,10 @@ TEST_F(Directory, PrintsGoThroughThePrintEngine) {
   EXPECT_EQ(printed(), (std::vector<std::string>{temp_.root().string() + ":", "<dir>.", "<dir>..",
                                                  "f.txt", "<dir>sub"}));
   printed().clear();
-  std::string home = DirectoryGet();
+  std::string home = Taken(DirectoryGet());
   DrivesPrint();
   EXPECT_EQ(printed(), (std::vector<std::string>{"C:"}));
-  EXPECT_EQ(DirectoryGet(), home);
+  EXPECT_EQ(Taken(DirectoryGet()), home);
 }
 
 TEST_F(Directory, NamedFileOperations) {
@@ -176,8 +178,8 @@ TEST_F(Directory, NamedFileOperations) {
 }
 
 TEST_F(Directory, TheProgramsOwnNames) {
-  EXPECT_EQ(fs::path(AppFileName()), fs::canonical("/proc/self/exe"));
-  EXPECT_TRUE(fs::is_directory(WindowsFolder()));
+  EXPECT_EQ(fs::path(Taken(AppFileName())), fs::canonical("/proc/self/exe"));
+  EXPECT_TRUE(fs::is_directory(Taken(WindowsFolder())));
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include <filesystem>
 #include <string>
 
+#include "tests/support/taken_text.h"
 #include "tests/runtime/file/file_fixture.h"
 
 namespace fs = std::filesystem;
+using tessark::testing::Taken;
 
 namespace {
 
@@ -58,9 +60,9 @@ TEST_F(NumberedFiles, StringsAreCrLfLinesAndReadBackWithTheEndFlagClear) {
   EXPECT_EQ(TempFolder::Read("lines.txt"), std::string("abc\r\n"));
 
   FileOpenRead(1, "lines.txt");
-  EXPECT_EQ(FileReadString(1), "abc");
+  EXPECT_EQ(Taken(FileReadString(1)), "abc");
   EXPECT_EQ(FileEnd(1), 0);
-  EXPECT_EQ(FileReadString(1), "");
+  EXPECT_EQ(Taken(FileReadString(1)), "");
   EXPECT_EQ(FileEnd(1), 1);
   FileClose(1);
   EXPECT_EQ(FileEnd(1), 0) << "closing clears the flag";
@@ -70,10 +72,10 @@ TEST_F(NumberedFiles, StringsAreCrLfLinesAndReadBackWithTheEndFlagClear) {
   const std::string long_line(5000, 'L');
   TempFolder::Write("mixed.txt", "a\tb\x01next\nlast\r\n" + long_line + "\r");
   FileOpenRead(2, "mixed.txt");
-  EXPECT_EQ(FileReadString(2), "a\tb");
-  EXPECT_EQ(FileReadString(2), "next");
-  EXPECT_EQ(FileReadString(2), "last");
-  EXPECT_EQ(FileReadString(2), long_line);
+  EXPECT_EQ(Taken(FileReadString(2)), "a\tb");
+  EXPECT_EQ(Taken(FileReadString(2)), "next");
+  EXPECT_EQ(Taken(FileReadString(2)), "last");
+  EXPECT_EQ(Taken(FileReadString(2)), long_line);
   EXPECT_EQ(FileEnd(2), 1) << "no LF could follow the CR";
   FileClose(2);
 }
@@ -124,7 +126,7 @@ TEST_F(NumberedFiles, SkipAndReadsOnAnEmptySlot) {
   EXPECT_EQ(FileReadByte(8), 0);
   EXPECT_EQ(FileEnd(8), 1);
   FileClose(8);
-  EXPECT_EQ(FileReadString(8), "");
+  EXPECT_EQ(Taken(FileReadString(8)), "");
   EXPECT_EQ(FileEnd(8), 1);
   FileWriteString(8, "nowhere");
   FileClose(8);

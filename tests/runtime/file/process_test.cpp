@@ -7,10 +7,12 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/taken_text.h"
 #include "platform/win32/shared_memory.h"
 #include "tests/runtime/file/file_fixture.h"
 
 namespace fs = std::filesystem;
+using tessark::testing::Taken;
 
 namespace {
 
@@ -82,11 +84,11 @@ TEST_F(Programs, SharedAreasHoldANumberAndAText) {
   SharedAreaWriteNumber(name.c_str(), -123456);
   SharedAreaWriteText(name.c_str(), "hello there");
   EXPECT_EQ(SharedAreaReadNumber(name.c_str()), -123456);
-  EXPECT_EQ(SharedAreaReadText(name.c_str()), "hello there");
+  EXPECT_EQ(Taken(SharedAreaReadText(name.c_str())), "hello there");
   SharedAreaWriteText(name.c_str(), std::string(1001, 'x').c_str());
-  EXPECT_EQ(SharedAreaReadText(name.c_str()), "hello there") << "too long: not stored";
+  EXPECT_EQ(Taken(SharedAreaReadText(name.c_str())), "hello there") << "too long: not stored";
   SharedAreaWriteText(name.c_str(), std::string(1000, 'y').c_str());
-  EXPECT_EQ(SharedAreaReadText(name.c_str()), std::string(1000, 'y'));
+  EXPECT_EQ(Taken(SharedAreaReadText(name.c_str())), std::string(1000, 'y'));
 
   // A second mapping of the same name (another program, say) sees the layout.
   HANDLE other = win32::OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name.c_str());
@@ -100,7 +102,7 @@ TEST_F(Programs, SharedAreasHoldANumberAndAText) {
   EXPECT_EQ(length, 1000);
   // Whatever another program leaves there, the text read stays inside the area.
   std::memset(bytes + 4, 'z', 1020);
-  EXPECT_EQ(SharedAreaReadText(name.c_str()), std::string(1016, 'z'));
+  EXPECT_EQ(Taken(SharedAreaReadText(name.c_str())), std::string(1016, 'z'));
   win32::UnmapViewOfFile(bytes);
   win32::CloseHandle(other);
   EXPECT_EQ(SharedAreaReadNumber(nullptr), 0);

@@ -67,15 +67,18 @@ TEST_F(InputModuleTest, EntryTextAppliesBackspacesOnRequest) {
   const char typed[] = "\bab\bc\b\bxy";
   tessark::TextAlloc(&core_->typed_text, 32);
   std::memcpy(core_->typed_text, typed, sizeof typed);
-  char* raw = EntryText(0, none);  // the previous result is freed
+  TextFree(none);
+  char* raw = EntryText(0);
   EXPECT_STREQ(raw, typed);
-  char* edited = EntryText(1, raw);
+  TextFree(raw);
+  char* edited = EntryText(1);
   EXPECT_STREQ(edited, "xy");
+  TextFree(edited);
   EntryClear();
   EXPECT_EQ(core_->typed_text[0], '\0');
-  char* empty = EntryText(1, edited);
+  char* empty = EntryText(1);
   EXPECT_STREQ(empty, "");
-  std::free(empty);
+  TextFree(empty);
 }
 
 TEST_F(InputModuleTest, MouseButtonsReportHeldButtons) {

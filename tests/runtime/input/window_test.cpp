@@ -109,9 +109,10 @@ TEST_F(InputWindowTest, TypedTextComesFromTheWindowsCharacters) {
   EntryClear();
   t::TextInput("x");
   t::PumpMessages();
-  text = EntryText(0, text);
+  TextFree(text);
+  text = EntryText(0);
   EXPECT_STREQ(text, "x");
-  std::free(text);
+  TextFree(text);
 }
 
 TEST_F(InputWindowTest, MousePlaceMovesThePointerToTheScreenPosition) {
