@@ -9,6 +9,7 @@
 #include "platform/d3d9/adapter.h"
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/raster.h"
+#include "platform/d3d9/stretch.h"
 
 using namespace d3d9_internal;
 
@@ -506,20 +507,9 @@ HRESULT IDirect3DDevice9::StretchRect(IDirect3DSurface9* source, const RECT* sou
                    static_cast<std::size_t>(sw) * bpp);
     }
   } else {
-    // Scaling or converting: nearest source texel for each destination pixel, through ARGB.
-    const std::uint32_t* decoded = source->Decoded();
-    std::vector<std::uint32_t> row(static_cast<std::size_t>(dw));
-    UINT bpp = static_cast<UINT>(FormatBits(dest->Format())) / 8;
-    for (LONG y = 0; y < dh; ++y) {
-      LONG sy = sr.top + static_cast<LONG>((static_cast<std::int64_t>(y) * 2 + 1) * sh / (2 * dh));
-      for (LONG x = 0; x < dw; ++x) {
-        LONG sx =
-            sr.left + static_cast<LONG>((static_cast<std::int64_t>(x) * 2 + 1) * sw / (2 * dw));
-        row[x] = decoded[sy * static_cast<LONG>(source->Width()) + sx];
-      }
-      EncodeRow(dest->Format(), row.data(), static_cast<UINT>(dw),
-                dest->Bits() + (dr.top + y) * dest->Pitch() + dr.left * bpp);
-    }
+    // Scaling or converting, through ARGB: nearest texel, or bilinear when asked and scaling.
+    const bool linear = filter == D3DTEXF_LINEAR && (sw != dw || sh != dh);
+    StretchCopy(source->Decoded(), source->Width(), sr, dest, dr, linear);
   }
   dest->Touch();
   return D3D_OK;

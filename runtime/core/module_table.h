@@ -42,6 +42,9 @@ struct DisplayEntries {
   void (*DisplayClear)(std::int32_t red, std::int32_t green, std::int32_t blue) = nullptr;
   void (*WindowedReset)() = nullptr;
   IDirect3DDevice9* (*DisplayDevice)() = nullptr;
+  // The depth-stencil format search for a back buffer format (both as D3DFORMAT values): the
+  // first candidate the adapter accepts, or D3DFMT_UNKNOWN (0).
+  std::uint32_t (*DepthFormatFor)(std::uint32_t back_buffer_format) = nullptr;
 };
 
 // Frame-pass entries of the sprite module (FrameRender calls them in its fixed order).
@@ -141,6 +144,42 @@ struct MemblockServices {
   std::int32_t (*Size)(std::int32_t number) = nullptr;
   void (*SetSize)(std::int32_t number, std::int32_t size) = nullptr;
   std::uint8_t* (*Address)(std::int32_t number) = nullptr;
+  // The two tables themselves, 258 entries each (entry 0 unused): the blocks' bytes (null for
+  // none) and their sizes. The size of a missing block is stale; test the block entry first.
+  std::uint8_t* const* (*BlockTable)() = nullptr;
+  const std::int32_t* (*SizeTable)() = nullptr;
+};
+
+// Data out and in for objects held as a picture-like header and raw bytes (bitmaps and meshes):
+// DataOut with mode 1 answers three header values and a new copy of the data with its size
+// (true when there was data); any other mode frees a copy handed out before (*data). DataIn
+// makes or replaces the object from the header values and the data.
+struct ObjectDataServices {
+  bool (*DataOut)(std::int32_t id, std::int32_t mode, std::int32_t header[3], std::uint8_t** data,
+                  std::int32_t* size) = nullptr;
+  void (*DataIn)(std::int32_t id, const std::int32_t header[3], const std::uint8_t* data,
+                 std::int32_t size) = nullptr;
+};
+
+// The seven format values a sound's PCM data travels with.
+struct SoundDataFormat {
+  std::int32_t format_tag;
+  std::int32_t channels;
+  std::int32_t samples_per_second;
+  std::int32_t bytes_per_second;
+  std::int32_t block_align;
+  std::int32_t bits_per_sample;
+  std::int32_t extra_size;
+};
+
+// The sound module's data services for memory blocks. ToData with mode 1 fills the format and a
+// new copy of the sound's PCM data (true when the sound had data); any other mode frees *data.
+// FromData makes sound id from a format and PCM data (the sound module reports its failures).
+struct SoundDataServices {
+  bool (*ToData)(std::int32_t mode, std::int32_t id, SoundDataFormat* format, std::uint8_t** data,
+                 std::int32_t* size) = nullptr;
+  void (*FromData)(std::int32_t id, const SoundDataFormat& format, const std::uint8_t* data,
+                   std::int32_t size) = nullptr;
 };
 
 struct ModuleTable {
@@ -167,6 +206,9 @@ struct ModuleTable {
   SpriteServices sprite_services;
   SystemServices system_services;
   MemblockServices memblock_services;
+  SoundDataServices sound_data_services;
+  ObjectDataServices bitmap_data_services;
+  ObjectDataServices mesh_data_services;  // no 3D-object module: stays empty
 };
 
 // The one table, owned by the core.

@@ -202,18 +202,25 @@ D3DFORMAT ModeFormatFind(std::int32_t width, std::int32_t height, std::int32_t d
   return found;
 }
 
-void DepthFormatFind() {
+std::uint32_t DepthFormatFor(std::uint32_t back_buffer_format) {
   DisplayState& s = State();
-  D3DFORMAT back = s.parameters.BackBufferFormat;
+  if (!s.d3d) return D3DFMT_UNKNOWN;
+  const auto back = static_cast<D3DFORMAT>(back_buffer_format);
   for (DWORD candidate : kDepthCandidates) {
     auto f = static_cast<D3DFORMAT>(candidate);
     if (SUCCEEDED(s.d3d->CheckDeviceFormat(0, D3DDEVTYPE_HAL, back, D3DUSAGE_DEPTHSTENCIL,
                                            D3DRTYPE_SURFACE, f)) &&
         SUCCEEDED(s.d3d->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, back, back, f))) {
-      s.depth_format = f;
-      return;
+      return f;
     }
   }
+  return D3DFMT_UNKNOWN;
+}
+
+void DepthFormatFind() {
+  DisplayState& s = State();
+  const auto found = static_cast<D3DFORMAT>(DepthFormatFor(s.parameters.BackBufferFormat));
+  if (found != D3DFMT_UNKNOWN) s.depth_format = found;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -571,6 +578,7 @@ void Wire(ModuleTable& table) {
   d.DisplayClear = DisplayClear;
   d.WindowedReset = WindowedReset;
   d.DisplayDevice = DisplayDevice;
+  d.DepthFormatFor = DepthFormatFor;
 }
 
 }  // namespace tessark::display

@@ -95,6 +95,9 @@ void RenderTargetsRelease();
 void RefreshBroadcast(std::int32_t stage);
 D3DFORMAT ModeFormatFind(std::int32_t width, std::int32_t height, std::int32_t depth);
 void DepthFormatFind();
+// The first of the depth-stencil candidates the adapter accepts with a back buffer of that
+// format (D3DFMT_UNKNOWN for none); the bitmap module makes its depth surfaces with it too.
+std::uint32_t DepthFormatFor(std::uint32_t back_buffer_format);
 
 // Bits per pixel of a format as the display counts them.
 std::int32_t FormatDepth(D3DFORMAT format);

@@ -258,7 +258,11 @@ void ImageGetData(std::int32_t id, std::int32_t* width, std::int32_t* height, st
   if (block) *block = nullptr;
   if (size) *size = 0;
   ImageRecord* record = Find(id);
-  IDirect3DTexture9* texture = record ? Texture2d(*record) : nullptr;
+  if (!record) return;
+  // An image that exists but yields no pixels reports a size of 1, so that a caller can tell it
+  // from a missing image (size 0).
+  if (size) *size = 1;
+  IDirect3DTexture9* texture = Texture2d(*record);
   if (!texture || record->depth < 8 || !block) return;
   const D3DSURFACE_DESC desc = LevelDesc(*record);
   const std::int32_t w = std::min(record->width, static_cast<std::int32_t>(desc.Width));

@@ -143,6 +143,8 @@ void Wire(ModuleTable& table) {
   table.sound.Update = Update;
   table.sound.RefreshD3D = RefreshD3D;
   table.sound.Destructor = Destructor;
+  table.sound_data_services.ToData = DataOut;
+  table.sound_data_services.FromData = DataIn;
 }
 
 // ---- Creating and filling sounds ---------------------------------------------------------------

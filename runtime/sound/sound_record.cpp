@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/win32/paths.h"
+#include "runtime/sound/sound_module.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 #include "tessark/errors.h"
@@ -155,9 +156,8 @@ bool SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy) {
   if (!e || !e->sound || !e->sound->reader || !e->sound->reader->Format()) return 0;
   const WAVEFORMATEX& f = *e->sound->reader->Format();
   std::memcpy(copy->format, &f, sizeof copy->format);
-  std::int32_t bytes_per_sample = f.wBitsPerSample / 8;
-  copy->samples_per_second =
-      bytes_per_sample ? static_cast<std::int32_t>(f.nAvgBytesPerSec) / bytes_per_sample : 0;
+  // The rate itself: bytes per second over bytes per sample would double it for stereo.
+  copy->samples_per_second = static_cast<std::int32_t>(f.nSamplesPerSec);
   copy->bits_per_second = static_cast<std::int32_t>(f.nAvgBytesPerSec * 8);
   const std::vector<BYTE> empty;
   const std::vector<BYTE>& data = e->sound->data_copy ? *e->sound->data_copy : empty;
@@ -174,3 +174,40 @@ bool SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy) {
 }
 
 }  // namespace tessark
+
+namespace tessark::sound {
+
+bool DataOut(std::int32_t mode, std::int32_t id, SoundDataFormat* format, std::uint8_t** data,
+             std::int32_t* size) {
+  if (!data) return false;
+  if (mode != 1) {
+    std::free(*data);
+    *data = nullptr;
+    return false;
+  }
+  *data = nullptr;
+  SoundDataCopy copy{};
+  if (!SoundToData(1, id, &copy)) return false;
+  WAVEFORMATEX f{};
+  std::memcpy(&f, copy.format, sizeof copy.format);
+  if (format) {
+    *format = SoundDataFormat{f.wFormatTag,
+                              f.nChannels,
+                              copy.samples_per_second,
+                              static_cast<std::int32_t>(f.nAvgBytesPerSec),
+                              f.nBlockAlign,
+                              f.wBitsPerSample,
+                              f.cbSize};
+  }
+  *data = copy.data;
+  if (size) *size = copy.size;
+  return true;
+}
+
+void DataIn(std::int32_t id, const SoundDataFormat& format, const std::uint8_t* data,
+            std::int32_t size) {
+  SoundFromData(id, size, data, format.format_tag, format.channels, format.samples_per_second,
+                format.bytes_per_second, format.block_align, format.bits_per_sample);
+}
+
+}  // namespace tessark::sound

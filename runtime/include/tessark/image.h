@@ -51,8 +51,9 @@ void ImageSetAlphaAll(std::int32_t id, std::int32_t alpha);
 // none); 0 if it cannot be loaded. divisor 1 or more shrinks the picture by it.
 std::int32_t ImageLoadFree(const char* file, std::int32_t divisor = 0);
 
-// The picture's pixels as packed rows in a new block (free it with ImageDataFree); an image
-// made from packed rows of 16 or 32 bits.
+// The picture's pixels as packed rows in a new block (free it with ImageDataFree); no block and
+// size 0 for a missing image, size 1 for one whose pixels cannot be read. An image made from
+// packed rows of 16 or 32 bits.
 void ImageGetData(std::int32_t id, std::int32_t* width, std::int32_t* height, std::int32_t* depth,
                   std::uint8_t** block, std::int32_t* size);
 void ImageDataFree(std::uint8_t* block);

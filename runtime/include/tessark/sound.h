@@ -73,7 +73,7 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
 
 struct SoundDataCopy {
   std::uint8_t format[18];          // the sound's WAVEFORMATEX, as stored
-  std::int32_t samples_per_second;  // bytes per second / (bits per sample / 8)
+  std::int32_t samples_per_second;  // the sample rate (frames per second)
   std::int32_t bits_per_second;     // bytes per second x 8
   std::int32_t seconds;             // data size / bytes per second
   std::uint8_t* data;               // a new copy of the sound's data (malloc'd)

@@ -38,3 +38,9 @@
 #if __has_include("tessark/ftp.h")
 #include "tessark/ftp.h"
 #endif
+#if __has_include("tessark/memblock.h")
+#include "tessark/memblock.h"
+#endif
+#if __has_include("tessark/bitmap.h")
+#include "tessark/bitmap.h"
+#endif

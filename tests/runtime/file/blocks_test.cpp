@@ -158,6 +158,8 @@ void BindFakeMemblocks() {
 }
 
 TEST_F(Blocks, MemoryBlockTransfersWaitForTheModuleThenCheckInOrder) {
+  tessark::Modules().memblock_services = tessark::MemblockServices{};
+  Bind();
   FileOpenWrite(1, "mem.bin");
   FileWriteMemblock(1, 300);  // no memory-block module: nothing at all
   EXPECT_EQ(TakeError(), 0);
