@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9_constants.h"
+#include "platform/d3d9/present.h"
 #include "platform/win32/win_types.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -617,6 +618,9 @@ class IDirect3DDevice9 : public D3DUnknown {
   d3d9_internal::DeviceState& State() { return state_; }
   void SetLost(bool lost, bool can_reset);
   int present_count = 0;
+  // The way Present takes to the screen, and whether it waits for the refresh clock.
+  d3d9_internal::PresentPath PresentPathUsed() const;
+  bool PresentWaitsForRefresh() const;
   bool last_present_had_source = false;
   RECT last_present_source = {};
 
@@ -670,6 +674,13 @@ void SetTextureCaps(DWORD texture_caps, DWORD max_width, DWORD max_height);
 // Off: the rasteriser's span loops work four pixels at a time even where the processor could
 // do eight, so that tests can check both give the same pixels.
 void UseWideSpans(bool on);
+// Makes devices attached from now on present the given way wherever they have a window
+// (instead of the way chosen from the machine); AutoPresentPath undoes it.
+void ForcePresentPath(d3d9_internal::PresentPath path);
+// On: devices attached from now on keep to the refresh clock even on a video driver that shows
+// nothing (where they otherwise present at once). AutoPresentPath turns it off again.
+void WaitForRefreshHeadless(bool on);
+void AutoPresentPath();
 // Undoes every hook above.
 void RestoreAll();
 // Loses the device; once can_reset is true TestCooperativeLevel answers DEVICENOTRESET.

@@ -314,6 +314,7 @@ void UseWideSpans(bool on) {
 void RestoreAll() {
   TheHooks() = Hooks{};
   d3d9_internal::WideSpansAllowed() = true;
+  AutoPresentPath();
 }
 
 void LoseDevice(IDirect3DDevice9* device, bool can_reset) {

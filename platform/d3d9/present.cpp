@@ -1,18 +1,73 @@
-// Present and the lost state: the back buffer (or a rectangle of it) goes to an SDL renderer
-// that scales it to the device window's client area, with vsync when the presentation interval
-// asks for the retrace and the system offers it. A full-screen device whose window is minimised
-// is lost until the window comes back and the device is reset. With no SDL window behind the
-// device window nothing is shown, and drawing still works.
+// Present and the lost state. The back buffer (or a rectangle of it) goes to the device
+// window's client area by one of two ways, chosen when the device attaches to its window:
+// - the window's own surface (shared memory on X11), scaled here to the client area when the
+//   sizes differ. Used wherever no hardware GPU renders: handing a frame that is already drawn
+//   to an OpenGL that the processor emulates (llvmpipe) costs three times the drawing itself.
+//   This way has no retrace to wait for, so interval one waits for the next tick of a clock at
+//   the display's refresh rate instead;
+// - an SDL renderer where OpenGL runs on a real GPU: it scales for free and its vsync is a real
+//   retrace wait.
+// A full-screen device whose window is minimised is lost until the window comes back and the
+// device is reset. With no SDL window behind the device window nothing is shown, and drawing
+// still works.
 #include <SDL.h>
+#include <dirent.h>
+#include <time.h>
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/present.h"
 #include "platform/win32/event_source.h"
 #include "platform/win32/user.h"
 
 namespace d3d9_internal {
+
+std::uint64_t RefreshPeriodNs(int hz) {
+  if (hz <= 0) hz = 60;
+  return 1000000000ull / static_cast<std::uint64_t>(hz);
+}
+
+std::uint64_t RefreshClock::NextTick(std::uint64_t now_ns) {
+  std::uint64_t tick = (now_ns / period_ + 1) * period_;
+  while (tick <= last_) tick += period_;
+  last_ = tick;
+  return tick;
+}
+
+void ScaleNearest32(const std::uint8_t* src, int src_pitch, int src_w, int src_h, std::uint8_t* dst,
+                    int dst_pitch, int dst_w, int dst_h, std::vector<int>& columns) {
+  if (src_w <= 0 || src_h <= 0 || dst_w <= 0 || dst_h <= 0) return;
+  if (columns.size() != static_cast<std::size_t>(dst_w)) {
+    columns.resize(static_cast<std::size_t>(dst_w));
+    for (int x = 0; x < dst_w; ++x) {
+      columns[static_cast<std::size_t>(x)] = static_cast<int>(
+          (static_cast<std::int64_t>(x) * 2 + 1) * src_w / (static_cast<std::int64_t>(dst_w) * 2));
+    }
+  }
+  int last_row = -1;
+  for (int y = 0; y < dst_h; ++y) {
+    int sy = static_cast<int>((static_cast<std::int64_t>(y) * 2 + 1) * src_h /
+                              (static_cast<std::int64_t>(dst_h) * 2));
+    auto* out = reinterpret_cast<std::uint32_t*>(dst + static_cast<std::ptrdiff_t>(y) * dst_pitch);
+    if (sy == last_row) {  // a repeated source row: copy the row just made
+      std::memcpy(out, dst + static_cast<std::ptrdiff_t>(y - 1) * dst_pitch,
+                  static_cast<std::size_t>(dst_w) * 4);
+      continue;
+    }
+    const auto* in =
+        reinterpret_cast<const std::uint32_t*>(src + static_cast<std::ptrdiff_t>(sy) * src_pitch);
+    if (src_w == dst_w) {
+      std::memcpy(out, in, static_cast<std::size_t>(dst_w) * 4);
+    } else {
+      for (int x = 0; x < dst_w; ++x) out[x] = in[columns[static_cast<std::size_t>(x)]];
+    }
+    last_row = sy;
+  }
+}
 
 namespace {
 
@@ -32,6 +87,92 @@ Uint32 SdlFormat(D3DFORMAT f) {
       return SDL_PIXELFORMAT_ARGB8888;
   }
 }
+
+std::uint64_t MonotonicNs() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<std::uint64_t>(ts.tv_sec) * 1000000000ull +
+         static_cast<std::uint64_t>(ts.tv_nsec);
+}
+
+void SleepUntilNs(std::uint64_t when) {
+  timespec ts{static_cast<time_t>(when / 1000000000ull), static_cast<long>(when % 1000000000ull)};
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Choosing the way to the screen
+// ---------------------------------------------------------------------------------------------
+
+std::optional<PresentPath>& ForcedPath() {
+  static std::optional<PresentPath> forced;
+  return forced;
+}
+
+bool SoftwareGlName(const char* renderer) {
+  static const char* const kSoftware[] = {"llvmpipe", "softpipe", "swrast", "Software Rasterizer",
+                                          "SVGA3D",   "virgl"};
+  for (const char* s : kSoftware)
+    if (std::strstr(renderer, s)) return true;
+  return false;
+}
+
+bool HasRenderNode() {
+  DIR* dir = opendir("/dev/dri");
+  if (!dir) return false;
+  bool found = false;
+  while (dirent* e = readdir(dir)) {
+    if (std::strncmp(e->d_name, "renderD", 7) == 0) found = true;
+  }
+  closedir(dir);
+  return found;
+}
+
+// Whether OpenGL on this display runs on a GPU. Asked once, and only where a GPU could exist at
+// all (a render node), since making a context costs tens of milliseconds of start-up.
+bool HardwareGl() {
+  static std::optional<bool> known;
+  if (known) return *known;
+  known = false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0)
+    return false;
+  if (!HasRenderNode()) return false;
+  SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  if (!probe) return false;
+  if (SDL_GLContext context = SDL_GL_CreateContext(probe)) {
+    using GetString = const unsigned char* (*)(unsigned);
+    auto get = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned char* name = get ? get(0x1F01) : nullptr;  // GL_RENDERER
+    known = name && !SoftwareGlName(reinterpret_cast<const char*>(name));
+    SDL_GL_DeleteContext(context);
+  }
+  SDL_DestroyWindow(probe);
+  return *known;
+}
+
+bool& HeadlessRefreshWait() {
+  static bool wait = false;
+  return wait;
+}
+
+// A driver that shows nothing (SDL's dummy and offscreen) has no refresh to keep pace with.
+bool ShowsPictures() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return HeadlessRefreshWait() ||
+         (driver && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0);
+}
+
+PresentPath ChoosePath(SDL_Window* window) {
+  if (!window) return PresentPath::kNone;
+  if (ForcedPath()) return *ForcedPath();
+  return HardwareGl() ? PresentPath::kRenderer : PresentPath::kSurface;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The renderer way
+// ---------------------------------------------------------------------------------------------
 
 // One renderer per window, shared by every device presenting to it (an old device may live on
 // while its replacement is made) and destroyed with the last of them.
@@ -75,6 +216,19 @@ void RendererRelease(SDL_Window* window) {
   }
 }
 
+// One clock for the process: a device made anew (a reset, a mode change) keeps the beat.
+RefreshClock& TheRefreshClock() {
+  static RefreshClock clock(RefreshPeriodNs(60));
+  return clock;
+}
+
+int DisplayRefreshHz(SDL_Window* window) {
+  SDL_DisplayMode mode;
+  int index = SDL_GetWindowDisplayIndex(window);
+  if (index >= 0 && SDL_GetCurrentDisplayMode(index, &mode) == 0) return mode.refresh_rate;
+  return 0;
+}
+
 }  // namespace
 
 void WindowClientSize(HWND window, int* width, int* height) {
@@ -89,19 +243,40 @@ void WindowClientSize(HWND window, int* width, int* height) {
 struct Presenter {
   HWND hwnd = nullptr;
   SDL_Window* window = nullptr;
+  PresentPath path = PresentPath::kNone;
+  bool wait_for_refresh = false;  // interval one on a way without a retrace of its own
+  bool fullscreen = false;
+  // The renderer way.
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
   int texture_width = 0, texture_height = 0;
   Uint32 texture_format = 0;
-  bool fullscreen = false;
+  // The surface way: the back buffer seen as an SDL surface (its pixels are not copied), and
+  // the scaling's column table.
+  SDL_Surface* source = nullptr;
+  std::vector<int> columns;
 
   ~Presenter() {
     if (texture) SDL_DestroyTexture(texture);
+    if (source) SDL_FreeSurface(source);
     if (renderer) RendererRelease(window);
     if (hwnd && fullscreen) win32::SetWindowFullScreen(hwnd, false);
   }
 
-  void Show(IDirect3DSurface9* back, const SDL_Rect& source, const SDL_Rect* dest) {
+  void WaitForRefresh() {
+    if (!wait_for_refresh) return;
+    SleepUntilNs(TheRefreshClock().NextTick(MonotonicNs()));
+  }
+
+  void Show(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) {
+    if (path == PresentPath::kSurface) {
+      ShowOnSurface(back, src, dest);
+    } else if (path == PresentPath::kRenderer) {
+      ShowWithRenderer(back, src, dest);
+    }
+  }
+
+  void ShowWithRenderer(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) {
     if (!renderer) return;
     Uint32 format = SdlFormat(back->Format());
     int w = static_cast<int>(back->Width()), h = static_cast<int>(back->Height());
@@ -114,12 +289,68 @@ struct Presenter {
       texture_width = w, texture_height = h, texture_format = format;
     }
     int bytes = SDL_BYTESPERPIXEL(format);
-    const BYTE* bits = back->Bits() + source.y * back->Pitch() + source.x * bytes;
-    SDL_UpdateTexture(texture, &source, bits, static_cast<int>(back->Pitch()));
+    const BYTE* bits = back->Bits() + src.y * back->Pitch() + src.x * bytes;
+    SDL_UpdateTexture(texture, &src, bits, static_cast<int>(back->Pitch()));
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, &source, dest);
+    WaitForRefresh();
+    SDL_RenderCopy(renderer, texture, &src, dest);
     SDL_RenderPresent(renderer);
+  }
+
+  // The back buffer as an SDL surface over its own pixels, made again only when the back
+  // buffer changes.
+  SDL_Surface* SourceOf(IDirect3DSurface9* back) {
+    Uint32 format = SdlFormat(back->Format());
+    int w = static_cast<int>(back->Width()), h = static_cast<int>(back->Height());
+    if (source && source->pixels == back->Bits() && source->w == w && source->h == h &&
+        source->format->format == format && source->pitch == static_cast<int>(back->Pitch())) {
+      return source;
+    }
+    if (source) SDL_FreeSurface(source);
+    source = SDL_CreateRGBSurfaceWithFormatFrom(back->Bits(), w, h, SDL_BITSPERPIXEL(format),
+                                                static_cast<int>(back->Pitch()), format);
+    // The back buffer's alpha is not part of the picture (X8R8G8B8 leaves it undefined).
+    if (source) SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+    return source;
+  }
+
+  // The picture is copied into the window's surface first and handed over at the refresh
+  // tick, so that as little as possible happens between the tick and the screen.
+  void ShowOnSurface(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) {
+    SDL_Surface* from = SourceOf(back);
+    SDL_Surface* to = SDL_GetWindowSurface(window);
+    if (!from || !to) return;
+    SDL_Rect whole{0, 0, to->w, to->h};
+    SDL_Rect dst = dest ? *dest : whole;
+    SDL_Rect clipped{};
+    bool visible = SDL_IntersectRect(&dst, &whole, &clipped);
+    if (!visible || !SDL_RectEquals(&clipped, &whole))
+      SDL_FillRect(to, nullptr, SDL_MapRGB(to->format, 0, 0, 0));
+    bool same_layout =
+        SDL_BYTESPERPIXEL(from->format->format) == 4 &&
+        SDL_BYTESPERPIXEL(to->format->format) == 4 && from->format->Rmask == to->format->Rmask &&
+        from->format->Gmask == to->format->Gmask && from->format->Bmask == to->format->Bmask;
+    if (!visible) {
+      // Nothing of the picture falls inside the window.
+    } else if (same_layout && SDL_RectEquals(&clipped, &dst)) {
+      // The common case: 32-bit pixels of one channel order, copied or scaled here.
+      if (SDL_MUSTLOCK(to)) SDL_LockSurface(to);
+      const auto* in =
+          static_cast<const std::uint8_t*>(from->pixels) + src.y * from->pitch + src.x * 4;
+      auto* out = static_cast<std::uint8_t*>(to->pixels) + dst.y * to->pitch + dst.x * 4;
+      ScaleNearest32(in, from->pitch, src.w, src.h, out, to->pitch, dst.w, dst.h, columns);
+      if (SDL_MUSTLOCK(to)) SDL_UnlockSurface(to);
+    } else {
+      SDL_Rect s = src, d = dst;
+      if (s.w == d.w && s.h == d.h) {
+        SDL_BlitSurface(from, &s, to, &d);
+      } else {
+        SDL_BlitScaled(from, &s, to, &d);
+      }
+    }
+    WaitForRefresh();
+    SDL_UpdateWindowSurface(window);
   }
 };
 
@@ -145,8 +376,35 @@ void IDirect3DDevice9::AttachPresenter() {
   } else if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) {
     win32::SetWindowFullScreen(hwnd, false);
   }
-  presenter_->renderer =
-      RendererAcquire(window, params_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE);
+  bool retrace = params_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
+  presenter_->path = ChoosePath(window);
+  if (presenter_->path == PresentPath::kSurface) {
+    // The window's surface must not become an OpenGL texture behind SDL's back: that is the
+    // emulated-GPU detour this way exists to avoid.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // A window that cannot give a surface (one made for OpenGL elsewhere) is shown through a
+    // renderer instead.
+    if (!SDL_GetWindowSurface(window)) presenter_->path = PresentPath::kRenderer;
+  }
+  if (presenter_->path == PresentPath::kRenderer) {
+    presenter_->renderer = RendererAcquire(window, retrace);
+    SDL_RendererInfo info{};
+    bool vsync = presenter_->renderer && SDL_GetRendererInfo(presenter_->renderer, &info) == 0 &&
+                 (info.flags & SDL_RENDERER_PRESENTVSYNC);
+    presenter_->wait_for_refresh = retrace && !vsync && ShowsPictures();
+  } else {
+    presenter_->wait_for_refresh = retrace && ShowsPictures();
+  }
+  if (presenter_->wait_for_refresh)
+    TheRefreshClock().SetPeriod(RefreshPeriodNs(DisplayRefreshHz(window)));
+}
+
+PresentPath IDirect3DDevice9::PresentPathUsed() const {
+  return presenter_ ? presenter_->path : PresentPath::kNone;
+}
+
+bool IDirect3DDevice9::PresentWaitsForRefresh() const {
+  return presenter_ && presenter_->wait_for_refresh;
 }
 
 void IDirect3DDevice9::DetachPresenter() {
@@ -201,3 +459,20 @@ HRESULT IDirect3DDevice9::Present(const RECT* source, const RECT* dest, HWND ove
   presenter_->Show(back_buffer_.Get(), src, dest ? &dst : nullptr);
   return D3D_OK;
 }
+
+namespace d3d9::testing {
+
+void ForcePresentPath(PresentPath path) {
+  ForcedPath() = path;
+}
+
+void AutoPresentPath() {
+  ForcedPath().reset();
+  HeadlessRefreshWait() = false;
+}
+
+void WaitForRefreshHeadless(bool on) {
+  HeadlessRefreshWait() = on;
+}
+
+}  // namespace d3d9::testing

@@ -41,20 +41,52 @@ void EnterDataFolder() {
   }
 }
 
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
 // Why no window can be opened, or an empty text when one can. Video drivers that show nothing
 // count as no display unless they were asked for by name. On success video stays initialised,
 // so the window is made on the very driver checked here.
+//
+// A display that is named but cannot be opened is tried again for a while before giving up: an
+// X server refuses connections for a moment while it resets (a virtual one does so each time
+// its last client leaves) and while it starts. The retries ask the named display's own driver,
+// so that a final failure carries SDL's account of it.
 std::string DisplayProblem() {
-  const char* asked = std::getenv("SDL_VIDEODRIVER");
-  bool named = asked && *asked;
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-    return std::string("no video driver could be started (") + SDL_GetError() + ")";
-  const char* driver = SDL_GetCurrentVideoDriver();
-  if (named || !driver ||
-      (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0))
-    return "";
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  return "no display was found (DISPLAY and WAYLAND_DISPLAY are unset or unreachable)";
+  constexpr int kAttempts = 6;  // waiting 50, 100, 200, 400 and 800 ms between them
+  bool named = Set("SDL_VIDEODRIVER");
+  const char* variable = Set("DISPLAY")           ? "DISPLAY"
+                         : Set("WAYLAND_DISPLAY") ? "WAYLAND_DISPLAY"
+                                                  : nullptr;
+  std::string failure;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (attempt > 0) {
+      SDL_Delay(50u << (attempt - 1));
+      if (!named) {
+        SDL_SetHint(SDL_HINT_VIDEODRIVER,
+                    std::strcmp(variable, "DISPLAY") == 0 ? "x11" : "wayland");
+      }
+    }
+    int result = SDL_InitSubSystem(SDL_INIT_VIDEO);
+    std::string error = SDL_GetError();
+    if (result != 0) {
+      if (!variable) return "no video driver could be started (" + error + ")";
+      failure = std::string("the display ") + std::getenv(variable) + " named by " + variable +
+                " could not be opened (" + error + ")";
+      continue;
+    }
+    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (named || !driver ||
+        (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0))
+      return "";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (!variable) return "no display was found (DISPLAY and WAYLAND_DISPLAY are unset)";
+  }
+  SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+  return failure;
 }
 
 void ExplainNoWindow(const char* program, const std::string& why) {

@@ -2,6 +2,12 @@
 // radius 16 or a 32 by 32 square) with the vegetable drawn on it. Every kind differs in badge
 // colour, in brightness and in the silhouette of its picture, so that players who confuse red
 // and green still tell them apart. Depends on canvas.h.
+//
+// The game turns tokens without filtering, so every texel either shows or is skipped or shown
+// twice. Lines one texel wide that differ sharply from their neighbours break into dots when
+// turned. Hence outlines are at least two texels wide where they show, their ink is only as
+// dark as the picture needs, and the badge ends in a broad band of one darker tone rather than
+// a thin dark rim.
 #include <cmath>
 #include <string>
 
@@ -60,8 +66,8 @@ void Outline(cairo_t* cr, Rgb c, double w) {
   cairo_stroke_preserve(cr);
 }
 
-// Outline then fill, leaving no path.
-void InkAndFill(cairo_t* cr, Rgb ink, Rgb fill, double w = 2.2) {
+// Outline then fill, leaving no path. Half of the stroke shows, outside the fill.
+void InkAndFill(cairo_t* cr, Rgb ink, Rgb fill, double w = 4.0) {
   Outline(cr, ink, w);
   SetColour(cr, fill);
   cairo_fill(cr);
@@ -106,12 +112,12 @@ void DrawPea(cairo_t* cr, Rgb ink) {
     double t = 0.22 + 0.28 * i;
     double x = 7.5 + 17 * t, y = 21.5 - 11 * t;
     cairo_arc(cr, x, y, 3.9, 0, 2 * kPi);
-    InkAndFill(cr, ink, Hex(0xc9f77e), 1.4);
+    InkAndFill(cr, Mix(ink, Hex(0x1d6126), 0.5), Hex(0xc9f77e), 2.2);
     Gleam(cr, x - 1.2, y - 1.3, 1.3, 1.0, 0.85);
   }
   cairo_move_to(cr, 26.3, 9.2);
   cairo_curve_to(cr, 27.5, 7, 26, 5.5, 27.5, 4.5);
-  Outline(cr, ink, 1.6);
+  Outline(cr, ink, 2.4);
   cairo_new_path(cr);
 }
 
@@ -124,7 +130,7 @@ void DrawCarrot(cairo_t* cr, Rgb ink) {
   LeafPath(cr, 0, -8, -6, -15.5, 2.4);
   LeafPath(cr, 0, -8, 0, -16, 2.4);
   LeafPath(cr, 0, -8, 6, -15.5, 2.4);
-  Outline(cr, kLeafInk, 2.2);
+  Outline(cr, kLeafInk, 3.8);
   SetColour(cr, kLeaf);
   cairo_fill(cr);
   cairo_move_to(cr, -5.5, -7);
@@ -139,7 +145,7 @@ void DrawCarrot(cairo_t* cr, Rgb ink) {
     cairo_move_to(cr, r[0], r[1]);
     cairo_line_to(cr, r[0] + r[2] + 1, r[1]);
   }
-  Outline(cr, Hex(0xc45a08), 1.2);
+  Outline(cr, Hex(0xe2882e), 2.0);
   cairo_new_path(cr);
   cairo_restore(cr);
 }
@@ -167,13 +173,13 @@ void DrawSweetcorn(cairo_t* cr, Rgb ink) {
   cairo_line_to(cr, 13.2, 26);
   cairo_move_to(cr, 18.8, 2);
   cairo_line_to(cr, 18.8, 26);
-  Outline(cr, Hex(0xe0a000), 1.0);
+  Outline(cr, Hex(0xf0c640), 1.6);
   cairo_new_path(cr);
   cairo_reset_clip(cr);
   // Husk leaves from the foot up both sides.
   LeafPath(cr, 16, 28.5, 7.5, 13, 3.3);
   LeafPath(cr, 16, 28.5, 24.5, 13, 3.3);
-  Outline(cr, kLeafInk, 2.2);
+  Outline(cr, kLeafInk, 3.8);
   SetColour(cr, kLeaf);
   cairo_fill(cr);
 }
@@ -197,7 +203,7 @@ void DrawEggPlant(cairo_t* cr, Rgb ink) {
   cairo_curve_to(cr, 2.5, -8, 1.5, -5, 0, -4);
   cairo_curve_to(cr, -1.5, -5, -2.5, -8, -5.5, -6.5);
   cairo_close_path(cr);
-  InkAndFill(cr, kLeafInk, kLeaf, 2.0);
+  InkAndFill(cr, kLeafInk, kLeaf, 3.6);
   cairo_move_to(cr, 0, -9.5);
   cairo_line_to(cr, 0.5, -14);
   Outline(cr, kLeafInk, 3.2);
@@ -221,7 +227,7 @@ void DrawOnion(cairo_t* cr, Rgb ink) {
   cairo_curve_to(cr, 10, 13, 10, 23, 14.5, 27);
   cairo_move_to(cr, 16.5, 8);
   cairo_curve_to(cr, 22, 13, 22, 23, 17.5, 27);
-  Outline(cr, Hex(0x8fb4da), 1.2);
+  Outline(cr, Hex(0xb8d0ea), 2.0);
   cairo_new_path(cr);
   Gleam(cr, 10.8, 17, 1.4, 3.2, 0.9);
   // Roots.
@@ -231,7 +237,7 @@ void DrawOnion(cairo_t* cr, Rgb ink) {
   cairo_line_to(cr, 16, 30.5);
   cairo_move_to(cr, 18, 28);
   cairo_line_to(cr, 19, 30);
-  Outline(cr, ink, 1.3);
+  Outline(cr, ink, 2.0);
   cairo_new_path(cr);
 }
 
@@ -239,14 +245,14 @@ void DrawOnion(cairo_t* cr, Rgb ink) {
 void DrawBeetroot(cairo_t* cr, Rgb ink) {
   LeafPath(cr, 15, 11, 8.5, 2.5, 3.0);
   LeafPath(cr, 17, 11, 24, 3, 3.0);
-  Outline(cr, kLeafInk, 2.2);
+  Outline(cr, kLeafInk, 3.8);
   SetColour(cr, kLeaf);
   cairo_fill(cr);
   cairo_move_to(cr, 17, 25);
   cairo_curve_to(cr, 18, 28, 21, 28.5, 22.5, 30);
-  Outline(cr, ink, 2.6);
+  Outline(cr, ink, 3.4);
   SetColour(cr, Hex(0xff9cc0));
-  cairo_set_line_width(cr, 1.0);
+  cairo_set_line_width(cr, 1.4);
   cairo_stroke(cr);
   cairo_arc(cr, 16, 18, 8.3, 0, 2 * kPi);
   InkAndFill(cr, ink, Hex(0xff9cc0));
@@ -266,7 +272,7 @@ void DrawRedPepper(cairo_t* cr, Rgb ink) {
   InkAndFill(cr, ink, Hex(0xff9a8a));
   cairo_move_to(cr, 16, 11);
   cairo_curve_to(cr, 15, 17, 15, 21, 16, 25);
-  Outline(cr, Hex(0xd84a3a), 1.2);
+  Outline(cr, Hex(0xe8705f), 2.0);
   cairo_new_path(cr);
   Gleam(cr, 11, 15, 1.4, 3.0, 0.7);
   cairo_move_to(cr, 16, 9.5);
@@ -288,6 +294,8 @@ bool IsRound(Veg veg) {
 // Badge, then the vegetable clipped to it, then the rim (a light ring when selected).
 void DrawToken(cairo_t* cr, Veg veg, bool selected) {
   Look look = LookOf(veg);
+  // Ink part way to the badge colour: outlines stay clear without stepping harshly when turned.
+  look.ink = Mix(look.ink, look.bottom, 0.3);
   Rgb top = selected ? Lighter(look.top, 0.2) : look.top;
   Rgb bottom = selected ? Lighter(look.bottom, 0.28) : look.bottom;
   cairo_save(cr);
@@ -331,14 +339,14 @@ void DrawToken(cairo_t* cr, Veg veg, bool selected) {
     SetColour(cr, Hex(0xfffbe0));
     cairo_set_line_width(cr, 2.5);
     cairo_stroke(cr);
-    BadgePath(cr, veg, 3.0);
-    SetColour(cr, {1, 1, 1}, 0.45);
-    cairo_set_line_width(cr, 1.0);
+    BadgePath(cr, veg, 3.2);
+    SetColour(cr, {1, 1, 1}, 0.35);
+    cairo_set_line_width(cr, 1.6);
     cairo_stroke(cr);
   } else {
-    BadgePath(cr, veg, 0.75);
-    SetColour(cr, Darker(look.bottom, 0.45));
-    cairo_set_line_width(cr, 1.5);
+    BadgePath(cr, veg, 1.5);
+    SetColour(cr, Darker(look.bottom, 0.22));
+    cairo_set_line_width(cr, 3.0);
     cairo_stroke(cr);
   }
   cairo_restore(cr);

@@ -32,3 +32,6 @@
 #if __has_include("tessark/file.h")
 #include "tessark/file.h"
 #endif
+#if __has_include("tessark/ftp.h")
+#include "tessark/ftp.h"
+#endif

@@ -201,6 +201,32 @@ TEST(Pictures, TokensAreOpaqueInsideTheirPhysicsShapeAndClearOutside) {
   }
 }
 
+// Tokens are turned without filtering, so the texels along the badge's edge show or vanish one
+// by one: a one-texel dark rim breaks into dots. The edge texel and the two inside it must read
+// as one band, at the ends of the midlines and at the round badges' diagonals.
+TEST(Pictures, TokenEdgesEndInABandNotAOneTexelRim) {
+  auto differ = [](const Picture& p, int x0, int y0, int x1, int y1) {
+    double d = 0;
+    for (int shift : {16, 8, 0})
+      d += std::fabs(p.Channel(x0, y0, shift) - p.Channel(x1, y1, shift));
+    return d;
+  };
+  for (const char* name :
+       {"Pea", "Carrot", "Sweetcorn", "EggPlant", "Onion", "Beetroot", "RedPepper"}) {
+    Picture p(std::string("Shapes/") + name + ".png");
+    ASSERT_TRUE(p.ok());
+    // Walking inwards from the middle of each edge: (edge texel, one in, two in).
+    const int walks[4][6] = {{16, 0, 16, 1, 16, 2},
+                             {16, 31, 16, 30, 16, 29},
+                             {0, 16, 1, 16, 2, 16},
+                             {31, 16, 30, 16, 29, 16}};
+    for (const auto& w : walks) {
+      EXPECT_LT(differ(p, w[0], w[1], w[2], w[3]), 0.25) << name << " at " << w[0] << "," << w[1];
+      EXPECT_LT(differ(p, w[2], w[3], w[4], w[5]), 0.25) << name << " at " << w[2] << "," << w[3];
+    }
+  }
+}
+
 // Mean straight colour of the opaque pixels.
 struct Mean {
   double r = 0, g = 0, b = 0, luma = 0;
