@@ -1,7 +1,7 @@
 # The whole set-up: `make run` plays the game, `make test` runs the suite.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps run test asan-test bench build-release build-dev build-asan clean format
+.PHONY: deps run test asan-test bench build-release build-dev build-asan clean format install package docs
 
 deps:
 	@./scripts/install-deps
@@ -29,6 +29,20 @@ asan-test: build-asan
 
 bench: build-release
 	@for b in build/release/bench/bench_*; do echo "== $$b"; "$$b" || exit 1; done
+
+# Installs the runtime (headers, libtessark, CMake package, tessark.pc) and the game under PREFIX.
+PREFIX ?= /usr/local
+install: build-release
+	cmake --install build/release --prefix $(PREFIX)
+
+# The game as a Debian package: build/release/kettlebrim_<version>_<arch>.deb.
+package: build-release
+	cd build/release && cpack -G DEB
+
+# The API reference from the public headers, into build/docs/html (the guide is docs/guide.md).
+docs:
+	@mkdir -p build/docs
+	doxygen docs/Doxyfile
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,11 +1,12 @@
-// The system module's switches: whether the Escape key in the window ends the program.
+/// @file
+/// The system module's switches: whether the Escape key in the window ends the program.
 #pragma once
 
 namespace tessark {
 
-// Escape no longer ends the program (the game handles Escape itself).
+/// Escape no longer ends the program (the game handles Escape itself).
 void EscapeQuitOff();
-// Escape in the window ends the program again (the default).
+/// Escape in the window ends the program again (the default).
 void EscapeQuitOn();
 
 }  // namespace tessark
