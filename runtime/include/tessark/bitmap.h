@@ -10,54 +10,64 @@
 
 namespace tessark {
 
-// Makes bitmap id of width x height, current and cleared to black; raises 1001. A surface that
-// cannot be made leaves no bitmap (later uses raise 1002).
+/// Makes bitmap id of width x height, current and cleared to black; raises 1001. A surface that
+/// cannot be made leaves no bitmap (later uses raise 1002).
 void BitmapCreate(std::int32_t id, std::int32_t width, std::int32_t height);
-// Loads a picture file into bitmap id (made at the picture's size when missing, else the
-// top-left part that fits) and makes it current; raises 1001 or 1003.
+/// Loads a picture file into bitmap id (made at the picture's size when missing, else the
+/// top-left part that fits) and makes it current; raises 1001 or 1003.
 void BitmapLoad(const char* file, std::int32_t id);
-// Loads a picture file onto the screen (its top-left part that fits); raises 1003.
+/// Loads a picture file onto the screen (its top-left part that fits); raises 1003.
 void BitmapLoad(const char* file);
-// Deletes bitmap id and makes the screen current; raises 1001 (0 included) or 1002.
+/// Deletes bitmap id and makes the screen current; raises 1001 (0 included) or 1002.
 void BitmapDelete(std::int32_t id);
-// Sends all drawing to bitmap id (0: the screen); raises 1001 or 1002.
+/// Sends all drawing to bitmap id (0: the screen); raises 1001 or 1002.
 void BitmapSetCurrent(std::int32_t id);
-// The bitmap drawing goes to (0 for the screen).
+/// The bitmap drawing goes to (0 for the screen).
 std::int32_t BitmapCurrent();
-// Copies the top-left part both bitmaps share from source to destination; raises 1001 (also
-// for source = destination) or 1002.
+/// Copies the top-left part both bitmaps share from source to destination; raises 1001 (also
+/// for source = destination) or 1002.
 void BitmapCopy(std::int32_t source, std::int32_t destination);
-// Copies a rectangle (right and bottom exclusive), stretched to the destination rectangle when
-// the widths differ; rectangles outside their bitmaps copy nothing. Raises 1001 or 1002.
+/// Copies a rectangle (right and bottom exclusive), stretched to the destination rectangle when
+/// the widths differ; rectangles outside their bitmaps copy nothing. Raises 1001 or 1002.
 void BitmapCopyRect(std::int32_t source, std::int32_t left, std::int32_t top, std::int32_t right,
                     std::int32_t bottom, std::int32_t destination, std::int32_t to_left,
                     std::int32_t to_top, std::int32_t to_right, std::int32_t to_bottom);
-// Turns the bitmap upside down and toggles its flipped flag; raises 1001 or 1002.
+/// Turns the bitmap upside down and toggles its flipped flag; raises 1001 or 1002.
 void BitmapFlip(std::int32_t id);
-// Turns the bitmap left to right and toggles its mirrored flag; raises 1001 or 1002.
+/// Turns the bitmap left to right and toggles its mirrored flag; raises 1001 or 1002.
 void BitmapMirror(std::int32_t id);
-// Scales red, green and blue by percentage (0 to 100; other values do nothing); raises 1001 or
-// 1002.
+/// Scales red, green and blue by percentage (0 to 100; other values do nothing); raises 1001 or
+/// 1002.
 void BitmapFade(std::int32_t id, std::int32_t percentage);
-// Replaces each pixel by the average of the value x value square around it (1 or less and
-// above 9 do nothing); raises 1001 or 1002.
+/// Replaces each pixel by the average of the value x value square around it (1 or less and
+/// above 9 do nothing); raises 1001 or 1002.
 void BitmapBlur(std::int32_t id, std::int32_t value);
 
-// Whether bitmap id exists; raises 1001 only.
+/// Whether bitmap id exists; raises 1001 only.
 bool BitmapExists(std::int32_t id);
-// Size in pixels and bits per pixel; 0 after 1001 or 1002.
+/// Width of bitmap id in pixels; 0 after 1001 or 1002.
 std::int32_t BitmapWidth(std::int32_t id);
+/// Height of bitmap id in pixels; 0 after 1001 or 1002.
 std::int32_t BitmapHeight(std::int32_t id);
+/// Bits per pixel of bitmap id; 0 after 1001 or 1002.
 std::int32_t BitmapDepth(std::int32_t id);
-// Whether the bitmap has been mirrored or flipped an odd number of times; false after an error.
+/// Whether the bitmap has been mirrored an odd number of times; false after an error.
 bool BitmapMirrored(std::int32_t id);
+/// Whether the bitmap has been flipped an odd number of times; false after an error.
 bool BitmapFlipped(std::int32_t id);
-// The same questions about the current bitmap.
+/// Whether the current bitmap exists.
 bool BitmapExists();
+/// Width of the current bitmap in pixels; 0 when it does not exist.
 std::int32_t BitmapWidth();
+/// Height of the current bitmap in pixels; 0 when it does not exist.
 std::int32_t BitmapHeight();
+/// Bits per pixel of the current bitmap; 0 when it does not exist.
 std::int32_t BitmapDepth();
+/// Whether the current bitmap has been mirrored an odd number of times; false when it does not
+/// exist.
 bool BitmapMirrored();
+/// Whether the current bitmap has been flipped an odd number of times; false when it does not
+/// exist.
 bool BitmapFlipped();
 
 }  // namespace tessark

@@ -9,44 +9,44 @@
 
 namespace tessark {
 
-// Loads a music file under id, stopped at its start; raises 3501 for a bad id, 3503 for an
-// id in use (the old music stays) and 3502 for a file that is missing or cannot be played.
+/// Loads a music file under id, stopped at its start; raises 3501 for a bad id, 3503 for an
+/// id in use (the old music stays) and 3502 for a file that is missing or cannot be played.
 void MusicLoad(const char* file, std::int32_t id);
-// Makes id play audio CD track `track`; raises 3501, 3503, or 3508 for a track outside
-// 1 to 22000000. Without a CD drive the music exists but nothing is heard.
+/// Makes id play audio CD track `track`; raises 3501, 3503, or 3508 for a track outside
+/// 1 to 22000000. Without a CD drive the music exists but nothing is heard.
 void MusicLoadCdTrack(std::int32_t track, std::int32_t id);
-// Plays the music once from where it stands (from the start once it has finished); raises
-// 3501 or 3504 for a bad or free id, as every operation on an id below does.
+/// Plays the music once from where it stands (from the start once it has finished); raises
+/// 3501 or 3504 for a bad or free id, as every operation on an id below does.
 void PlayMusic(std::int32_t id);
-// Plays the music and starts it again from the beginning each time it ends.
+/// Plays the music and starts it again from the beginning each time it ends.
 void MusicLoop(std::int32_t id);
-// Stops the music and rewinds it to its start; looping ends.
+/// Stops the music and rewinds it to its start; looping ends.
 void StopMusic(std::int32_t id);
-// Pauses the music where it is.
+/// Pauses the music where it is.
 void PauseMusic(std::int32_t id);
-// Plays a paused music on from where it was paused.
+/// Plays a paused music on from where it was paused.
 void ResumeMusic(std::int32_t id);
-// Deletes the music and frees its id.
+/// Deletes the music and frees its id.
 void MusicDelete(std::int32_t id);
-// True when id holds a music; raises 3501 for an id out of range (a free id raises nothing).
+/// True when id holds a music; raises 3501 for an id out of range (a free id raises nothing).
 bool MusicExists(std::int32_t id);
-// True while the music plays (false after it has played to its end without looping).
+/// True while the music plays (false after it has played to its end without looping).
 bool MusicPlaying(std::int32_t id);
-// True while the music loops.
+/// True while the music loops.
 bool MusicLooping(std::int32_t id);
-// True while the music is paused.
+/// True while the music is paused.
 bool MusicPaused(std::int32_t id);
-// The volume last set in percent (100 for a new music file, 0 for a CD track); 0 on failure.
+/// The volume last set in percent (100 for a new music file, 0 for a CD track); 0 on failure.
 std::int32_t MusicVolume(std::int32_t id);
-// The speed last set in percent (100 for a new music file, 0 for a CD track); 0 on failure.
+/// The speed last set in percent (100 for a new music file, 0 for a CD track); 0 on failure.
 std::int32_t MusicSpeed(std::int32_t id);
-// Sets the volume in percent: 100 is full level, each percent below it 0.25 dB quieter,
-// 0 or less silent. For a CD track it sets the system's speaker volume, where there is one.
+/// Sets the volume in percent: 100 is full level, each percent below it 0.25 dB quieter,
+/// 0 or less silent. For a CD track it sets the system's speaker volume, where there is one.
 void SetMusicVolume(std::int32_t id, std::int32_t percent);
-// Sets the speed in percent (200 plays twice as fast, an octave higher) and plays the music;
-// raises 3506 for a negative percentage.
+/// Sets the speed in percent (200 plays twice as fast, an octave higher) and plays the music;
+/// raises 3506 for a negative percentage.
 void SetMusicSpeed(std::int32_t id, std::int32_t percent);
-// The number of tracks on the audio CD in the drive; 0 without one.
+/// The number of tracks on the audio CD in the drive; 0 without one.
 std::int32_t MusicCdTrackCount();
 
 }  // namespace tessark
