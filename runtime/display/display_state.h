@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/formats.h"
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
 
@@ -96,8 +97,8 @@ void RefreshBroadcast(std::int32_t stage);
 D3DFORMAT ModeFormatFind(std::int32_t width, std::int32_t height, std::int32_t depth);
 void DepthFormatFind();
 
-// Bits per pixel of a format as the display counts them.
-std::int32_t FormatDepth(D3DFORMAT format);
+// Bits per pixel of a format as the runtime reports them.
+using d3d9_internal::FormatDepth;
 
 // Window fitting and settings (window_modes.cpp).
 void WindowFit();
