@@ -114,26 +114,13 @@ std::int32_t FormatDepth(D3DFORMAT format) {
   switch (format) {
     case D3DFMT_A8P8:
       return 8;
-    case D3DFMT_R8G8B8:
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-    case D3DFMT_A2B10G10R10:
-    case D3DFMT_G16R16:
-    case D3DFMT_R5G6B5:
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5:
-    case D3DFMT_A4R4G4B4:
-    case D3DFMT_A8R3G3B2:
-    case D3DFMT_X4R4G4B4:
-    case D3DFMT_A8L8:
-    case D3DFMT_R3G3B2:
-    case D3DFMT_A8:
-    case D3DFMT_P8:
-    case D3DFMT_L8:
-    case D3DFMT_A4L4:
-      return FormatBits(format);
-    default:
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_X8B8G8R8:
+    case D3DFMT_A2R10G10B10:
+    case D3DFMT_A16B16G16R16:
       return 0;
+    default:
+      return IsDepthFormat(format) || IsBlockFormat(format) ? 0 : FormatBits(format);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/mmio/mmsystem.h"
+#include "tests/support/sndfile_wave.h"
 
 namespace {
 
@@ -95,30 +96,10 @@ TEST(Mmio, ChunkSizesPastTheEndEndTheSearch) {
 // Writes one second of a chirp in the given libsndfile format; the path.
 std::string WriteWave(const std::string& name, int subtype, int channels, int rate) {
   std::string path = (std::filesystem::temp_directory_path() / name).string();
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = channels;
-  info.format = SF_FORMAT_WAV | subtype;
-  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-  EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
-  std::vector<short> s(static_cast<std::size_t>(rate * channels));
-  for (std::size_t i = 0; i < s.size(); ++i) {
+  return tessark::testing::WriteSndfileWave(path, subtype, channels, rate, [&](std::size_t i) {
     double t = static_cast<double>(i / static_cast<std::size_t>(channels)) / rate;
-    s[i] = static_cast<short>(20000 * std::sin(2 * M_PI * (200 + 800 * t) * t));
-  }
-  sf_writef_short(f, s.data(), rate);
-  sf_close(f);
-  return path;
-}
-
-// The file's own samples as libsndfile decodes them.
-std::vector<short> Decode(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  std::vector<short> s(static_cast<std::size_t>(info.frames * info.channels));
-  sf_readf_short(f, s.data(), info.frames);
-  sf_close(f);
-  return s;
+    return static_cast<short>(20000 * std::sin(2 * M_PI * (200 + 800 * t) * t));
+  });
 }
 
 // Reads a wave's format and data through mmio and converts them through the manager.
@@ -177,7 +158,7 @@ TEST_P(AcmConversion, MatchesLibsndfile) {
   std::string path = WriteWave(std::string("acm_") + c.name + ".wav", c.subtype, c.channels, 22050);
   WAVEFORMATEX pcm{};
   std::vector<short> converted = Convert(path, &pcm);
-  std::vector<short> expected = Decode(path);
+  std::vector<short> expected = tessark::testing::DecodeWithSndfile(path);
   EXPECT_EQ(pcm.wBitsPerSample, 16);
   EXPECT_EQ(pcm.nChannels, c.channels);
   EXPECT_EQ(pcm.nSamplesPerSec, 22050u);
