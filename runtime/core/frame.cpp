@@ -3,12 +3,7 @@
 // contract (never before the period after the last stamp, pumping messages throughout) but
 // sleeps in short slices instead of spinning, and spins only for the last fraction of a
 // millisecond. Depends on the win32 stand-in and the module table.
-#include <sys/prctl.h>
-#include <time.h>
-
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "runtime/core/core.h"
 #include "runtime/core/runtime_state.h"
@@ -28,16 +23,6 @@ constexpr std::int64_t kSliceMicros = 4000;
 // lets in first on a busy machine, while a long poll gets it preempted.
 constexpr std::int64_t kSpinMicros = 60;
 
-void SleepMicros(std::int64_t micros) {
-  static bool slack_set = false;
-  if (!slack_set) {
-    // Sleeps end within a few microseconds of the time asked rather than the default 50.
-    prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
-    slack_set = true;
-  }
-  std::this_thread::sleep_for(std::chrono::microseconds(micros));
-}
-
 // Waits until the period has passed since the last stamp; false when the quit message was seen.
 bool FrameWait(std::uint32_t period) {
   RuntimeState& rt = Runtime();
@@ -50,7 +35,10 @@ bool FrameWait(std::uint32_t period) {
     auto remaining = static_cast<std::int64_t>(deadline - now);
     // The last stretch polls without yielding: a yield can hand the processor to another
     // process for a whole time slice.
-    if (remaining > kSpinMicros) SleepMicros(std::min(remaining - kSpinMicros, kSliceMicros));
+    if (remaining > kSpinMicros) {
+      win32::SleepMicros(
+          static_cast<std::uint64_t>(std::min(remaining - kSpinMicros, kSliceMicros)));
+    }
   }
 }
 
@@ -88,16 +76,13 @@ void CameraPass(bool passes_2d) {
 // Lets the waits idle between pumps when frames are not drawn by the runtime itself.
 void WaitIdle() {
   RuntimeState& rt = Runtime();
-  if (!rt.pump_sleep && !(rt.runtime_opened && rt.auto_sync)) SleepMicros(1000);
+  if (!rt.pump_sleep && !(rt.runtime_opened && rt.auto_sync)) win32::SleepMicros(1000);
 }
 
 }  // namespace
 
 std::uint64_t ClockMicros() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000000u +
-         static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
+  return win32::ClockMicros();
 }
 
 void FrameRender() {
