@@ -15,7 +15,11 @@ using namespace win32;
 
 namespace {
 
-constexpr std::uint32_t kRateConstant = 900;
+// A rate's frame period in milliseconds is this divided by the rate, not 1000 divided by it:
+// rate 60 gives 15 ms (about 67 frames a second), a tenth shorter than a sixtieth of a second,
+// so that the drawing and the present (which waits for the vertical retrace) add their time to
+// the wait without pulling the loop below the rate asked for.
+constexpr std::uint32_t kFramePeriodDividend = 900;
 // The wait sleeps in slices of at most this long, so messages are pumped at least this often.
 constexpr std::int64_t kSliceMicros = 4000;
 // It stops sleeping this long before the deadline and polls the rest, which absorbs the
@@ -165,7 +169,7 @@ void FrameSyncAuto() {
 void FrameSetRate(std::int32_t rate) {
   tessark::RuntimeState& rt = Runtime();
   if (rate > 0) {
-    rt.frame_period = tessark::kRateConstant / static_cast<std::uint32_t>(rate);
+    rt.frame_period = tessark::kFramePeriodDividend / static_cast<std::uint32_t>(rate);
     rt.frame_min_gap = 0;
   } else if (rate == 0) {
     rt.frame_period = rt.frame_min_gap = 0;
