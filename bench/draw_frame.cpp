@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "tests/support/windowed_device.h"
 
 namespace {
 
@@ -108,18 +109,9 @@ struct DeviceFrame {
 
   DeviceFrame() {
     d3d = Ref<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = kWidth;
-    pp.BackBufferHeight = kHeight;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_COPY;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-    d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
-                      device.Put());
+    tessark::testing::CreateWindowedDevice(d3d.Get(), kWidth, kHeight, device.Put(),
+                                           D3DPRESENTFLAG_LOCKABLE_BACKBUFFER, D3DFMT_X8R8G8B8,
+                                           true);
     Scene& s = TheScene();
     backdrop = Upload(s.backdrop);
     pot = Upload(s.pot);

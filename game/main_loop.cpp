@@ -19,6 +19,8 @@ void GameStartUp() {
 
   DisplaySetMode(640, 480, 32);
   MouseShow();
+  // The frame mode and rate again after the display is set: the game's start-up order makes
+  // these calls twice on purpose, so keep both.
   FrameSyncManual();
   FrameSetRate(60);
   FrameSpritesLast();

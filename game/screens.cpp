@@ -18,7 +18,8 @@ constexpr int kButtonCooldown = 300;
 constexpr int kShakeCooldownAtReset = 600;
 constexpr int kShakeFrames = 10;
 
-int Draw(int n) {
+// A random number from 0 to n - 1.
+int RandomBelow(int n) {
   return Rand() % n;
 }
 
@@ -61,8 +62,8 @@ void GameUpdate() {
     case kPhasePlaying:
       if (--game.spawn_countdown < 0) {
         game.spawn_countdown = game.spawn_interval;
-        int kind = Draw(kKindCount);
-        int x = 256 + Draw(128);
+        int kind = RandomBelow(kKindCount);
+        int x = 256 + RandomBelow(128);
         TokensSpawn(g_state.tokens, g_state.pot, x, 0, kind);
       }
       if (game.add_veg_cooldown > 0) --game.add_veg_cooldown;
@@ -96,8 +97,8 @@ void GameDraw() {
 // Drops a row of five tokens above the pot, each a little higher by chance.
 void AddVeg() {
   for (int i = 0; i < 5; ++i) {
-    int kind = Draw(kKindCount);
-    int r = Draw(48);
+    int kind = RandomBelow(kKindCount);
+    int r = RandomBelow(48);
     TokensSpawn(g_state.tokens, g_state.pot, 224 + 48 * i, -64 - r, kind);
   }
 }
@@ -176,7 +177,7 @@ void GameSetPhase(int phase) {
   if (phase != kPhaseStart) return;
   for (int i = 0; i < 5; ++i) {
     for (int j = 0; j < 5; ++j) {
-      TokensSpawn(g_state.tokens, g_state.pot, 224 + 48 * i, 68 - 48 * j, Draw(kKindCount));
+      TokensSpawn(g_state.tokens, g_state.pot, 224 + 48 * i, 68 - 48 * j, RandomBelow(kKindCount));
     }
   }
   GameSetPhase(kPhaseReady);

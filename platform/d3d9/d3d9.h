@@ -371,6 +371,10 @@ class IDirect3DBaseTexture9 : public IDirect3DResource9 {
   struct SurfaceDeleter {
     void operator()(IDirect3DSurface9* s) const;
   };
+  // Makes faces chains of levels, each level half the one above down to 1 by 1 (levels 0 or
+  // more than the full chain: the full chain); false when memory runs out.
+  bool BuildLevels(UINT faces, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
+                   D3DPOOL pool);
   std::vector<std::unique_ptr<IDirect3DSurface9, SurfaceDeleter>> levels_;
   UINT faces_ = 1;
   DWORD lod_ = 0;

@@ -110,6 +110,20 @@ int FormatBits(D3DFORMAT format) {
   }
 }
 
+std::int32_t FormatDepth(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_A8P8:
+      return 8;
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_X8B8G8R8:
+    case D3DFMT_A2R10G10B10:
+    case D3DFMT_A16B16G16R16:
+      return 0;
+    default:
+      return IsDepthFormat(format) || IsBlockFormat(format) ? 0 : FormatBits(format);
+  }
+}
+
 bool IsBlockFormat(D3DFORMAT format) {
   return format == D3DFMT_DXT1 || format == D3DFMT_DXT2 || format == D3DFMT_DXT3 ||
          format == D3DFMT_DXT4 || format == D3DFMT_DXT5;

@@ -10,7 +10,13 @@
 namespace d3d9_internal {
 
 // Bits one texel takes in storage (block formats: per texel on average); 0 = unknown format.
+// The one table of format sizes: everything that needs a format's size asks here.
 int FormatBits(D3DFORMAT format);
+// The colour depth the runtime reports for a display mode, back buffer or picture format: the
+// format's storage bits for the colour formats the runtime counts, except that a paletted format
+// counts only its palette index (A8P8 is 8); 0 for every other format (depth-stencil, block,
+// the byte-swapped and wide colour formats).
+std::int32_t FormatDepth(D3DFORMAT format);
 bool IsBlockFormat(D3DFORMAT format);
 bool IsDepthFormat(D3DFORMAT format);
 // A colour format the device can sample from (decode).

@@ -13,8 +13,6 @@ namespace d3d9_internal {
 
 namespace {
 
-constexpr int kAttrCount = 10;  // q, z, r, g, b, a, u0, v0, u1, v1
-
 bool Compare(DWORD func, float a, float b) {
   switch (func) {
     case D3DCMP_NEVER:
@@ -172,6 +170,18 @@ bool UsesArg2(DWORD op) {
 
 bool Pipeline::Setup(const DeviceState& s, IDirect3DSurface9* target, IDirect3DSurface9* depth,
                      const PALETTEENTRY* palette) {
+  if (!SetupTarget(s, target, depth)) return false;
+  SetupStages(s, palette);
+  tfactor_ = Unpack(s.render[D3DRS_TEXTUREFACTOR]);
+  flat_ = s.render[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+  if (!SetupOutput(s)) return false;
+  simple_state_ = SimpleState();
+  return true;
+}
+
+// The colour target, the viewport and scissor clip, and the depth surface when depth is tested.
+bool Pipeline::SetupTarget(const DeviceState& s, IDirect3DSurface9* target,
+                           IDirect3DSurface9* depth) {
   target_ = target;
   format_ = target->Format();
   if (!IsRenderTargetFormat(format_)) return false;
@@ -202,8 +212,12 @@ bool Pipeline::Setup(const DeviceState& s, IDirect3DSurface9* target, IDirect3DS
     clip_.right = std::min(clip_.right, static_cast<LONG>(depth->Width()));
     clip_.bottom = std::min(clip_.bottom, static_cast<LONG>(depth->Height()));
   }
-  if (clip_.left >= clip_.right || clip_.top >= clip_.bottom) return false;
+  return clip_.left < clip_.right && clip_.top < clip_.bottom;
+}
 
+// The enabled texture stages, up to the first disabled one, and the sampler of each that reads
+// its texture.
+void Pipeline::SetupStages(const DeviceState& s, const PALETTEENTRY* palette) {
   stage_count_ = 0;
   for (DWORD i = 0; i < kD3dStageCount; ++i) {
     const DWORD* st = s.stage[i];
@@ -242,9 +256,10 @@ bool Pipeline::Setup(const DeviceState& s, IDirect3DSurface9* target, IDirect3DS
     }
     ++stage_count_;
   }
-  tfactor_ = Unpack(s.render[D3DRS_TEXTUREFACTOR]);
-  flat_ = s.render[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+}
 
+// Alpha test, blending, the write mask, culling; false when no channel is written.
+bool Pipeline::SetupOutput(const DeviceState& s) {
   alpha_test_ = s.render[D3DRS_ALPHATESTENABLE] != 0;
   alpha_func_ = s.render[D3DRS_ALPHAFUNC];
   alpha_ref_ = static_cast<int>(s.render[D3DRS_ALPHAREF] & 0xFF);
@@ -260,8 +275,10 @@ bool Pipeline::Setup(const DeviceState& s, IDirect3DSurface9* target, IDirect3DS
   write_mask_ = s.render[D3DRS_COLORWRITEENABLE] & 0xF;
   last_pixel_ = s.render[D3DRS_LASTPIXEL] != 0;
   cull_ = s.render[D3DRS_CULLMODE];
-  if (write_mask_ == 0) return false;
+  return write_mask_ != 0;
+}
 
+bool Pipeline::SimpleState() const {
   // The 2D case the span loop handles: one stage that modulates or selects texture and
   // diffuse, no depth, no alpha test, all channels written, opaque or source-alpha blending.
   auto simple_op = [](DWORD op, DWORD a1, DWORD a2) {
@@ -277,10 +294,9 @@ bool Pipeline::Setup(const DeviceState& s, IDirect3DSurface9* target, IDirect3DS
   bool blend_simple =
       !blend_ || (src_blend_ == D3DBLEND_SRCALPHA && dst_blend_ == D3DBLEND_INVSRCALPHA &&
                   blend_op_ == D3DBLENDOP_ADD && !separate_alpha_);
-  simple_state_ = target32_ && !z_test_ && !alpha_test_ && write_mask_ == 0xF && blend_simple &&
-                  stage_count_ == 1 && simple_op(s0.colour_op, s0.colour_arg1, s0.colour_arg2) &&
-                  simple_op(s0.alpha_op, s0.alpha_arg1, s0.alpha_arg2);
-  return true;
+  return target32_ && !z_test_ && !alpha_test_ && write_mask_ == 0xF && blend_simple &&
+         stage_count_ == 1 && simple_op(s0.colour_op, s0.colour_arg1, s0.colour_arg2) &&
+         simple_op(s0.alpha_op, s0.alpha_arg1, s0.alpha_arg2);
 }
 
 void Pipeline::Project(const float* c, Vertex& v) const {
@@ -378,17 +394,18 @@ void Pipeline::ShadePixel(int x, int y, const float* a) {
   float z = 0.0f;
   if (z_test_) {
     zp = depth_ + static_cast<std::size_t>(y) * depth_width_ + x;
-    z = std::clamp(a[1], 0.0f, 1.0f);
+    z = std::clamp(a[kAttrZ], 0.0f, 1.0f);
     if (!Compare(z_func_, z, *zp)) return;
   }
-  ColourArgs diffuse{ToByte(a[2]), ToByte(a[3]), ToByte(a[4]), ToByte(a[5])};
+  const float* colour = a + kAttrColour;
+  ColourArgs diffuse{ToByte(colour[0]), ToByte(colour[1]), ToByte(colour[2]), ToByte(colour[3])};
   ColourArgs current = diffuse;
   for (int i = 0; i < stage_count_; ++i) {
     const StageSetup& st = stages_[i];
     ColourArgs tex{255, 255, 255, 255};
     if (st.uses_texture) {
       int set = samplers_[i].coord_set;
-      tex = Unpack(Sample(samplers_[i], a[6 + 2 * set], a[7 + 2 * set]));
+      tex = Unpack(Sample(samplers_[i], a[TexUSlot(set)], a[TexVSlot(set)]));
     }
     auto arg = [&](DWORD which) {
       ColourArgs v;
@@ -480,13 +497,13 @@ void Pipeline::ShadePixel(int x, int y, const float* a) {
 namespace {
 
 void VertexAttributes(const Vertex& v, float* out) {
-  out[0] = v.rhw;
-  out[1] = v.z;
-  for (int i = 0; i < 4; ++i) out[2 + i] = v.colour[i];
-  out[6] = v.tex[0][0];
-  out[7] = v.tex[0][1];
-  out[8] = v.tex[1][0];
-  out[9] = v.tex[1][1];
+  out[kAttrQ] = v.rhw;
+  out[kAttrZ] = v.z;
+  for (int i = 0; i < 4; ++i) out[kAttrColour + i] = v.colour[i];
+  for (int set = 0; set < 2; ++set) {
+    out[TexUSlot(set)] = v.tex[set][0];
+    out[TexVSlot(set)] = v.tex[set][1];
+  }
 }
 
 }  // namespace
@@ -533,11 +550,11 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
     int x = static_cast<int>(x_major ? m : n), y = static_cast<int>(x_major ? n : m);
     if (x < clip_.left || x >= clip_.right || y < clip_.top || y >= clip_.bottom) continue;
     float attrs[kAttrCount];
-    float q = static_cast<float>(va[0] + (vb[0] - va[0]) * t);
-    attrs[0] = q;
-    attrs[1] = static_cast<float>(va[1] + (vb[1] - va[1]) * t);
-    for (int k = 2; k < kAttrCount; ++k) {
-      double pa = va[k] * va[0], pb = vb[k] * vb[0];
+    float q = static_cast<float>(va[kAttrQ] + (vb[kAttrQ] - va[kAttrQ]) * t);
+    attrs[kAttrQ] = q;
+    attrs[kAttrZ] = static_cast<float>(va[kAttrZ] + (vb[kAttrZ] - va[kAttrZ]) * t);
+    for (int k = kAttrColour; k < kAttrCount; ++k) {
+      double pa = va[k] * va[kAttrQ], pb = vb[k] * vb[kAttrQ];
       attrs[k] = q != 0.0f ? static_cast<float>((pa + (pb - pa) * t) / q) : va[k];
     }
     ShadePixel(x, y, attrs);

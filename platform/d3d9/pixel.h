@@ -45,6 +45,24 @@ struct Vertex {
   float tex[2][2];
 };
 
+// The attributes a primitive carries to each pixel, by slot: q (rhw, or 1 for an affine
+// triangle), z, the diffuse colour (r, g, b, a), then u and v of each texture coordinate set.
+// Across a triangle the slots after z hold the value times q, so that they interpolate
+// perspective-correctly; the pixel pipeline sees them divided back.
+enum AttrSlot : int {
+  kAttrQ = 0,
+  kAttrZ = 1,
+  kAttrColour = 2,  // four slots
+  kAttrTex = 6,     // two slots a coordinate set
+  kAttrCount = 10,
+};
+constexpr int TexUSlot(int set) {
+  return kAttrTex + 2 * set;
+}
+constexpr int TexVSlot(int set) {
+  return kAttrTex + 2 * set + 1;
+}
+
 struct ColourArgs {
   int r, g, b, a;
 };
@@ -80,7 +98,11 @@ class Pipeline {
   void Point(const Vertex& a);
 
  private:
-  struct Interp;
+  // The state's pieces, taken one at a time by Setup; false: nothing drawn could be visible.
+  bool SetupTarget(const DeviceState& state, IDirect3DSurface9* target, IDirect3DSurface9* depth);
+  void SetupStages(const DeviceState& state, const PALETTEENTRY* palette);
+  bool SetupOutput(const DeviceState& state);
+  bool SimpleState() const;
   void ChooseLevels(const Vertex* const v[3]);
   bool Convex(const Vertex* const* v, int n, const float* flat_colour);
   void GuardBandTriangle(const Vertex& a, const Vertex& b, const Vertex& c);

@@ -199,6 +199,147 @@ int ClipNearFar(ClipVertex* in, int n, ClipVertex* out) {
   return n;
 }
 
+// How many vertices count primitives of type read; false for a type the device does not draw.
+bool VertexCount(D3DPRIMITIVETYPE type, UINT count, UINT& vertices) {
+  switch (type) {
+    case D3DPT_POINTLIST:
+      vertices = count;
+      return true;
+    case D3DPT_LINELIST:
+      vertices = count * 2;
+      return true;
+    case D3DPT_LINESTRIP:
+      vertices = count + 1;
+      return true;
+    case D3DPT_TRIANGLELIST:
+      vertices = count * 3;
+      return true;
+    case D3DPT_TRIANGLESTRIP:
+    case D3DPT_TRIANGLEFAN:
+      vertices = count + 2;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The vertices of one draw, each fetched and transformed once: in screen space, and for
+// untransformed input also in clip space, where triangles crossing the near or far plane are
+// cut.
+struct Assembly {
+  Pipeline& pipe;
+  bool transformed;
+  std::vector<Vertex>& screen;
+  std::vector<ClipVertex>& clip;
+  bool needs_clip = false;
+
+  void Fetch(const DeviceState& s, const Layout& layout, const BYTE* data, UINT stride,
+             UINT vertices);
+  void Triangle(UINT a, UINT b, UINT c);
+  void Line(UINT a, UINT b);
+  // The primitives of type, count of them, from the fetched vertices.
+  void Draw(D3DPRIMITIVETYPE type, UINT count);
+};
+
+void Assembly::Fetch(const DeviceState& s, const Layout& layout, const BYTE* data, UINT stride,
+                     UINT vertices) {
+  screen.resize(vertices);
+  if (transformed) {
+    for (UINT i = 0; i < vertices; ++i) {
+      const BYTE* src = data + static_cast<std::size_t>(i) * stride;
+      Vertex& v = screen[i];
+      v.x = LoadFloat(src);
+      v.y = LoadFloat(src + 4);
+      v.z = LoadFloat(src + 8);
+      v.rhw = LoadFloat(src + 12);
+      FetchAttributes(s, layout, src, v);
+    }
+    return;
+  }
+  D3DMATRIX wv, wvp;
+  Multiply(s.transform[kTransformWorld], s.transform[kTransformView], wv);
+  Multiply(wv, s.transform[kTransformProjection], wvp);
+  clip.resize(vertices);
+  for (UINT i = 0; i < vertices; ++i) {
+    const BYTE* src = data + static_cast<std::size_t>(i) * stride;
+    float in[4] = {LoadFloat(src), LoadFloat(src + 4), LoadFloat(src + 8), 1.0f};
+    if ((s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZW) in[3] = LoadFloat(src + 12);
+    ClipVertex& c = clip[i];
+    for (int j = 0; j < 4; ++j) {
+      c.p[j] =
+          in[0] * wvp.m[0][j] + in[1] * wvp.m[1][j] + in[2] * wvp.m[2][j] + in[3] * wvp.m[3][j];
+    }
+    FetchAttributes(s, layout, src, c.v);
+    if (c.p[2] < 0 || c.p[2] > c.p[3] || c.p[3] <= 0) needs_clip = true;
+    pipe.Project(c.p, c.v);
+    screen[i] = c.v;
+  }
+}
+
+void Assembly::Triangle(UINT a, UINT b, UINT c) {
+  if (!needs_clip || transformed) {
+    pipe.Triangle(screen[a], screen[b], screen[c], true);
+    return;
+  }
+  ClipVertex poly[3] = {clip[a], clip[b], clip[c]};
+  ClipVertex out[12];
+  int n = ClipNearFar(poly, 3, out);
+  if (n < 3) return;
+  Vertex v[12];
+  for (int i = 0; i < n; ++i) {
+    v[i] = out[i].v;
+    pipe.Project(out[i].p, v[i]);
+  }
+  // The clipped polygon keeps the winding of the triangle; cull it as one.
+  for (int i = 1; i + 1 < n; ++i) pipe.Triangle(v[0], v[i], v[i + 1], true);
+}
+
+void Assembly::Line(UINT a, UINT b) {
+  if (needs_clip && !transformed) {
+    const ClipVertex& ca = clip[a];
+    const ClipVertex& cb = clip[b];
+    if (ca.p[3] <= 0 || cb.p[3] <= 0 || ca.p[2] < 0 || cb.p[2] < 0) return;  // not clipped
+  }
+  pipe.Line(screen[a], screen[b]);
+}
+
+void Assembly::Draw(D3DPRIMITIVETYPE type, UINT count) {
+  switch (type) {
+    case D3DPT_POINTLIST:
+      for (UINT i = 0; i < count; ++i) pipe.Point(screen[i]);
+      break;
+    case D3DPT_LINELIST:
+      for (UINT i = 0; i < count; ++i) Line(2 * i, 2 * i + 1);
+      break;
+    case D3DPT_LINESTRIP:
+      for (UINT i = 0; i < count; ++i) Line(i, i + 1);
+      break;
+    case D3DPT_TRIANGLELIST:
+      for (UINT i = 0; i < count; ++i) Triangle(3 * i, 3 * i + 1, 3 * i + 2);
+      break;
+    case D3DPT_TRIANGLESTRIP:
+      if (count == 2 && (!needs_clip || transformed)) {
+        const Vertex* strip[4] = {&screen[0], &screen[1], &screen[2], &screen[3]};
+        if (pipe.QuadStrip(strip)) break;
+      }
+      // Odd triangles swap their first two vertices so that every triangle keeps the strip's
+      // winding.
+      for (UINT i = 0; i < count; ++i) {
+        if (i % 2 == 0) {
+          Triangle(i, i + 1, i + 2);
+        } else {
+          Triangle(i + 1, i, i + 2);
+        }
+      }
+      break;
+    case D3DPT_TRIANGLEFAN:
+      for (UINT i = 0; i < count; ++i) Triangle(0, i + 1, i + 2);
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
 
 UINT FvfSize(DWORD fvf) {
@@ -211,126 +352,15 @@ HRESULT DrawPrimitives(const DeviceState& s, IDirect3DSurface9* target, IDirect3
   Layout layout = MakeLayout(s.fvf);
   if (layout.size == 0 || stride < layout.size || !target) return D3DERR_INVALIDCALL;
   UINT vertices = 0;
-  switch (type) {
-    case D3DPT_POINTLIST:
-      vertices = count;
-      break;
-    case D3DPT_LINELIST:
-      vertices = count * 2;
-      break;
-    case D3DPT_LINESTRIP:
-      vertices = count + 1;
-      break;
-    case D3DPT_TRIANGLELIST:
-      vertices = count * 3;
-      break;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN:
-      vertices = count + 2;
-      break;
-    default:
-      return D3DERR_INVALIDCALL;
-  }
+  if (!VertexCount(type, count, vertices)) return D3DERR_INVALIDCALL;
 
   Pipeline pipe;
   if (!pipe.Setup(s, target, depth, palette)) return D3D_OK;  // nothing can be visible
-
-  // Fetch and transform every vertex once.
   thread_local std::vector<Vertex> screen;
   thread_local std::vector<ClipVertex> clip;
-  screen.resize(vertices);
-  bool needs_clip = false;
-  if (layout.transformed) {
-    for (UINT i = 0; i < vertices; ++i) {
-      const BYTE* src = data + static_cast<std::size_t>(i) * stride;
-      Vertex& v = screen[i];
-      v.x = LoadFloat(src);
-      v.y = LoadFloat(src + 4);
-      v.z = LoadFloat(src + 8);
-      v.rhw = LoadFloat(src + 12);
-      FetchAttributes(s, layout, src, v);
-    }
-  } else {
-    D3DMATRIX wv, wvp;
-    Multiply(s.transform[kTransformWorld], s.transform[kTransformView], wv);
-    Multiply(wv, s.transform[kTransformProjection], wvp);
-    clip.resize(vertices);
-    for (UINT i = 0; i < vertices; ++i) {
-      const BYTE* src = data + static_cast<std::size_t>(i) * stride;
-      float in[4] = {LoadFloat(src), LoadFloat(src + 4), LoadFloat(src + 8), 1.0f};
-      if ((s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZW) in[3] = LoadFloat(src + 12);
-      ClipVertex& c = clip[i];
-      for (int j = 0; j < 4; ++j) {
-        c.p[j] =
-            in[0] * wvp.m[0][j] + in[1] * wvp.m[1][j] + in[2] * wvp.m[2][j] + in[3] * wvp.m[3][j];
-      }
-      FetchAttributes(s, layout, src, c.v);
-      if (c.p[2] < 0 || c.p[2] > c.p[3] || c.p[3] <= 0) needs_clip = true;
-      pipe.Project(c.p, c.v);
-      screen[i] = c.v;
-    }
-  }
-
-  auto triangle = [&](UINT a, UINT b, UINT c) {
-    if (!needs_clip || layout.transformed) {
-      pipe.Triangle(screen[a], screen[b], screen[c], true);
-      return;
-    }
-    ClipVertex poly[3] = {clip[a], clip[b], clip[c]};
-    ClipVertex out[12];
-    int n = ClipNearFar(poly, 3, out);
-    if (n < 3) return;
-    Vertex v[12];
-    for (int i = 0; i < n; ++i) {
-      v[i] = out[i].v;
-      pipe.Project(out[i].p, v[i]);
-    }
-    // The clipped polygon keeps the winding of the triangle; cull it as one.
-    for (int i = 1; i + 1 < n; ++i) pipe.Triangle(v[0], v[i], v[i + 1], true);
-  };
-  auto line = [&](UINT a, UINT b) {
-    if (needs_clip && !layout.transformed) {
-      const ClipVertex& ca = clip[a];
-      const ClipVertex& cb = clip[b];
-      if (ca.p[3] <= 0 || cb.p[3] <= 0 || ca.p[2] < 0 || cb.p[2] < 0) return;  // not clipped
-    }
-    pipe.Line(screen[a], screen[b]);
-  };
-
-  switch (type) {
-    case D3DPT_POINTLIST:
-      for (UINT i = 0; i < count; ++i) pipe.Point(screen[i]);
-      break;
-    case D3DPT_LINELIST:
-      for (UINT i = 0; i < count; ++i) line(2 * i, 2 * i + 1);
-      break;
-    case D3DPT_LINESTRIP:
-      for (UINT i = 0; i < count; ++i) line(i, i + 1);
-      break;
-    case D3DPT_TRIANGLELIST:
-      for (UINT i = 0; i < count; ++i) triangle(3 * i, 3 * i + 1, 3 * i + 2);
-      break;
-    case D3DPT_TRIANGLESTRIP:
-      if (count == 2 && (!needs_clip || layout.transformed)) {
-        const Vertex* strip[4] = {&screen[0], &screen[1], &screen[2], &screen[3]};
-        if (pipe.QuadStrip(strip)) break;
-      }
-      // Odd triangles swap their first two vertices so that every triangle keeps the strip's
-      // winding.
-      for (UINT i = 0; i < count; ++i) {
-        if (i % 2 == 0) {
-          triangle(i, i + 1, i + 2);
-        } else {
-          triangle(i + 1, i, i + 2);
-        }
-      }
-      break;
-    case D3DPT_TRIANGLEFAN:
-      for (UINT i = 0; i < count; ++i) triangle(0, i + 1, i + 2);
-      break;
-    default:
-      break;
-  }
+  Assembly assembly{pipe, layout.transformed, screen, clip};
+  assembly.Fetch(s, layout, data, stride, vertices);
+  assembly.Draw(type, count);
   target->Touch();
   return D3D_OK;
 }

@@ -136,23 +136,34 @@ bool LevelLockable(DWORD usage, D3DPOOL pool) {
 
 }  // namespace
 
-IDirect3DTexture9* IDirect3DTexture9::Make(UINT width, UINT height, UINT levels, DWORD usage,
-                                           D3DFORMAT format, D3DPOOL pool) {
-  auto* t = new (std::nothrow) IDirect3DTexture9();
-  if (!t) return nullptr;
-  t->pool_ = pool;
+bool IDirect3DBaseTexture9::BuildLevels(UINT faces, UINT width, UINT height, UINT levels,
+                                        DWORD usage, D3DFORMAT format, D3DPOOL pool) {
+  pool_ = pool;
+  faces_ = faces;
   UINT chain = FullChain(width, height);
   if (levels == 0 || levels > chain) levels = chain;
   try {
+    levels_.reserve(static_cast<std::size_t>(faces) * levels);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (UINT f = 0; f < faces; ++f) {
     for (UINT l = 0; l < levels; ++l) {
       IDirect3DSurface9::Init init{
           std::max(1u, width >> l),  std::max(1u, height >> l), format, usage, pool,
           LevelLockable(usage, pool)};
-      IDirect3DSurface9* s = IDirect3DSurface9::Make(init, t);
-      if (!s) throw std::bad_alloc();
-      t->levels_.emplace_back(s);
+      IDirect3DSurface9* s = IDirect3DSurface9::Make(init, this);
+      if (!s) return false;
+      levels_.emplace_back(s);  // room was reserved: cannot throw
     }
-  } catch (const std::bad_alloc&) {
+  }
+  return true;
+}
+
+IDirect3DTexture9* IDirect3DTexture9::Make(UINT width, UINT height, UINT levels, DWORD usage,
+                                           D3DFORMAT format, D3DPOOL pool) {
+  auto* t = new (std::nothrow) IDirect3DTexture9();
+  if (t && !t->BuildLevels(1, width, height, levels, usage, format, pool)) {
     delete t;
     return nullptr;
   }
@@ -185,22 +196,7 @@ HRESULT IDirect3DTexture9::UnlockRect(UINT level) {
 IDirect3DCubeTexture9* IDirect3DCubeTexture9::Make(UINT edge, UINT levels, DWORD usage,
                                                    D3DFORMAT format, D3DPOOL pool) {
   auto* t = new (std::nothrow) IDirect3DCubeTexture9();
-  if (!t) return nullptr;
-  t->pool_ = pool;
-  t->faces_ = 6;
-  UINT chain = FullChain(edge, edge);
-  if (levels == 0 || levels > chain) levels = chain;
-  try {
-    for (UINT f = 0; f < 6; ++f) {
-      for (UINT l = 0; l < levels; ++l) {
-        UINT size = std::max(1u, edge >> l);
-        IDirect3DSurface9::Init init{size, size, format, usage, pool, LevelLockable(usage, pool)};
-        IDirect3DSurface9* s = IDirect3DSurface9::Make(init, t);
-        if (!s) throw std::bad_alloc();
-        t->levels_.emplace_back(s);
-      }
-    }
-  } catch (const std::bad_alloc&) {
+  if (t && !t->BuildLevels(6, edge, edge, levels, usage, format, pool)) {
     delete t;
     return nullptr;
   }

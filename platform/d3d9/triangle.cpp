@@ -1,4 +1,4 @@
-// Triangle coverage and the span loops; see pixel.h. Coverage is exact integer arithmetic on
+// Triangle coverage and the polygon fills; see pixel.h. Coverage is exact integer arithmetic on
 // vertex positions snapped to 1/256 pixel: a pixel centre is inside when every edge function is
 // positive, or zero on a top or left edge, so triangles that share an edge never both draw, and
 // never both miss, a pixel on it.
@@ -6,28 +6,15 @@
 #include <cmath>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define TESSARK_SPAN_AVX2 1
-#endif
-
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/pixel.h"
 #include "platform/d3d9/raster.h"
+#include "platform/d3d9/spans.h"
 
 namespace d3d9_internal {
 
-bool& WideSpansAllowed() {
-  static bool allowed = true;
-  return allowed;
-}
-
 namespace {
 
-constexpr int kAttrCount = 10;  // q, z, r, g, b, a, u0, v0, u1, v1
 constexpr std::int64_t kSub = 256;
 constexpr float kGuard = 16384.0f;
 
@@ -158,371 +145,6 @@ void ForEachSpan(const Edge* edges, int n, long x_lo, long x_hi, long y_lo, long
   }
 }
 
-// What the span loop writes for one texel (or constant colour) under the simple state.
-struct SpanParams {
-  const std::uint32_t* texels;
-  int width, height;
-  DWORD address_u, address_v, border;
-  std::int64_t u, v, du, dv;     // 16.16 texel coordinates at the span start, and per pixel
-  std::uint32_t er, eg, eb, ea;  // constant modulation (255 = none)
-  bool dest_alpha;               // false: the target's alpha reads as 255
-};
-
-// Source alpha over inverse source alpha, two channels at a time (red with blue, alpha with
-// green), each rounded exactly as Div255 rounds.
-inline std::uint32_t BlendOver(std::uint32_t s, std::uint32_t d, bool dest_alpha) {
-  std::uint32_t sa = s >> 24;
-  if (sa == 255) return s;
-  if (!dest_alpha) d |= 0xFF000000u;  // a target without alpha reads as opaque
-  if (sa == 0) return d;
-  std::uint32_t ia = 255 - sa;
-  std::uint32_t rb = (s & 0x00FF00FFu) * sa + (d & 0x00FF00FFu) * ia + 0x00800080u;
-  std::uint32_t ag = ((s >> 8) & 0x00FF00FFu) * sa + ((d >> 8) & 0x00FF00FFu) * ia + 0x00800080u;
-  rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
-  ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
-  return ag | rb;
-}
-
-inline std::uint32_t Modulate(std::uint32_t t, const SpanParams& p) {
-  return Div255((t >> 24) * p.ea) << 24 | Div255(((t >> 16) & 0xFF) * p.er) << 16 |
-         Div255(((t >> 8) & 0xFF) * p.eg) << 8 | Div255((t & 0xFF) * p.eb);
-}
-
-#ifdef __SSE2__
-// Four pixels at a time: the same arithmetic as Modulate and BlendOver, in 16-bit lanes
-// (every product and sum stays below 2^16, so the rounding is exactly Div255's).
-// With y = x + 128 (below 2^16 for every product here), (y + (y >> 8)) >> 8 is the high half
-// of y * 257: the same rounding in one multiply.
-inline __m128i Div255x8(__m128i x) {
-  return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
-}
-
-inline __m128i AlphaOf(__m128i lanes) {  // each pixel's alpha lane copied to its four lanes
-  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, 0xFF), 0xFF);
-}
-
-template <bool kBlend, bool kModulate>
-inline __m128i Shade4(__m128i s, __m128i d, __m128i modulate, __m128i dest_alpha_or) {
-  const __m128i zero = _mm_setzero_si128();
-  __m128i s_lo = _mm_unpacklo_epi8(s, zero), s_hi = _mm_unpackhi_epi8(s, zero);
-  if constexpr (kModulate) {
-    s_lo = Div255x8(_mm_mullo_epi16(s_lo, modulate));
-    s_hi = Div255x8(_mm_mullo_epi16(s_hi, modulate));
-  }
-  if constexpr (!kBlend) return _mm_packus_epi16(s_lo, s_hi);
-  d = _mm_or_si128(d, dest_alpha_or);
-  __m128i d_lo = _mm_unpacklo_epi8(d, zero), d_hi = _mm_unpackhi_epi8(d, zero);
-  const __m128i full = _mm_set1_epi16(255);
-  __m128i a_lo = AlphaOf(s_lo), a_hi = AlphaOf(s_hi);
-  __m128i x_lo =
-      _mm_add_epi16(_mm_mullo_epi16(s_lo, a_lo), _mm_mullo_epi16(d_lo, _mm_sub_epi16(full, a_lo)));
-  __m128i x_hi =
-      _mm_add_epi16(_mm_mullo_epi16(s_hi, a_hi), _mm_mullo_epi16(d_hi, _mm_sub_epi16(full, a_hi)));
-  return _mm_packus_epi16(Div255x8(x_lo), Div255x8(x_hi));
-}
-#endif
-
-// How a span finds its texels: one source row walked straight, stepped coordinates that stay
-// inside the texture, or stepped coordinates that need the address mode.
-enum Fetch { kStraight, kInside, kAddressed };
-
-template <bool kBlend, bool kModulate, int kFetch>
-void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
-  const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
-  if constexpr (kFetch == kStraight && !kBlend && !kModulate) {
-    std::memcpy(dst, src, static_cast<std::size_t>(n) * 4);  // texel for pixel, opaque
-    return;
-  }
-  std::int64_t u = p.u, v = p.v;
-  const std::int64_t du = p.du, dv = p.dv;
-  const std::int64_t width = p.width;
-  auto fetch = [&](long i) __attribute__((always_inline))->std::uint32_t {
-    if constexpr (kFetch == kStraight) {
-      return src[i];
-    } else if constexpr (kFetch == kInside) {
-      std::uint32_t t = p.texels[(v >> 16) * width + (u >> 16)];
-      u += du;
-      v += dv;
-      return t;
-    } else {
-      std::uint64_t tx = static_cast<std::uint64_t>(u >> 16),
-                    ty = static_cast<std::uint64_t>(v >> 16);
-      u += du;
-      v += dv;
-      if (tx < static_cast<std::uint64_t>(p.width) && ty < static_cast<std::uint64_t>(p.height)) {
-        return p.texels[ty * static_cast<std::uint64_t>(p.width) + tx];
-      }
-      int wx = Address(static_cast<int>(static_cast<std::int64_t>(tx)), p.width, p.address_u);
-      int wy = Address(static_cast<int>(static_cast<std::int64_t>(ty)), p.height, p.address_v);
-      return (wx < 0 || wy < 0) ? p.border : p.texels[wy * p.width + wx];
-    }
-  };
-  long i = 0;
-#ifdef __SSE2__
-  const __m128i modulate =
-      _mm_set_epi16(static_cast<short>(p.ea), static_cast<short>(p.er), static_cast<short>(p.eg),
-                    static_cast<short>(p.eb), static_cast<short>(p.ea), static_cast<short>(p.er),
-                    static_cast<short>(p.eg), static_cast<short>(p.eb));
-  const __m128i dest_alpha_or = _mm_set1_epi32(p.dest_alpha ? 0 : static_cast<int>(0xFF000000u));
-  for (; i + 4 <= n; i += 4) {
-    __m128i s;
-    if constexpr (kFetch == kStraight) {
-      s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    } else {
-      std::uint32_t t0 = fetch(i), t1 = fetch(i + 1), t2 = fetch(i + 2), t3 = fetch(i + 3);
-      s = _mm_set_epi32(static_cast<int>(t3), static_cast<int>(t2), static_cast<int>(t1),
-                        static_cast<int>(t0));
-    }
-    if constexpr (kBlend) {
-      // Four clear texels (still clear when tinted) leave the target, its alpha read as opaque
-      // when it has none: nothing to write unless that alpha is not yet opaque.
-      const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-      __m128i sa = _mm_and_si128(s, alpha);
-      if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_setzero_si128())) == 0xFFFF) {
-        if (p.dest_alpha) continue;
-        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alpha), alpha)) != 0xFFFF) {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(d, alpha));
-        }
-        continue;
-      }
-      // Four opaque untinted texels replace it: what the blend gives, without the arithmetic.
-      if (!kModulate && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alpha)) == 0xFFFF) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), s);
-        continue;
-      }
-    }
-    __m128i d = kBlend ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i)) : s;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
-                     Shade4<kBlend, kModulate>(s, d, modulate, dest_alpha_or));
-  }
-#endif
-  for (; i < n; ++i) {
-    std::uint32_t t = fetch(i);
-    std::uint32_t s = kModulate ? Modulate(t, p) : t;
-    dst[i] = kBlend ? BlendOver(s, dst[i], p.dest_alpha) : s;
-  }
-}
-
-#ifdef TESSARK_SPAN_AVX2
-// Eight pixels at a time for the commonest span, a blended texel-for-pixel row (every paste
-// and upright sprite): the same lane arithmetic as Shade4, in 256-bit registers. Taken only
-// where the processor has it; the last few pixels go through the four-wide loop.
-__attribute__((target("avx2"))) inline __m256i Div255x16(__m256i x) {
-  return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
-}
-
-__attribute__((target("avx2"))) inline __m256i AlphaOf8(__m256i lanes) {
-  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lanes, 0xFF), 0xFF);
-}
-
-// The registers one eight-pixel blend needs, set up once a span.
-struct Blend8Consts {
-  __m256i zero, full, alpha, modulate, dest_alpha_or;
-  bool dest_alpha;
-};
-
-__attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanParams& p) {
-  Blend8Consts c;
-  c.zero = _mm256_setzero_si256();
-  c.full = _mm256_set1_epi16(255);
-  c.alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  const auto e = [](std::uint32_t v) { return static_cast<short>(v); };
-  c.modulate =
-      _mm256_set_epi16(e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb),
-                       e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb));
-  c.dest_alpha_or = p.dest_alpha ? c.zero : c.alpha;
-  c.dest_alpha = p.dest_alpha;
-  return c;
-}
-
-// Eight texels s blended over the eight pixels at dst.
-template <bool kModulate>
-__attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s,
-                                                   const Blend8Consts& c) {
-  // Clear texels (still clear when tinted) leave the target, its alpha read as opaque when it
-  // has none; opaque untinted ones replace it.
-  if (_mm256_testz_si256(s, c.alpha)) {
-    if (c.dest_alpha) return;
-    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
-    if (!_mm256_testc_si256(d, c.alpha)) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_or_si256(d, c.alpha));
-    }
-    return;
-  }
-  if (!kModulate && _mm256_testc_si256(s, c.alpha)) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
-    return;
-  }
-  __m256i d =
-      _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c.dest_alpha_or);
-  __m256i s_lo = _mm256_unpacklo_epi8(s, c.zero), s_hi = _mm256_unpackhi_epi8(s, c.zero);
-  if constexpr (kModulate) {
-    s_lo = Div255x16(_mm256_mullo_epi16(s_lo, c.modulate));
-    s_hi = Div255x16(_mm256_mullo_epi16(s_hi, c.modulate));
-  }
-  __m256i d_lo = _mm256_unpacklo_epi8(d, c.zero), d_hi = _mm256_unpackhi_epi8(d, c.zero);
-  __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
-  __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
-                                  _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(c.full, a_lo)));
-  __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
-                                  _mm256_mullo_epi16(d_hi, _mm256_sub_epi16(c.full, a_hi)));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
-                      _mm256_packus_epi16(Div255x16(x_lo), Div255x16(x_hi)));
-}
-
-// A blended texel-for-pixel row; answers how many pixels it did (a multiple of eight).
-template <bool kModulate>
-__attribute__((target("avx2"))) long StraightBlendSpan8(std::uint32_t* dst, long n,
-                                                        const std::uint32_t* src,
-                                                        const SpanParams& p) {
-  const Blend8Consts c = MakeBlend8Consts(p);
-  long i = 0;
-  for (; i + 8 <= n; i += 8) {
-    Blend8<kModulate>(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
-  }
-  return i;
-}
-
-// A blended row of stepped coordinates that stay inside the texture (a turned or scaled
-// sprite): eight texels gathered at a time. The caller makes sure every texel index and
-// 16.16 coordinate of the span fits 32 bits; steps wrap as the scalar sums would not, but only
-// past the last pixel used.
-template <bool kModulate>
-__attribute__((target("avx2"))) long SteppedBlendSpan8(std::uint32_t* dst, long n,
-                                                       const SpanParams& p) {
-  const Blend8Consts c = MakeBlend8Consts(p);
-  const auto low32 = [](std::int64_t x) {
-    return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(x)));
-  };
-  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  __m256i u = _mm256_add_epi32(_mm256_set1_epi32(low32(p.u)),
-                               _mm256_mullo_epi32(lane, _mm256_set1_epi32(low32(p.du))));
-  __m256i v = _mm256_add_epi32(_mm256_set1_epi32(low32(p.v)),
-                               _mm256_mullo_epi32(lane, _mm256_set1_epi32(low32(p.dv))));
-  const __m256i du8 = _mm256_set1_epi32(low32(p.du * 8)), dv8 = _mm256_set1_epi32(low32(p.dv * 8));
-  const __m256i width = _mm256_set1_epi32(p.width);
-  const int* texels = reinterpret_cast<const int*>(p.texels);
-  long i = 0;
-  for (; i + 8 <= n; i += 8) {
-    __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
-                                     _mm256_srai_epi32(u, 16));
-    Blend8<kModulate>(dst + i, _mm256_i32gather_epi32(texels, index, 4), c);
-    u = _mm256_add_epi32(u, du8);
-    v = _mm256_add_epi32(v, dv8);
-  }
-  return i;
-}
-
-// StraightBlendSpan8 over rows of a block (see StraightBlockWith), the registers set up once;
-// the last few pixels of each row go through the four-wide loop.
-template <bool kModulate>
-__attribute__((target("avx2"))) void StraightBlendBlock8(BYTE* dst, UINT pitch, long rows, long n,
-                                                         const SpanParams& p) {
-  const Blend8Consts c = MakeBlend8Consts(p);
-  const long wide = n & ~7L;
-  const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
-  SpanParams rest = p;
-  rest.u += static_cast<std::int64_t>(wide) << 16;
-  for (long r = 0; r < rows; ++r, dst += pitch, src += p.width, rest.v += 65536) {
-    auto* out = reinterpret_cast<std::uint32_t*>(dst);
-    for (long i = 0; i < wide; i += 8) {
-      Blend8<kModulate>(out + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
-    }
-    if (wide < n) TexturedSpanWith<true, kModulate, kStraight>(out + wide, n - wide, rest);
-  }
-}
-
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has && WideSpansAllowed();
-}
-#endif
-
-template <bool kBlend, bool kModulate>
-void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
-  const std::int64_t u_last = p.u + p.du * (n - 1), v_last = p.v + p.dv * (n - 1);
-  bool inside = std::min(p.u, u_last) >= 0 && (std::max(p.u, u_last) >> 16) < p.width &&
-                std::min(p.v, v_last) >= 0 && (std::max(p.v, v_last) >> 16) < p.height;
-  if (inside && p.du == 65536 && p.dv == 0) {
-#ifdef TESSARK_SPAN_AVX2
-    if (kBlend && n >= 8 && HasAvx2()) {
-      const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
-      const long done = StraightBlendSpan8<kModulate>(dst, n, src, p);
-      if (done == n) return;
-      SpanParams rest = p;
-      rest.u += static_cast<std::int64_t>(done) << 16;
-      TexturedSpanWith<kBlend, kModulate, kStraight>(dst + done, n - done, rest);
-      return;
-    }
-#endif
-    TexturedSpanWith<kBlend, kModulate, kStraight>(dst, n, p);
-  } else if (inside) {
-#ifdef TESSARK_SPAN_AVX2
-    // Inside the texture every 16.16 coordinate is below width or height * 65536; the gather
-    // works in 32 bits, so both sides stay below 32768.
-    if (kBlend && n >= 8 && p.width < 32768 && p.height < 32768 && HasAvx2()) {
-      const long done = SteppedBlendSpan8<kModulate>(dst, n, p);
-      if (done == n) return;
-      SpanParams rest = p;
-      rest.u += p.du * done;
-      rest.v += p.dv * done;
-      TexturedSpanWith<kBlend, kModulate, kInside>(dst + done, n - done, rest);
-      return;
-    }
-#endif
-    TexturedSpanWith<kBlend, kModulate, kInside>(dst, n, p);
-  } else {
-    TexturedSpanWith<kBlend, kModulate, kAddressed>(dst, n, p);
-  }
-}
-
-// One row of a triangle under the simple state.
-void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, bool textured) {
-  if (!textured) {
-    std::uint32_t c = p.ea << 24 | p.er << 16 | p.eg << 8 | p.eb;
-    if (!blend) {
-      std::fill(dst, dst + n, c);
-    } else {
-      for (long i = 0; i < n; ++i) dst[i] = BlendOver(c, dst[i], p.dest_alpha);
-    }
-    return;
-  }
-  bool modulate = (p.er & p.eg & p.eb & p.ea) != 255;
-  if (blend) {
-    modulate ? TexturedSpan<true, true>(dst, n, p) : TexturedSpan<true, false>(dst, n, p);
-  } else {
-    modulate ? TexturedSpan<false, true>(dst, n, p) : TexturedSpan<false, false>(dst, n, p);
-  }
-}
-
-// Rows of texels copied or blended pixel for pixel: rows of n pixels, pitch bytes apart in the
-// target, starting at texel (p.u, p.v) and going down one texel row a pixel row.
-template <bool kBlend, bool kModulate>
-void StraightBlockWith(BYTE* dst, UINT pitch, long rows, long n, const SpanParams& p) {
-#ifdef TESSARK_SPAN_AVX2
-  if (kBlend && n >= 8 && HasAvx2()) {
-    StraightBlendBlock8<kModulate>(dst, pitch, rows, n, p);
-    return;
-  }
-#endif
-  SpanParams row = p;
-  for (long r = 0; r < rows; ++r, dst += pitch, row.v += 65536) {
-    TexturedSpanWith<kBlend, kModulate, kStraight>(reinterpret_cast<std::uint32_t*>(dst), n, row);
-  }
-}
-
-void StraightBlock(BYTE* dst, UINT pitch, long rows, long n, const SpanParams& p, bool blend) {
-  bool modulate = (p.er & p.eg & p.eb & p.ea) != 255;
-  if (blend) {
-    modulate ? StraightBlockWith<true, true>(dst, pitch, rows, n, p)
-             : StraightBlockWith<true, false>(dst, pitch, rows, n, p);
-  } else {
-    modulate ? StraightBlockWith<false, true>(dst, pitch, rows, n, p)
-             : StraightBlockWith<false, false>(dst, pitch, rows, n, p);
-  }
-}
-
 // A polygon vertex for clipping in screen space: attributes premultiplied by rhw so that
 // linear interpolation on screen stays perspective-correct.
 struct ScreenPoint {
@@ -625,35 +247,64 @@ void Pipeline::Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool 
   Convex(v, 3, a.colour);
 }
 
-// Fills a convex polygon of three vertices, or of four (a quad whose attributes lie on the plane
-// of its first three, vertices in clockwise order); false when a quad needs the general path.
-bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour) {
-  const Vertex* v[4] = {vin[0], vin[1], vin[2], n == 4 ? vin[3] : vin[2]};
-  std::int64_t X[4], Y[4];
+namespace {
+
+// A polygon ready for coverage: its vertices in clockwise order with positions snapped to
+// 1/kSub pixel, its edges, and the rectangle of pixel centres (inside the clip rectangle) it
+// may cover.
+struct Polygon {
+  const Vertex* v[4];
+  int n;
+  std::int64_t x[4], y[4];
+  Edge edges[4];
+  long x_lo, x_hi, y_lo, y_hi;
+
+  template <typename Fn>
+  void ForEachSpan(Fn fn) const {
+    d3d9_internal::ForEachSpan(edges, n, x_lo, x_hi, y_lo, y_hi, fn);
+  }
+  bool Upright() const { return d3d9_internal::Upright(edges, n); }
+  bool UprightBounds(long& lo, long& hi, long& first, long& last) const {
+    return d3d9_internal::UprightBounds(edges, n, x_lo, x_hi, y_lo, y_hi, lo, hi, first, last);
+  }
+};
+
+enum class Snapped {
+  kReady,
+  kEmpty,    // nothing to draw: no area, or nothing inside the clip rectangle
+  kRefused,  // a quad the polygon fill cannot take (no area, or wound the other way)
+};
+
+// Snaps the vertices, puts them in clockwise order and finds the edges and the pixel rectangle.
+Snapped Snap(const Vertex* const* vin, int n, const RECT& clip, Polygon& poly) {
+  poly.n = n;
+  const Vertex** v = poly.v;
+  v[0] = vin[0], v[1] = vin[1], v[2] = vin[2], v[3] = n == 4 ? vin[3] : vin[2];
+  std::int64_t* X = poly.x;
+  std::int64_t* Y = poly.y;
   for (int i = 0; i < n; ++i) {
     X[i] = RoundToInt(static_cast<double>(v[i]->x) * kSub);
     Y[i] = RoundToInt(static_cast<double>(v[i]->y) * kSub);
   }
-  std::int64_t A = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-  if (A == 0) return n == 3;
-  if (A < 0) {
-    if (n == 4) return false;
+  std::int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+  if (area == 0) return n == 3 ? Snapped::kEmpty : Snapped::kRefused;
+  if (area < 0) {
+    if (n == 4) return Snapped::kRefused;
     std::swap(v[1], v[2]);
     std::swap(X[1], X[2]);
     std::swap(Y[1], Y[2]);
   }
   auto lowest = [&](const std::int64_t* c) { return *std::min_element(c, c + n); };
   auto highest = [&](const std::int64_t* c) { return *std::max_element(c, c + n); };
-  long x_lo = std::max<long>(clip_.left, static_cast<long>(CeilDiv(lowest(X), kSub)));
-  long x_hi = std::min<long>(clip_.right - 1, static_cast<long>(FloorDiv(highest(X), kSub)));
-  long y_lo = std::max<long>(clip_.top, static_cast<long>(CeilDiv(lowest(Y), kSub)));
-  long y_hi = std::min<long>(clip_.bottom - 1, static_cast<long>(FloorDiv(highest(Y), kSub)));
-  if (x_lo > x_hi || y_lo > y_hi) return true;
+  poly.x_lo = std::max<long>(clip.left, static_cast<long>(CeilDiv(lowest(X), kSub)));
+  poly.x_hi = std::min<long>(clip.right - 1, static_cast<long>(FloorDiv(highest(X), kSub)));
+  poly.y_lo = std::max<long>(clip.top, static_cast<long>(CeilDiv(lowest(Y), kSub)));
+  poly.y_hi = std::min<long>(clip.bottom - 1, static_cast<long>(FloorDiv(highest(Y), kSub)));
+  if (poly.x_lo > poly.x_hi || poly.y_lo > poly.y_hi) return Snapped::kEmpty;
 
-  Edge edges[4];
   for (int k = 0; k < n; ++k) {
     int j = (k + 1) % n;
-    Edge& e = edges[k];
+    Edge& e = poly.edges[k];
     e.ex = X[j] - X[k];
     e.ey = Y[j] - Y[k];
     e.xi = X[k];
@@ -662,147 +313,235 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
     // the interior below it is a top edge.
     e.top_left = (e.ey < 0 || (e.ey == 0 && e.ex > 0)) ? 1 : 0;
   }
-  ChooseLevels(v);
+  return Snapped::kReady;
+}
 
-  // Attribute planes over the snapped positions: value(px, py) = base + dx * px + dy * py.
-  bool affine = v[0]->rhw == v[1]->rhw && v[1]->rhw == v[2]->rhw;
-  double f[3][kAttrCount];
-  for (int i = 0; i < 3; ++i) {
-    double q = affine ? 1.0 : v[i]->rhw;
-    const float* colour = flat_ ? flat_colour : v[i]->colour;  // flat shading: the first vertex
-    f[i][0] = q;
-    f[i][1] = v[i]->z;
-    for (int k = 0; k < 4; ++k) f[i][2 + k] = colour[k] * q;
-    f[i][6] = v[i]->tex[0][0] * q, f[i][7] = v[i]->tex[0][1] * q;
-    f[i][8] = v[i]->tex[1][0] * q, f[i][9] = v[i]->tex[1][1] * q;
-  }
-  double px[3], py[3];
-  for (int i = 0; i < 3; ++i) px[i] = double(X[i]) / kSub, py[i] = double(Y[i]) / kSub;
-  double det = (px[1] - px[0]) * (py[2] - py[0]) - (px[2] - px[0]) * (py[1] - py[0]);
+// The attribute planes of a polygon's first three vertices over their snapped positions:
+// value(px, py) = base + dx * px + dy * py, slot by slot (see AttrSlot). Solved only as they are
+// needed: the span loops read one texture's coordinates only.
+struct Planes {
+  double at[3][kAttrCount];  // each slot's value at the three vertices
+  double px[3], py[3], det;
   double dx[kAttrCount], dy[kAttrCount], base[kAttrCount];
-  // Planes are solved as they are needed: the span loops read one texture's coordinates only.
-  auto solve = [&](int k) {
-    double d1 = f[1][k] - f[0][k], d2 = f[2][k] - f[0][k];
+
+  // flat_colour: the colour every pixel takes under flat shading, or null.
+  Planes(const Polygon& poly, const float* flat_colour) {
+    const Vertex* const* v = poly.v;
+    bool affine = v[0]->rhw == v[1]->rhw && v[1]->rhw == v[2]->rhw;
+    for (int i = 0; i < 3; ++i) {
+      double q = affine ? 1.0 : v[i]->rhw;
+      const float* colour = flat_colour ? flat_colour : v[i]->colour;
+      at[i][kAttrQ] = q;
+      at[i][kAttrZ] = v[i]->z;
+      for (int k = 0; k < 4; ++k) at[i][kAttrColour + k] = colour[k] * q;
+      for (int set = 0; set < 2; ++set) {
+        at[i][TexUSlot(set)] = v[i]->tex[set][0] * q;
+        at[i][TexVSlot(set)] = v[i]->tex[set][1] * q;
+      }
+    }
+    for (int i = 0; i < 3; ++i) px[i] = double(poly.x[i]) / kSub, py[i] = double(poly.y[i]) / kSub;
+    det = (px[1] - px[0]) * (py[2] - py[0]) - (px[2] - px[0]) * (py[1] - py[0]);
+  }
+  void Solve(int k) {
+    double d1 = at[1][k] - at[0][k], d2 = at[2][k] - at[0][k];
     dx[k] = (d1 * (py[2] - py[0]) - d2 * (py[1] - py[0])) / det;
     dy[k] = (d2 * (px[1] - px[0]) - d1 * (px[2] - px[0])) / det;
-    base[k] = f[0][k] - dx[k] * px[0] - dy[k] * py[0];
-  };
+    base[k] = at[0][k] - dx[k] * px[0] - dy[k] * py[0];
+  }
+  double At(int k, long col, long row) const { return base[k] + dx[k] * col + dy[k] * row; }
+};
 
-  if (n == 4 || FastSpanPossible(v)) {
-    const SamplerSetup& s = samplers_[0];
-    const StageSetup& st = stages_[0];
-    SpanParams p{};
-    p.dest_alpha = dest_has_alpha_;
-    int d[4];
-    for (int k = 0; k < 4; ++k) d[k] = ToByte(static_cast<float>(f[0][2 + k]));
+// Where the simple state's single stage takes texture and diffuse from.
+struct StageReads {
+  bool colour_tex, alpha_tex, colour_diffuse, alpha_diffuse;
+
+  explicit StageReads(const StageSetup& st) {
     auto uses = [](DWORD op, DWORD a1, DWORD a2, DWORD what) {
       return (op != D3DTOP_SELECTARG2 && a1 == what) || (op != D3DTOP_SELECTARG1 && a2 == what);
     };
-    bool colour_tex = uses(st.colour_op, st.colour_arg1, st.colour_arg2, D3DTA_TEXTURE);
-    bool alpha_tex = uses(st.alpha_op, st.alpha_arg1, st.alpha_arg2, D3DTA_TEXTURE);
-    bool colour_diff = uses(st.colour_op, st.colour_arg1, st.colour_arg2, D3DTA_DIFFUSE);
-    bool alpha_diff = uses(st.alpha_op, st.alpha_arg1, st.alpha_arg2, D3DTA_DIFFUSE);
-    bool textured = s.texels && (colour_tex || alpha_tex);
-    bool exact = true;
-    if (textured) {
-      int set = s.coord_set;
-      solve(6 + 2 * set);
-      solve(7 + 2 * set);
-      double w = s.width, h = s.height;
-      double udx = dx[6 + 2 * set] * w, udy = dy[6 + 2 * set] * w;
-      double vdx = dx[7 + 2 * set] * h, vdy = dy[7 + 2 * set] * h;
-      double ub = base[6 + 2 * set] * w, vb = base[7 + 2 * set] * h;
-      if (s.linear) {
-        // Linear filtering of a texel-for-pixel mapping that hits texel centres reads one texel.
-        auto near = [](double x, double want) { return std::fabs(x - want) < 1e-5; };
-        double fu = ub - std::floor(ub), fv = vb - std::floor(vb);
-        exact = near(udx, 1) && near(vdy, 1) && near(udy, 0) && near(vdx, 0) && near(fu, 0.5) &&
-                near(fv, 0.5);
-      }
-      if (colour_tex != alpha_tex) exact = false;  // mixed sources: the general path
-      p.texels = s.texels;
-      p.width = s.width;
-      p.height = s.height;
-      p.address_u = s.address_u;
-      p.address_v = s.address_v;
-      p.border = s.border;
-      p.du = RoundToInt(udx * 65536.0);
-      p.dv = RoundToInt(vdx * 65536.0);
-      if (exact) {
-        p.er = colour_diff ? d[0] : 255, p.eg = colour_diff ? d[1] : 255;
-        p.eb = colour_diff ? d[2] : 255, p.ea = alpha_diff ? d[3] : 255;
-        // Each row's starting texel coordinates in 32.32 fixed point, from integer steps.
-        const double kFix = 4294967296.0;
-        bool fixed = std::fabs(ub) < 1e6 && std::fabs(vb) < 1e6 && std::fabs(udx) < 1e4 &&
-                     std::fabs(udy) < 1e4 && std::fabs(vdx) < 1e4 && std::fabs(vdy) < 1e4;
-        const std::int64_t u0 = fixed ? RoundToInt(ub * kFix) : 0,
-                           v0 = fixed ? RoundToInt(vb * kFix) : 0;
-        const std::int64_t ux = fixed ? RoundToInt(udx * kFix) : 0,
-                           uy = fixed ? RoundToInt(udy * kFix) : 0;
-        const std::int64_t vx = fixed ? RoundToInt(vdx * kFix) : 0,
-                           vy = fixed ? RoundToInt(vdy * kFix) : 0;
-        // An upright quad mapped texel for pixel (every paste and unturned sprite) is one
-        // block of straight rows; when the texture holds all of it, it is copied or blended
-        // row by row without the per-span set-up.
-        constexpr std::int64_t kOne = std::int64_t{1} << 32;
-        long lo, hi, first, last;
-        if (fixed && ux == kOne && uy == 0 && vx == 0 && vy == kOne && p.du == 65536 && p.dv == 0 &&
-            Upright(edges, n) &&
-            UprightBounds(edges, n, x_lo, x_hi, y_lo, y_hi, lo, hi, first, last)) {
-          p.u = (u0 + ux * lo) >> 16;
-          p.v = (v0 + vy * first) >> 16;
-          const std::int64_t u_last = (p.u >> 16) + (hi - lo),
-                             v_last = (p.v >> 16) + (last - first);
-          if (p.u >= 0 && p.v >= 0 && u_last < p.width && v_last < p.height) {
-            StraightBlock(bits_ + first * pitch_ + lo * 4, pitch_, last - first + 1, hi - lo + 1, p,
-                          blend_);
-            return true;
-          }
-        }
-        ForEachSpan(edges, n, x_lo, x_hi, y_lo, y_hi, [&](long row, long lo, long hi) {
-          if (fixed) {
-            p.u = (u0 + ux * lo + uy * row) >> 16;
-            p.v = (v0 + vx * lo + vy * row) >> 16;
-          } else {
-            double uf = ub + udx * lo + udy * row, vf = vb + vdx * lo + vdy * row;
-            if (std::fabs(uf) > 1e9 || std::fabs(vf) > 1e9) return;
-            p.u = FloorToInt(uf * 65536.0);
-            p.v = FloorToInt(vf * 65536.0);
-          }
-          auto* dst = reinterpret_cast<std::uint32_t*>(bits_ + row * pitch_) + lo;
-          SimpleSpan(dst, hi - lo + 1, p, blend_, true);
-        });
-        return true;
-      }
+    colour_tex = uses(st.colour_op, st.colour_arg1, st.colour_arg2, D3DTA_TEXTURE);
+    alpha_tex = uses(st.alpha_op, st.alpha_arg1, st.alpha_arg2, D3DTA_TEXTURE);
+    colour_diffuse = uses(st.colour_op, st.colour_arg1, st.colour_arg2, D3DTA_DIFFUSE);
+    alpha_diffuse = uses(st.alpha_op, st.alpha_arg1, st.alpha_arg2, D3DTA_DIFFUSE);
+  }
+};
+
+// The span loops' constant modulation: the polygon's one colour where the stage reads diffuse,
+// none (255) where it does not.
+void SetModulation(SpanParams& p, const Planes& planes, const StageReads& reads) {
+  int d[4];
+  for (int k = 0; k < 4; ++k) d[k] = ToByte(static_cast<float>(planes.at[0][kAttrColour + k]));
+  p.er = reads.colour_diffuse ? d[0] : 255, p.eg = reads.colour_diffuse ? d[1] : 255;
+  p.eb = reads.colour_diffuse ? d[2] : 255, p.ea = reads.alpha_diffuse ? d[3] : 255;
+}
+
+// Texel coordinates (texels, not 0..1) over the screen: u = ub + udx * px + udy * py, and v.
+struct TexelMapping {
+  double ub, udx, udy, vb, vdx, vdy;
+};
+
+// The same mapping in 32.32 fixed point, so that each row's starting coordinates come from
+// integer steps; usable only when every value fits.
+struct FixedMapping {
+  bool usable;
+  std::int64_t u0, ux, uy, v0, vx, vy;
+
+  explicit FixedMapping(const TexelMapping& m) {
+    const double kFix = 4294967296.0;
+    usable = std::fabs(m.ub) < 1e6 && std::fabs(m.vb) < 1e6 && std::fabs(m.udx) < 1e4 &&
+             std::fabs(m.udy) < 1e4 && std::fabs(m.vdx) < 1e4 && std::fabs(m.vdy) < 1e4;
+    u0 = usable ? RoundToInt(m.ub * kFix) : 0, v0 = usable ? RoundToInt(m.vb * kFix) : 0;
+    ux = usable ? RoundToInt(m.udx * kFix) : 0, uy = usable ? RoundToInt(m.udy * kFix) : 0;
+    vx = usable ? RoundToInt(m.vdx * kFix) : 0, vy = usable ? RoundToInt(m.vdy * kFix) : 0;
+  }
+  // Texel for pixel, rows going straight down the texture.
+  bool TexelForPixel() const {
+    constexpr std::int64_t kOne = std::int64_t{1} << 32;
+    return usable && ux == kOne && uy == 0 && vx == 0 && vy == kOne;
+  }
+};
+
+// Where the span loops draw.
+struct SpanTarget {
+  BYTE* bits;
+  UINT pitch;
+  bool blend;
+};
+
+// An upright quad mapped texel for pixel (every paste and unturned sprite) is one block of
+// straight rows; when the texture holds all of it, it is copied or blended row by row without
+// the per-span set-up. False when the polygon is not such a block.
+bool FillUprightBlock(const Polygon& poly, const FixedMapping& fixed, SpanParams& p,
+                      const SpanTarget& target) {
+  long lo, hi, first, last;
+  if (!fixed.TexelForPixel() || p.du != 65536 || p.dv != 0 || !poly.Upright() ||
+      !poly.UprightBounds(lo, hi, first, last)) {
+    return false;
+  }
+  p.u = (fixed.u0 + fixed.ux * lo) >> 16;
+  p.v = (fixed.v0 + fixed.vy * first) >> 16;
+  const std::int64_t u_last = (p.u >> 16) + (hi - lo), v_last = (p.v >> 16) + (last - first);
+  if (p.u < 0 || p.v < 0 || u_last >= p.width || v_last >= p.height) return false;
+  StraightBlock(target.bits + first * target.pitch + lo * 4, target.pitch, last - first + 1,
+                hi - lo + 1, p, target.blend);
+  return true;
+}
+
+// A textured polygon, span by span, each span's starting coordinates worked out from the
+// mapping. Kept out of line: the row walk gets the registers to itself.
+[[gnu::noinline]] void FillTexturedSpans(const Polygon& poly, const TexelMapping& m,
+                                         const FixedMapping& fixed, SpanParams& p,
+                                         const SpanTarget& target) {
+  poly.ForEachSpan([&](long row, long lo, long hi) {
+    if (fixed.usable) {
+      p.u = (fixed.u0 + fixed.ux * lo + fixed.uy * row) >> 16;
+      p.v = (fixed.v0 + fixed.vx * lo + fixed.vy * row) >> 16;
     } else {
-      // No texture read: a constant colour (a missing texture reads as white).
-      p.er = colour_diff ? d[0] : 255, p.eg = colour_diff ? d[1] : 255;
-      p.eb = colour_diff ? d[2] : 255, p.ea = alpha_diff ? d[3] : 255;
-      ForEachSpan(edges, n, x_lo, x_hi, y_lo, y_hi, [&](long row, long lo, long hi) {
-        auto* dst = reinterpret_cast<std::uint32_t*>(bits_ + row * pitch_) + lo;
-        SimpleSpan(dst, hi - lo + 1, p, blend_, false);
-      });
-      return true;
+      double uf = m.ub + m.udx * lo + m.udy * row, vf = m.vb + m.vdx * lo + m.vdy * row;
+      if (std::fabs(uf) > 1e9 || std::fabs(vf) > 1e9) return;
+      p.u = FloorToInt(uf * 65536.0);
+      p.v = FloorToInt(vf * 65536.0);
+    }
+    auto* dst = reinterpret_cast<std::uint32_t*>(target.bits + row * target.pitch) + lo;
+    SimpleSpan(dst, hi - lo + 1, p, target.blend, true);
+  });
+}
+
+// A polygon of one constant colour (no texture read; a missing texture reads as white).
+void FillColourSpans(const Polygon& poly, const SpanParams& p, const SpanTarget& target) {
+  poly.ForEachSpan([&](long row, long lo, long hi) {
+    auto* dst = reinterpret_cast<std::uint32_t*>(target.bits + row * target.pitch) + lo;
+    SimpleSpan(dst, hi - lo + 1, p, target.blend, false);
+  });
+}
+
+// The fills of the simple state (see Pipeline::Setup): one stage of texture and a constant
+// colour. False when the texture is not read one texel a pixel as the span loops read it, so
+// the polygon needs the general path.
+bool FillSimple(const Polygon& poly, Planes& planes, const SamplerSetup& s, const StageSetup& st,
+                const SpanTarget& target, bool dest_alpha) {
+  SpanParams p{};
+  p.dest_alpha = dest_alpha;
+  const StageReads reads(st);
+  if (!s.texels || !(reads.colour_tex || reads.alpha_tex)) {
+    SetModulation(p, planes, reads);
+    FillColourSpans(poly, p, target);
+    return true;
+  }
+  const int u_slot = TexUSlot(s.coord_set), v_slot = TexVSlot(s.coord_set);
+  planes.Solve(u_slot);
+  planes.Solve(v_slot);
+  const double w = s.width, h = s.height;
+  TexelMapping m{planes.base[u_slot] * w, planes.dx[u_slot] * w, planes.dy[u_slot] * w,
+                 planes.base[v_slot] * h, planes.dx[v_slot] * h, planes.dy[v_slot] * h};
+  if (s.linear) {
+    // Linear filtering of a texel-for-pixel mapping that hits texel centres reads one texel.
+    auto near = [](double x, double want) { return std::fabs(x - want) < 1e-5; };
+    double fu = m.ub - std::floor(m.ub), fv = m.vb - std::floor(m.vb);
+    if (!(near(m.udx, 1) && near(m.vdy, 1) && near(m.udy, 0) && near(m.vdx, 0) && near(fu, 0.5) &&
+          near(fv, 0.5))) {
+      return false;
     }
   }
-  if (n == 4) return false;
+  if (reads.colour_tex != reads.alpha_tex) return false;  // mixed sources
+  p.texels = s.texels;
+  p.width = s.width;
+  p.height = s.height;
+  p.address_u = s.address_u;
+  p.address_v = s.address_v;
+  p.border = s.border;
+  p.du = RoundToInt(m.udx * 65536.0);
+  p.dv = RoundToInt(m.vdx * 65536.0);
+  SetModulation(p, planes, reads);
+  const FixedMapping fixed(m);
+  if (FillUprightBlock(poly, fixed, p, target)) return true;
+  FillTexturedSpans(poly, m, fixed, p, target);
+  return true;
+}
 
-  // The general path: every pixel through the whole pipeline.
-  for (int k = 0; k < kAttrCount; ++k) solve(k);
-  ForEachSpan(edges, n, x_lo, x_hi, y_lo, y_hi, [&](long row, long lo, long hi) {
+// Every pixel of a triangle through the whole pipeline: shade(col, row, attributes), the
+// attributes divided back by q.
+template <typename Shade>
+void FillGeneral(const Polygon& poly, Planes& planes, Shade shade) {
+  for (int k = 0; k < kAttrCount; ++k) planes.Solve(k);
+  poly.ForEachSpan([&](long row, long lo, long hi) {
     for (long col = lo; col <= hi; ++col) {
       float attrs[kAttrCount];
-      double q = base[0] + dx[0] * col + dy[0] * row;
+      double q = planes.At(kAttrQ, col, row);
       if (!(q > 0.0)) continue;
       double w = 1.0 / q;
-      attrs[0] = static_cast<float>(q);
-      attrs[1] = static_cast<float>(base[1] + dx[1] * col + dy[1] * row);
-      for (int k = 2; k < kAttrCount; ++k) {
-        attrs[k] = static_cast<float>((base[k] + dx[k] * col + dy[k] * row) * w);
+      attrs[kAttrQ] = static_cast<float>(q);
+      attrs[kAttrZ] = static_cast<float>(planes.At(kAttrZ, col, row));
+      for (int k = kAttrColour; k < kAttrCount; ++k) {
+        attrs[k] = static_cast<float>(planes.At(k, col, row) * w);
       }
-      ShadePixel(static_cast<int>(col), static_cast<int>(row), attrs);
+      shade(static_cast<int>(col), static_cast<int>(row), attrs);
     }
   });
+}
+
+}  // namespace
+
+// Fills a convex polygon of three vertices, or of four (a quad whose attributes lie on the plane
+// of its first three, vertices in clockwise order); false when a quad needs the general path.
+bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour) {
+  Polygon poly;
+  switch (Snap(vin, n, clip_, poly)) {
+    case Snapped::kEmpty:
+      return true;
+    case Snapped::kRefused:
+      return false;
+    case Snapped::kReady:
+      break;
+  }
+  ChooseLevels(poly.v);
+  Planes planes(poly, flat_ ? flat_colour : nullptr);  // flat shading: the first vertex's
+  if (n == 4 || FastSpanPossible(poly.v)) {
+    const SpanTarget target{bits_, pitch_, blend_};
+    if (FillSimple(poly, planes, samplers_[0], stages_[0], target, dest_has_alpha_)) return true;
+    if (n == 4) return false;
+  }
+  FillGeneral(poly, planes, [this](int x, int y, const float* a) { ShadePixel(x, y, a); });
   return true;
 }
 

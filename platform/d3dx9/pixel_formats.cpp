@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/d3d9/formats.h"
+
 namespace d3dx {
 
 namespace {
@@ -312,45 +314,9 @@ bool FormatHasAlpha(std::uint32_t format) {
 }
 
 int FormatBits(std::uint32_t format) {
-  using namespace fmt;
-  switch (format) {
-    case kR8G8B8:
-      return 24;
-    case kA8R8G8B8:
-    case kX8R8G8B8:
-    case kA2B10G10R10:
-    case kA8B8G8R8:
-    case kX8B8G8R8:
-    case kG16R16:
-    case kA2R10G10B10:
-      return 32;
-    case kA16B16G16R16:
-      return 64;
-    case kR5G6B5:
-    case kX1R5G5B5:
-    case kA1R5G5B5:
-    case kA4R4G4B4:
-    case kA8R3G3B2:
-    case kX4R4G4B4:
-    case kA8P8:
-    case kA8L8:
-      return 16;
-    case kR3G3B2:
-    case kA8:
-    case kP8:
-    case kL8:
-    case kA4L4:
-      return 8;
-    case kDxt1:
-      return 4;
-    case kDxt2:
-    case kDxt3:
-    case kDxt4:
-    case kDxt5:
-      return 8;
-    default:
-      return 0;
-  }
+  // Depth-stencil formats hold no pixels the loaders can read or write.
+  const auto f = static_cast<D3DFORMAT>(format);
+  return d3d9_internal::IsDepthFormat(f) ? 0 : d3d9_internal::FormatBits(f);
 }
 
 std::size_t FormatRowBytes(std::uint32_t format, int width) {

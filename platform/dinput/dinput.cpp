@@ -123,6 +123,55 @@ bool ShouldFail(testing::Fail which) {
   return true;
 }
 
+HRESULT Acquisition::SetFormat(const DIDATAFORMAT* format, const DIDATAFORMAT& expected) {
+  if (!format) return DIERR_INVALIDPARAM;
+  if (acquired_) return DIERR_ACQUIRED;
+  if (format != &expected &&
+      (format->dwDataSize != expected.dwDataSize || format->dwNumObjs != expected.dwNumObjs))
+    return DIERR_INVALIDPARAM;
+  has_format_ = true;
+  return DI_OK;
+}
+
+HRESULT Acquisition::SetLevel(HWND window, DWORD flags, bool exclusive_background_allowed,
+                              bool* exclusive) {
+  if (!window) return E_HANDLE;
+  if (acquired_) return DIERR_ACQUIRED;
+  bool is_exclusive = flags & DISCL_EXCLUSIVE, shared = flags & DISCL_NONEXCLUSIVE;
+  bool foreground = flags & DISCL_FOREGROUND, background = flags & DISCL_BACKGROUND;
+  if (is_exclusive == shared || foreground == background) return DIERR_INVALIDPARAM;
+  if (is_exclusive && background && !exclusive_background_allowed) return DIERR_UNSUPPORTED;
+  foreground_ = foreground;
+  *exclusive = is_exclusive;
+  return DI_OK;
+}
+
+HRESULT Acquisition::Begin() {
+  if (!has_format_) return DIERR_INVALIDPARAM;
+  if (acquired_) return DI_NOEFFECT;
+  win32::PumpSdlEvents();
+  return DI_OK;
+}
+
+HRESULT Acquisition::CheckForeground() const {
+  return foreground_ && !Desktop().has_focus ? DIERR_OTHERAPPHASPRIO : DI_OK;
+}
+
+void Acquisition::Finish() {
+  acquired_ = true;
+  focus_losses_ = Desktop().focus_losses;
+}
+
+HRESULT Acquisition::Release() {
+  if (!acquired_) return DI_NOEFFECT;
+  acquired_ = false;
+  return DI_OK;
+}
+
+bool Acquisition::ForegroundLost() const {
+  return foreground_ && Desktop().focus_losses != focus_losses_;
+}
+
 HRESULT ControllerDeviceCreate(REFGUID instance, Ref<IDirectInputDevice8A>* out);
 HRESULT ControllersEnumerate(DWORD flags, LPDIENUMDEVICESCALLBACKA callback, LPVOID context);
 
@@ -152,44 +201,26 @@ class DesktopDevice : public IDirectInputDevice8A {
 
   HRESULT SetDataFormat(const DIDATAFORMAT* format) override {
     if (ShouldFail(fail_format_)) return DIERR_GENERIC;
-    if (!format) return DIERR_INVALIDPARAM;
-    if (acquired_) return DIERR_ACQUIRED;
-    if (format != &expected_ &&
-        (format->dwDataSize != expected_.dwDataSize || format->dwNumObjs != expected_.dwNumObjs))
-      return DIERR_INVALIDPARAM;
-    has_format_ = true;
-    return DI_OK;
+    return acquisition_.SetFormat(format, expected_);
   }
 
   HRESULT SetCooperativeLevel(HWND window, DWORD flags) override {
     if (ShouldFail(fail_coop_)) return DIERR_GENERIC;
-    if (!window) return E_HANDLE;
-    if (acquired_) return DIERR_ACQUIRED;
-    bool exclusive = flags & DISCL_EXCLUSIVE, shared = flags & DISCL_NONEXCLUSIVE;
-    bool foreground = flags & DISCL_FOREGROUND, background = flags & DISCL_BACKGROUND;
-    if (exclusive == shared || foreground == background) return DIERR_INVALIDPARAM;
     // Nothing may hold the system keyboard or mouse exclusively from the background.
-    if (exclusive && background) return DIERR_UNSUPPORTED;
-    foreground_ = foreground;
-    return DI_OK;
+    bool exclusive = false;
+    return acquisition_.SetLevel(window, flags, false, &exclusive);
   }
 
   HRESULT Acquire() override {
-    if (!has_format_) return DIERR_INVALIDPARAM;
-    if (acquired_) return DI_NOEFFECT;
-    win32::PumpSdlEvents();
-    if (foreground_ && !Desktop().has_focus) return DIERR_OTHERAPPHASPRIO;
-    acquired_ = true;
-    focus_losses_ = Desktop().focus_losses;
+    HRESULT hr = acquisition_.Begin();
+    if (hr != DI_OK) return hr;
+    if (FAILED(hr = acquisition_.CheckForeground())) return hr;
+    acquisition_.Finish();
     Acquired();
     return DI_OK;
   }
 
-  HRESULT Unacquire() override {
-    if (!acquired_) return DI_NOEFFECT;
-    acquired_ = false;
-    return DI_OK;
-  }
+  HRESULT Unacquire() override { return acquisition_.Release(); }
 
   HRESULT Poll() override {
     win32::PumpSdlEvents();
@@ -219,9 +250,9 @@ class DesktopDevice : public IDirectInputDevice8A {
 
  private:
   HRESULT Check() {
-    if (!acquired_) return DIERR_NOTACQUIRED;
-    if (foreground_ && Desktop().focus_losses != focus_losses_) {
-      acquired_ = false;  // the window lost the foreground: the device is lost
+    if (!acquisition_.acquired()) return DIERR_NOTACQUIRED;
+    if (acquisition_.ForegroundLost()) {
+      acquisition_.Release();  // the window lost the foreground: the device is lost
       return DIERR_INPUTLOST;
     }
     return DI_OK;
@@ -230,10 +261,7 @@ class DesktopDevice : public IDirectInputDevice8A {
   const DIDATAFORMAT& expected_;
   testing::Fail fail_format_;
   testing::Fail fail_coop_;
-  bool has_format_ = false;
-  bool acquired_ = false;
-  bool foreground_ = false;
-  std::uint32_t focus_losses_ = 0;
+  Acquisition acquisition_;
 };
 
 // The system keyboard: 256 bytes, one per scan code, 0x80 while down.

@@ -93,45 +93,32 @@ class ControllerDevice final : public IDirectInputDevice8A, public EffectHost {
   }
 
   HRESULT SetDataFormat(const DIDATAFORMAT* format) override {
-    if (!format) return DIERR_INVALIDPARAM;
-    if (acquired_) return DIERR_ACQUIRED;
-    if (format != &c_dfDIJoystick2 && (format->dwDataSize != c_dfDIJoystick2.dwDataSize ||
-                                       format->dwNumObjs != c_dfDIJoystick2.dwNumObjs))
-      return DIERR_INVALIDPARAM;
-    has_format_ = true;
-    return DI_OK;
+    return acquisition_.SetFormat(format, c_dfDIJoystick2);
   }
 
   HRESULT SetCooperativeLevel(HWND window, DWORD flags) override {
-    if (!window) return E_HANDLE;
-    if (acquired_) return DIERR_ACQUIRED;
-    bool exclusive = flags & DISCL_EXCLUSIVE, shared = flags & DISCL_NONEXCLUSIVE;
-    bool foreground = flags & DISCL_FOREGROUND, background = flags & DISCL_BACKGROUND;
-    if (exclusive == shared || foreground == background) return DIERR_INVALIDPARAM;
-    exclusive_ = exclusive;
-    foreground_ = foreground;
-    return DI_OK;
+    bool exclusive = false;
+    HRESULT hr = acquisition_.SetLevel(window, flags, true, &exclusive);
+    if (SUCCEEDED(hr)) exclusive_ = exclusive;
+    return hr;
   }
 
   HRESULT Acquire() override {
-    if (!has_format_) return DIERR_INVALIDPARAM;
-    if (acquired_) return DI_NOEFFECT;
-    win32::PumpSdlEvents();
+    HRESULT hr = acquisition_.Begin();
+    if (hr != DI_OK) return hr;
     if (removed_ || !SDL_JoystickGetAttached(joystick_)) return DIERR_UNPLUGGED;
-    if (foreground_ && !Desktop().has_focus) return DIERR_OTHERAPPHASPRIO;
+    if (FAILED(hr = acquisition_.CheckForeground())) return hr;
     if (exclusive_) {
       auto [it, added] = ExclusiveOwners().emplace(id_, this);
       if (!added && it->second != this) return DIERR_OTHERAPPHASPRIO;
     }
-    acquired_ = true;
-    focus_losses_ = Desktop().focus_losses;
+    acquisition_.Finish();
     Snapshot();
     return DI_OK;
   }
 
   HRESULT Unacquire() override {
-    if (!acquired_) return DI_NOEFFECT;
-    acquired_ = false;
+    if (acquisition_.Release() != DI_OK) return DI_NOEFFECT;
     // Effects belong to the exclusive holder: giving the device up stops them.
     for (IDirectInputEffect* e : effects_) e->Stop();
     auto it = ExclusiveOwners().find(id_);
@@ -164,7 +151,7 @@ class ControllerDevice final : public IDirectInputDevice8A, public EffectHost {
     if (!header) return DIERR_INVALIDPARAM;
     if (property == DIPROP::RANGE) {
       if (header->dwSize != sizeof(DIPROPRANGE)) return DIERR_INVALIDPARAM;
-      if (acquired_) return DIERR_ACQUIRED;
+      if (acquisition_.acquired()) return DIERR_ACQUIRED;
       const auto* range = reinterpret_cast<const DIPROPRANGE*>(header);
       if (range->lMin >= range->lMax) return DIERR_INVALIDPARAM;
       int first = 0, last = kAxes - 1;
@@ -255,7 +242,7 @@ class ControllerDevice final : public IDirectInputDevice8A, public EffectHost {
     }
     return haptic_;
   }
-  bool ExclusivelyAcquired() const override { return acquired_ && exclusive_; }
+  bool ExclusivelyAcquired() const override { return acquisition_.acquired() && exclusive_; }
   void EffectAdded(IDirectInputEffect* effect) override { effects_.push_back(effect); }
   void EffectGone(IDirectInputEffect* effect) override {
     effects_.erase(std::remove(effects_.begin(), effects_.end(), effect), effects_.end());
@@ -269,12 +256,12 @@ class ControllerDevice final : public IDirectInputDevice8A, public EffectHost {
 
   // Acquired, attached and, in the foreground mode, still in the foreground?
   HRESULT Check() {
-    if (!acquired_) return DIERR_NOTACQUIRED;
+    if (!acquisition_.acquired()) return DIERR_NOTACQUIRED;
     if (removed_) {
       Unacquire();
       return DIERR_INPUTLOST;
     }
-    if (foreground_ && Desktop().focus_losses != focus_losses_) {
+    if (acquisition_.ForegroundLost()) {
       Unacquire();
       return DIERR_INPUTLOST;
     }
@@ -328,12 +315,9 @@ class ControllerDevice final : public IDirectInputDevice8A, public EffectHost {
   SDL_Haptic* haptic_ = nullptr;
   bool haptic_tried_ = false;
   bool haptic_subsystem_ = false;
-  bool has_format_ = false;
-  bool acquired_ = false;
+  Acquisition acquisition_;
   bool exclusive_ = false;
-  bool foreground_ = false;
   bool removed_ = false;
-  std::uint32_t focus_losses_ = 0;
   DWORD auto_center_ = DIPROPAUTOCENTER_ON;
   Range ranges_[kAxes];
   Sint16 axes_[kAxes] = {};

@@ -39,6 +39,41 @@ int PretendRecordNew(const GUID& type);
 testing::EffectRecord& PretendRecord(int index);
 void PretendAutoCenter(int on);
 
+// The acquisition rules every device follows: it takes a data format of the expected size
+// before it can be acquired; neither the format nor the cooperative level changes while it is
+// acquired; a foreground device is acquired only while the window has the foreground and is
+// lost when the window loses it.
+class Acquisition {
+ public:
+  bool acquired() const { return acquired_; }
+
+  // SetDataFormat: DIERR_ACQUIRED while acquired, DIERR_INVALIDPARAM for a format that is
+  // neither the expected one nor of its size.
+  HRESULT SetFormat(const DIDATAFORMAT* format, const DIDATAFORMAT& expected);
+  // SetCooperativeLevel: E_HANDLE without a window, DIERR_ACQUIRED while acquired,
+  // DIERR_INVALIDPARAM unless the flags name exactly one of exclusive and shared and one of
+  // foreground and background, DIERR_UNSUPPORTED for exclusive background use where the device
+  // does not allow it. Keeps the foreground mode and says whether it is exclusive.
+  HRESULT SetLevel(HWND window, DWORD flags, bool exclusive_background_allowed, bool* exclusive);
+  // The first steps of Acquire, pumping events so that the focus is current: DIERR_INVALIDPARAM
+  // without a format, DI_NOEFFECT when already acquired, otherwise DI_OK.
+  HRESULT Begin();
+  // DIERR_OTHERAPPHASPRIO for a foreground device while the window lacks the foreground.
+  HRESULT CheckForeground() const;
+  // The last step of Acquire: acquired from now on.
+  void Finish();
+  // Unacquire: DI_NOEFFECT when not acquired, otherwise unacquires.
+  HRESULT Release();
+  // Whether a foreground device has lost the foreground since it was acquired.
+  bool ForegroundLost() const;
+
+ private:
+  bool has_format_ = false;
+  bool acquired_ = false;
+  bool foreground_ = false;
+  std::uint32_t focus_losses_ = 0;  // Desktop().focus_losses when acquired
+};
+
 // The product GUID word that marks a controller's instance GUID.
 constexpr WORD kControllerMark = 0x4A53;
 

@@ -310,3 +310,28 @@ BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int count) {
   if (count < 0) return FALSE;
   return ExtTextOutA(dc, x, y, 0, nullptr, text, static_cast<UINT>(count), nullptr);
 }
+
+namespace gdi {
+
+MemoryBitmap::MemoryBitmap(int w, int h) : width(w), height(h) {
+  dc = CreateCompatibleDC(nullptr);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  pixels = static_cast<std::uint32_t*>(bits);
+  if (dc && bitmap) old_bitmap = SelectObject(dc, bitmap);
+}
+
+MemoryBitmap::~MemoryBitmap() {
+  if (old_bitmap) SelectObject(dc, old_bitmap);
+  if (bitmap) DeleteObject(bitmap);
+  if (dc) DeleteDC(dc);
+}
+
+}  // namespace gdi

@@ -4,6 +4,7 @@
 // values are the platform's; the stand-in knows nothing of the runtime.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/win32/win_types.h"
@@ -202,6 +203,21 @@ struct ObjectDeleter {
 };
 using DcOwner = std::unique_ptr<Win32Dc, DcDeleter>;
 using ObjectOwner = std::unique_ptr<Win32GdiObject, ObjectDeleter>;
+
+// A memory device context with a top-down 32-bit DIB of width by height selected into it, to
+// draw text into and read it back; pixels is null when either could not be made.
+struct MemoryBitmap {
+  MemoryBitmap(int width, int height);
+  ~MemoryBitmap();
+  MemoryBitmap(const MemoryBitmap&) = delete;
+  MemoryBitmap& operator=(const MemoryBitmap&) = delete;
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ old_bitmap = nullptr;
+  std::uint32_t* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+};
 
 namespace testing {
 // The family and the file of the face a font was matched to ("" for a null or non-font handle).

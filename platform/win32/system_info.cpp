@@ -1,6 +1,7 @@
 // System information: metrics from the desktop, the work area, the screen-saver switch, the
 // system colours and their brushes, the millisecond clock, sleeping and COM initialisation.
 // Depends on SDL2 (video, timer) and POSIX clocks.
+#include <sys/prctl.h>
 #include <time.h>
 
 #include <algorithm>
@@ -39,6 +40,9 @@ Colours& Sys() {
 
 int g_com_count = 0;
 int g_period_count = 0;
+// The clock a test moves, or null for the real one.
+std::uint64_t* g_test_clock = nullptr;
+std::uint64_t g_test_clock_step = 0;
 
 SDL_Rect DesktopBounds() {
   SDL_DisplayMode mode;
@@ -143,12 +147,44 @@ HBRUSH GetSysColorBrush(int index) {
   return &Sys().brushes[index];
 }
 
-DWORD timeGetTime() {
+std::uint64_t ClockMicros() {
+  if (g_test_clock) {
+    const std::uint64_t now = *g_test_clock;
+    *g_test_clock += g_test_clock_step;
+    return now;
+  }
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-            static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-  return static_cast<DWORD>(ms);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000000u +
+         static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
+}
+
+void SleepMicros(std::uint64_t micros) {
+  if (g_test_clock) {
+    *g_test_clock += micros;
+    return;
+  }
+  static bool slack_set = false;
+  if (!slack_set) {
+    // Sleeps end within a few microseconds of the time asked rather than the default 50.
+    prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
+    slack_set = true;
+  }
+  timespec wait{static_cast<time_t>(micros / 1000000u),
+                static_cast<long>(micros % 1000000u) * 1000L};
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
+namespace testing {
+void SetTimeSource(std::uint64_t* now_micros, std::uint64_t micros_per_reading) {
+  g_test_clock = now_micros;
+  g_test_clock_step = micros_per_reading;
+}
+}  // namespace testing
+
+DWORD timeGetTime() {
+  return static_cast<DWORD>(ClockMicros() / 1000u);
 }
 
 // The clock already ticks every millisecond here; the periods are only counted.
@@ -165,6 +201,10 @@ UINT timeEndPeriod(UINT period) {
 }
 
 void Sleep(DWORD milliseconds) {
+  if (g_test_clock) {
+    *g_test_clock += std::uint64_t{milliseconds} * 1000u;
+    return;
+  }
   timespec wait{static_cast<time_t>(milliseconds / 1000),
                 static_cast<long>(milliseconds % 1000) * 1000000L};
   while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {

@@ -398,11 +398,24 @@ BOOL SetSysColors(int count, const INT* indices, const COLORREF* colours);
 HBRUSH GetSysColorBrush(int index);
 HINSTANCE GetModuleHandleA(LPCSTR name);
 
-// Time.
+// Time. Every reading comes from one monotonic clock, which a test may replace (see
+// testing::SetTimeSource).
 DWORD timeGetTime();
 UINT timeBeginPeriod(UINT period);
 UINT timeEndPeriod(UINT period);
 void Sleep(DWORD milliseconds);
+// The clock in microseconds, and a wait of that many (ending within a few microseconds of the
+// time asked).
+std::uint64_t ClockMicros();
+void SleepMicros(std::uint64_t micros);
+
+namespace testing {
+// Puts every clock reading on a clock the test moves: readings give *now_micros, each reading
+// then moving it on by micros_per_reading (so that a loop polling the clock sees time pass), and
+// the waits (Sleep, SleepMicros) move it on by the time asked instead of waiting. nullptr: the
+// real clock again.
+void SetTimeSource(std::uint64_t* now_micros, std::uint64_t micros_per_reading = 0);
+}  // namespace testing
 
 // COM initialisation for the thread (nothing here needs it; the count is kept).
 HRESULT CoInitialize(LPVOID reserved);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/formats.h"
 #include "runtime/core/core.h"
 #include "tessark/basic2d.h"
 
@@ -45,43 +46,13 @@ Basic2dState& State() {
   return state;
 }
 
-// Bits per pixel of a format as this module counts them.
-std::int32_t FormatBits(D3DFORMAT f) {
-  switch (static_cast<DWORD>(f)) {
-    case 20:
-      return 24;
-    case 21:
-    case 22:
-    case 31:
-    case 34:
-      return 32;
-    case 23:
-    case 24:
-    case 25:
-    case 26:
-    case 29:
-    case 30:
-    case 51:
-      return 16;
-    case 27:
-    case 28:
-    case 40:
-    case 41:
-    case 50:
-    case 52:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 void ReadDepth() {
   Basic2dState& s = State();
   s.bytes_per_pixel = 0;
   if (!s.core || !s.core->render_surface) return;
   D3DSURFACE_DESC desc;
   if (SUCCEEDED(s.core->render_surface->GetDesc(&desc)))
-    s.bytes_per_pixel = FormatBits(desc.Format) / 8;
+    s.bytes_per_pixel = d3d9_internal::FormatDepth(desc.Format) / 8;
 }
 
 void TakeDevice() {

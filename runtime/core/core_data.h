@@ -111,7 +111,9 @@ struct CoreData {
   // Check list.
   BYTE check_list_in_use;
   BYTE check_list_has_values;
-  BYTE check_list_flag3;
+  // Set by the lists that enumerate the machine's own items (folder entries, drives, game
+  // controllers), left as it is by the font list; no module reads it back.
+  BYTE check_list_enumerated;
   std::int32_t check_list_count;
   std::uint32_t check_list_capacity;
   CheckListEntry* check_list;

@@ -3,12 +3,7 @@
 // contract (never before the period after the last stamp, pumping messages throughout) but
 // sleeps in short slices instead of spinning, and spins only for the last fraction of a
 // millisecond. Depends on the win32 stand-in and the module table.
-#include <sys/prctl.h>
-#include <time.h>
-
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 #include "runtime/core/core.h"
 #include "runtime/core/runtime_state.h"
@@ -20,23 +15,17 @@ using namespace win32;
 
 namespace {
 
-constexpr std::uint32_t kRateConstant = 900;
+// A rate's frame period in milliseconds is this divided by the rate, not 1000 divided by it:
+// rate 60 gives 15 ms (about 67 frames a second), a tenth shorter than a sixtieth of a second,
+// so that the drawing and the present (which waits for the vertical retrace) add their time to
+// the wait without pulling the loop below the rate asked for.
+constexpr std::uint32_t kFramePeriodDividend = 900;
 // The wait sleeps in slices of at most this long, so messages are pumped at least this often.
 constexpr std::int64_t kSliceMicros = 4000;
 // It stops sleeping this long before the deadline and polls the rest, which absorbs the
 // wake-up latency of a sleep. Short: a process that mostly sleeps is the one the scheduler
 // lets in first on a busy machine, while a long poll gets it preempted.
 constexpr std::int64_t kSpinMicros = 60;
-
-void SleepMicros(std::int64_t micros) {
-  static bool slack_set = false;
-  if (!slack_set) {
-    // Sleeps end within a few microseconds of the time asked rather than the default 50.
-    prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL);
-    slack_set = true;
-  }
-  std::this_thread::sleep_for(std::chrono::microseconds(micros));
-}
 
 // Waits until the period has passed since the last stamp; false when the quit message was seen.
 bool FrameWait(std::uint32_t period) {
@@ -50,7 +39,10 @@ bool FrameWait(std::uint32_t period) {
     auto remaining = static_cast<std::int64_t>(deadline - now);
     // The last stretch polls without yielding: a yield can hand the processor to another
     // process for a whole time slice.
-    if (remaining > kSpinMicros) SleepMicros(std::min(remaining - kSpinMicros, kSliceMicros));
+    if (remaining > kSpinMicros) {
+      win32::SleepMicros(
+          static_cast<std::uint64_t>(std::min(remaining - kSpinMicros, kSliceMicros)));
+    }
   }
 }
 
@@ -88,16 +80,13 @@ void CameraPass(bool passes_2d) {
 // Lets the waits idle between pumps when frames are not drawn by the runtime itself.
 void WaitIdle() {
   RuntimeState& rt = Runtime();
-  if (!rt.pump_sleep && !(rt.runtime_opened && rt.auto_sync)) SleepMicros(1000);
+  if (!rt.pump_sleep && !(rt.runtime_opened && rt.auto_sync)) win32::SleepMicros(1000);
 }
 
 }  // namespace
 
 std::uint64_t ClockMicros() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000000u +
-         static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
+  return win32::ClockMicros();
 }
 
 void FrameRender() {
@@ -180,7 +169,7 @@ void FrameSyncAuto() {
 void FrameSetRate(std::int32_t rate) {
   tessark::RuntimeState& rt = Runtime();
   if (rate > 0) {
-    rt.frame_period = tessark::kRateConstant / static_cast<std::uint32_t>(rate);
+    rt.frame_period = tessark::kFramePeriodDividend / static_cast<std::uint32_t>(rate);
     rt.frame_min_gap = 0;
   } else if (rate == 0) {
     rt.frame_period = rt.frame_min_gap = 0;

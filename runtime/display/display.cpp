@@ -36,40 +36,6 @@ DisplayState& State() {
   return state;
 }
 
-std::int32_t FormatDepth(D3DFORMAT f) {
-  switch (static_cast<DWORD>(f)) {
-    case 20:
-      return 24;
-    case 21:
-    case 22:
-      return 32;
-    case 23:
-    case 24:
-    case 25:
-    case 26:
-      return 16;
-    case 27:
-    case 28:
-      return 8;
-    case 29:
-    case 30:
-      return 16;
-    case 31:
-    case 34:
-      return 32;
-    case 40:
-    case 41:
-    case 50:
-      return 8;
-    case 51:
-      return 16;
-    case 52:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Module entries
 // ---------------------------------------------------------------------------------------------

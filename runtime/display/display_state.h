@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/formats.h"
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
 
@@ -99,8 +100,8 @@ void DepthFormatFind();
 // format (D3DFMT_UNKNOWN for none); the bitmap module makes its depth surfaces with it too.
 std::uint32_t DepthFormatFor(std::uint32_t back_buffer_format);
 
-// Bits per pixel of a format as the display counts them.
-std::int32_t FormatDepth(D3DFORMAT format);
+// Bits per pixel of a format as the runtime reports them.
+using d3d9_internal::FormatDepth;
 
 // Window fitting and settings (window_modes.cpp).
 void WindowFit();

@@ -67,7 +67,7 @@ void CheckListFill(const std::vector<Listed>& entries, bool has_values) {
   core.check_list_count = index;
   core.check_list_in_use = 1;
   core.check_list_has_values = has_values ? 1 : 0;
-  core.check_list_flag3 = 1;
+  core.check_list_enumerated = 1;
 }
 
 // The current entry's time as the 24 characters of its ctime text.

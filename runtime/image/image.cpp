@@ -237,35 +237,6 @@ IDirect3DTexture9* Texture2d(const ImageRecord& record) {
   return static_cast<IDirect3DTexture9*>(record.texture.Get());
 }
 
-std::int32_t FormatDepth(D3DFORMAT format) {
-  switch (format) {
-    case D3DFMT_R8G8B8:
-      return 24;
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-    case D3DFMT_A2B10G10R10:
-    case D3DFMT_G16R16:
-      return 32;
-    case D3DFMT_R5G6B5:
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5:
-    case D3DFMT_A4R4G4B4:
-    case D3DFMT_A8R3G3B2:
-    case D3DFMT_X4R4G4B4:
-    case D3DFMT_A8L8:
-      return 16;
-    case D3DFMT_R3G3B2:
-    case D3DFMT_A8:
-    case D3DFMT_A8P8:
-    case D3DFMT_P8:
-    case D3DFMT_L8:
-    case D3DFMT_A4L4:
-      return 8;
-    default:
-      return 0;
-  }
-}
-
 void FitPicture(ImageRecord& record, std::int32_t width, std::int32_t height) {
   record.locked = false;
   if (!record.texture) return;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/formats.h"
 #include "runtime/core/core.h"
 
 namespace tessark::image {
@@ -59,8 +60,8 @@ void Discard(std::int32_t id);
 
 // The 2D texture of a record, or null for a cube texture or none.
 IDirect3DTexture9* Texture2d(const ImageRecord& record);
-// Bits per pixel of a format from the depth table (0 for any other format).
-std::int32_t FormatDepth(D3DFORMAT format);
+// Bits per pixel of a format as the runtime reports them (0 for any other format).
+using d3d9_internal::FormatDepth;
 // Fills width, height, depth and the extents from the texture's level 0, limiting the picture
 // to it (the rule of a mode-1 load).
 void FitPicture(ImageRecord& record, std::int32_t width, std::int32_t height);

@@ -181,7 +181,7 @@ void ControllerList() {
   if (!core) return;
   core->check_list_count = 0;
   core->check_list_has_values = 1;
-  core->check_list_flag3 = 1;
+  core->check_list_enumerated = 1;
   if (!s.direct_input) {
     core->check_list_in_use = 0;
     return;

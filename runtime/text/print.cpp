@@ -89,27 +89,6 @@ std::string InputLineRead() {
 
 }  // namespace
 
-PrintBitmap::PrintBitmap(int w, int h) : width(w), height(h) {
-  dc = CreateCompatibleDC(nullptr);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  pixels = static_cast<std::uint32_t*>(bits);
-  if (dc && bitmap) old_bitmap = SelectObject(dc, bitmap);
-}
-
-PrintBitmap::~PrintBitmap() {
-  if (old_bitmap) SelectObject(dc, old_bitmap);
-  if (bitmap) DeleteObject(bitmap);
-  if (dc) DeleteDC(dc);
-}
-
 namespace {
 
 // Printing before the display is open: GDI draws into the window-sized memory bitmap in the

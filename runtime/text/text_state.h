@@ -43,18 +43,7 @@ struct WorldVertex {
 };
 
 // The print engine's window-sized memory bitmap: what is printed before the display opens.
-struct PrintBitmap {
-  PrintBitmap(int width, int height);
-  ~PrintBitmap();
-  PrintBitmap(const PrintBitmap&) = delete;
-  PrintBitmap& operator=(const PrintBitmap&) = delete;
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
-  HGDIOBJ old_bitmap = nullptr;
-  std::uint32_t* pixels = nullptr;
-  int width = 0;
-  int height = 0;
-};
+using PrintBitmap = gdi::MemoryBitmap;
 
 struct TextState {
   char font_name[kFontNameSize] = {};

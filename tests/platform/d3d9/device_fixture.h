@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "tests/support/windowed_device.h"
 
 struct TlVertex {  // XYZRHW | DIFFUSE | TEX1 (0x144), the 28-byte screen-space vertex
   float x, y, z, rhw;
@@ -30,19 +31,10 @@ class DeviceTest : public ::testing::Test {
     device_.Reset();
     d3d_ = Ref<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
     ASSERT_TRUE(d3d_);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = w;
-    pp.BackBufferHeight = h;
-    pp.BackBufferFormat = format;
-    pp.BackBufferCount = 1;
-    pp.SwapEffect = D3DSWAPEFFECT_COPY;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    pp.Flags = D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
-    ASSERT_EQ(d3d_->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                 &pp, device_.Put()),
-              D3D_OK);
+    ASSERT_EQ(
+        tessark::testing::CreateWindowedDevice(d3d_.Get(), w, h, device_.Put(),
+                                               D3DPRESENTFLAG_LOCKABLE_BACKBUFFER, format, true),
+        D3D_OK);
     device_->SetRenderState(D3DRS_ZENABLE, FALSE);
     device_->SetRenderState(D3DRS_LIGHTING, FALSE);
     device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);

@@ -2,6 +2,7 @@
 // it: one texel of each, written through a lock, drawn and read back as 0xAARRGGBB.
 #include <cstring>
 
+#include "platform/d3d9/formats.h"
 #include "tests/platform/d3d9/device_fixture.h"
 
 namespace {
@@ -109,3 +110,21 @@ TEST_F(DeviceTest, SamplingFollowsEachUnlock) {
 }
 
 }  // namespace
+
+// The depth the runtime reports is the storage size for the colour formats it counts, except
+// that a paletted format counts its index alone; every other format reports none.
+TEST(FormatDepth, CountsTheRuntimesColourFormatsOnly) {
+  using d3d9_internal::FormatBits;
+  using d3d9_internal::FormatDepth;
+  for (D3DFORMAT f : {D3DFMT_R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A2B10G10R10, D3DFMT_G16R16,
+                      D3DFMT_R5G6B5, D3DFMT_A1R5G5B5, D3DFMT_A8L8, D3DFMT_P8, D3DFMT_A4L4}) {
+    EXPECT_EQ(FormatDepth(f), FormatBits(f)) << f;
+    EXPECT_NE(FormatDepth(f), 0) << f;
+  }
+  EXPECT_EQ(FormatBits(D3DFMT_A8P8), 16);
+  EXPECT_EQ(FormatDepth(D3DFMT_A8P8), 8);
+  for (D3DFORMAT f : {D3DFMT_A8B8G8R8, D3DFMT_A2R10G10B10, D3DFMT_A16B16G16R16, D3DFMT_D24S8,
+                      D3DFMT_D16, D3DFMT_DXT1, D3DFMT_DXT5, D3DFMT_UNKNOWN}) {
+    EXPECT_EQ(FormatDepth(f), 0) << f;
+  }
+}

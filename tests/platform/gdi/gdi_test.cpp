@@ -18,31 +18,9 @@ HFONT Font(const char* name, int height, int weight = FW_NORMAL, bool italic = f
 }
 
 // A memory DC with a top-down 32-bit DIB of the given size, all pixels `fill`.
-struct Canvas {
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
-  HGDIOBJ old_bitmap = nullptr;
-  std::uint32_t* pixels = nullptr;
-  int width, height;
-  Canvas(int w, int h, std::uint32_t fill = 0) : width(w), height(h) {
-    dc = CreateCompatibleDC(nullptr);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    pixels = static_cast<std::uint32_t*>(bits);
-    old_bitmap = SelectObject(dc, bitmap);
+struct Canvas : gdi::MemoryBitmap {
+  Canvas(int w, int h, std::uint32_t fill = 0) : MemoryBitmap(w, h) {
     for (int i = 0; i < w * h; ++i) pixels[i] = fill;
-  }
-  ~Canvas() {
-    SelectObject(dc, old_bitmap);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
   }
   std::uint32_t At(int x, int y) const { return pixels[y * width + x]; }
   // Bounding box of pixels equal to `value` (right and bottom exclusive); empty when none.

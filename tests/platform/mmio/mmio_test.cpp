@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/mmio/mmsystem.h"
+#include "tests/support/sndfile_wave.h"
 
 namespace {
 
@@ -105,34 +106,9 @@ std::vector<short> Chirp(int channels, int rate) {
 // Writes the chirp in the given libsndfile format; the path.
 std::string WriteWave(const std::string& name, int subtype, int channels, int rate) {
   std::string path = (std::filesystem::temp_directory_path() / name).string();
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = channels;
-  info.format = SF_FORMAT_WAV | subtype;
-  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-  EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
-  std::vector<short> s = Chirp(channels, rate);
-  if (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE) {
-    // Floating-point data in -1..1, as programs write it (libsndfile would store the shorts
-    // unscaled).
-    std::vector<float> f32(s.begin(), s.end());
-    for (float& v : f32) v /= 32768.0f;
-    sf_writef_float(f, f32.data(), rate);
-  } else {
-    sf_writef_short(f, s.data(), rate);
-  }
-  sf_close(f);
-  return path;
-}
-
-// The file's own samples as libsndfile decodes them.
-std::vector<short> Decode(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  std::vector<short> s(static_cast<std::size_t>(info.frames * info.channels));
-  sf_readf_short(f, s.data(), info.frames);
-  sf_close(f);
-  return s;
+  std::vector<short> chirp = Chirp(channels, rate);
+  return tessark::testing::WriteSndfileWave(path, subtype, channels, rate,
+                                            [&](std::size_t i) { return chirp[i]; });
 }
 
 // Reads a wave's format and data through mmio and converts them through the manager.
@@ -195,7 +171,7 @@ TEST_P(AcmConversion, MatchesLibsndfile) {
   // scale them, so it is no reference there: it reads 0 or 1 for every sample).
   std::vector<short> expected = c.subtype == SF_FORMAT_FLOAT || c.subtype == SF_FORMAT_DOUBLE
                                     ? Chirp(c.channels, 22050)
-                                    : Decode(path);
+                                    : tessark::testing::DecodeWithSndfile(path);
   EXPECT_EQ(pcm.wBitsPerSample, 16);
   EXPECT_EQ(pcm.nChannels, c.channels);
   EXPECT_EQ(pcm.nSamplesPerSec, 22050u);

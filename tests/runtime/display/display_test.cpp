@@ -2,6 +2,7 @@
 // software vertex-processing fallback, lost-device recovery with the refresh broadcast in its
 // order, present with and without a source rectangle, window fitting and the queries.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/taken_text.h"
@@ -57,6 +58,11 @@ class DisplayTest : public tessark::testing::RuntimeFixture {
     RECT r{};
     win32::GetClientRect(CoreDataGet()->window, &r);
     return r;
+  }
+  // The style the window itself has.
+  DWORD Style() {
+    return static_cast<DWORD>(win32::GetWindowLongA(CoreDataGet()->window, GWL_STYLE)) &
+           ~static_cast<DWORD>(WS_VISIBLE);
   }
   // A mode list for the next survey.
   void Modes(std::vector<D3DDISPLAYMODE> modes) {
@@ -275,30 +281,43 @@ TEST_F(DisplayTest, FullScreenAndBackToWindowed) {
   DisplaySwitchFullScreen();
   EXPECT_EQ(DisplayWindowed(), 0);
   EXPECT_EQ(CoreDataGet()->window_mode, 3);
-  EXPECT_EQ(display::State().window_style, 0x800A0000u);
+  // Full screen: a borderless window without a caption.
+  EXPECT_TRUE(Style() & WS_POPUP);
+  EXPECT_FALSE(Style() & (WS_CAPTION | WS_THICKFRAME));
   DisplaySwitchWindowed();
   EXPECT_EQ(DisplayWindowed(), 1);
   EXPECT_EQ(CoreDataGet()->window_mode, 1);
-  EXPECT_EQ(display::State().window_style, static_cast<DWORD>(WS_OVERLAPPEDWINDOW));
+  EXPECT_EQ(Style(), static_cast<DWORD>(WS_OVERLAPPEDWINDOW));
   RECT c = Client();
   EXPECT_EQ(c.right - c.left, 640);
   EXPECT_NE(Device(), nullptr);
 }
 
+// What each window style does to the window itself: its style bits, and how much the window is
+// made larger than the 640 by 480 display for its frame (from the frame size measured for the
+// overlapped window).
 TEST_F(DisplayTest, WindowStyles) {
   display::State().frame_extra_width = 16;
   display::State().frame_extra_height = 39;
-  WindowSetStyle(2, 0, 0);
-  EXPECT_EQ(display::State().window_style, 0x80CD0000u);
-  EXPECT_EQ(display::State().applied_extra_width, 0);
-  WindowSetStyle(3, 1, 1);
-  EXPECT_EQ(display::State().window_style, 0x80CB0000u | WS_CAPTION);
-  EXPECT_EQ(display::State().applied_extra_width, 14);
-  EXPECT_EQ(display::State().applied_extra_height, 37);
-  WindowSetStyle(9, 0, 1);
-  EXPECT_EQ(display::State().window_style, static_cast<DWORD>(WS_POPUP));
-  WindowSetStyle(1, 0, 1);
-  EXPECT_EQ(display::State().applied_extra_width, 16);
+  auto frame = [&] {
+    RECT r{};
+    win32::GetWindowRect(CoreDataGet()->window, &r);
+    return std::pair<LONG, LONG>{(r.right - r.left) - 640, (r.bottom - r.top) - 480};
+  };
+  WindowSetStyle(2, 0, 0);  // a popup with a caption of its own but no frame added
+  EXPECT_TRUE(Style() & WS_POPUP);
+  EXPECT_EQ(Style() & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
+  EXPECT_EQ(frame().first, 0);
+  WindowSetStyle(3, 1, 1);  // the caption flag: a frame two pixels narrower than the measured one
+  EXPECT_TRUE(Style() & WS_POPUP);
+  EXPECT_EQ(Style() & WS_CAPTION, static_cast<DWORD>(WS_CAPTION));
+  EXPECT_EQ(frame(), (std::pair<LONG, LONG>{14, 37}));
+  WindowSetStyle(9, 0, 1);  // any other style: a bare popup
+  EXPECT_EQ(Style(), static_cast<DWORD>(WS_POPUP));
+  EXPECT_EQ(frame().first, 0);
+  WindowSetStyle(1, 0, 1);  // the overlapped window with its whole frame
+  EXPECT_EQ(Style(), static_cast<DWORD>(WS_OVERLAPPEDWINDOW));
+  EXPECT_EQ(frame(), (std::pair<LONG, LONG>{16, 39}));
 }
 
 }  // namespace

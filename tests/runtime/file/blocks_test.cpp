@@ -35,7 +35,7 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
   return files;
 }
 
-TEST_F(Blocks, AFolderBlockHasTheDocumentedLayout) {
+TEST_F(Blocks, AFolderBlockIsTheFileCountThenEachNameAndContent) {
   TempFolder::Write("pack/b.txt", "BB");
   TempFolder::Write("pack/A/x.bin", "x");
   FileOpenWrite(1, "folder.blk");

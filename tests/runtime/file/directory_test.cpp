@@ -107,7 +107,7 @@ TEST_F(Directory, ListingsFillTheCheckList) {
   ASSERT_EQ(core.check_list_count, 5);
   EXPECT_EQ(core.check_list_in_use, 1);
   EXPECT_EQ(core.check_list_has_values, 1);
-  EXPECT_EQ(core.check_list_flag3, 1);
+  EXPECT_EQ(core.check_list_enumerated, 1);
   std::vector<std::string> names;
   for (int i = 0; i < 5; ++i) names.push_back(core.check_list[i].text);
   EXPECT_EQ(names, (std::vector<std::string>{".", "..", "file.txt", "folder", long_name}));
@@ -120,7 +120,7 @@ TEST_F(Directory, ListingsFillTheCheckList) {
   EXPECT_STREQ(core.check_list[0].text, "a:\\");
   EXPECT_STREQ(core.check_list[1].text, "c:\\");
   EXPECT_EQ(core.check_list_has_values, 0);
-  EXPECT_EQ(core.check_list_flag3, 1);
+  EXPECT_EQ(core.check_list_enumerated, 1);
 }
 
 TEST_F(Directory, PrintsGoThroughThePrintEngine) {

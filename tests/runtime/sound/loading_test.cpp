@@ -4,6 +4,7 @@
 
 #include "platform/mci/mci.h"
 #include "tests/runtime/sound/sound_fixture.h"
+#include "tests/support/sndfile_wave.h"
 
 namespace sound_test {
 namespace {
@@ -11,29 +12,10 @@ namespace {
 // Writes one second of a tone with libsndfile in the given sub-format.
 std::string WriteWithLibsndfile(const std::filesystem::path& folder, const std::string& name,
                                 int subtype, int channels, int rate) {
-  std::string path = (folder / name).string();
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = channels;
-  info.format = SF_FORMAT_WAV | subtype;
-  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-  EXPECT_NE(f, nullptr);
-  std::vector<short> s(static_cast<std::size_t>(rate * channels));
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    s[i] = static_cast<short>(25000 * std::sin(static_cast<double>(i) * 0.05));
-  }
-  sf_writef_short(f, s.data(), rate);
-  sf_close(f);
-  return path;
-}
-
-std::vector<short> DecodeWithLibsndfile(const std::string& path) {
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  std::vector<short> s(static_cast<std::size_t>(info.frames * info.channels));
-  sf_readf_short(f, s.data(), info.frames);
-  sf_close(f);
-  return s;
+  return tessark::testing::WriteSndfileWave(
+      (folder / name).string(), subtype, channels, rate, [](std::size_t i) {
+        return static_cast<short>(25000 * std::sin(static_cast<double>(i) * 0.05));
+      });
 }
 
 std::vector<short> BufferSamples16(tessark::sound::SoundEntry* e) {
@@ -50,7 +32,7 @@ TEST_F(SoundTest, CompressedFilesBecomeTheSamePcmLibsndfileDecodes) {
   const WAVEFORMATEX* f = Entry(1)->sound->reader->Format();
   EXPECT_EQ(f->wFormatTag, WAVE_FORMAT_PCM);  // the buffer's format is the converted one
   EXPECT_EQ(f->wBitsPerSample, 16);
-  EXPECT_EQ(BufferSamples16(Entry(1)), DecodeWithLibsndfile(ima));
+  EXPECT_EQ(BufferSamples16(Entry(1)), tessark::testing::DecodeWithSndfile(ima));
   WAVEFORMATEX heard{};
   Entry(1)->sound->buffers[0]->GetFormat(&heard, sizeof heard, nullptr);
   EXPECT_EQ(heard.wFormatTag, WAVE_FORMAT_PCM);
@@ -59,14 +41,14 @@ TEST_F(SoundTest, CompressedFilesBecomeTheSamePcmLibsndfileDecodes) {
   SoundLoad(ulaw.c_str(), 2);
   ASSERT_EQ(Error(), 0);
   EXPECT_EQ(Entry(2)->sound->reader->Format()->nChannels, 2);
-  EXPECT_EQ(BufferSamples16(Entry(2)), DecodeWithLibsndfile(ulaw));
+  EXPECT_EQ(BufferSamples16(Entry(2)), tessark::testing::DecodeWithSndfile(ulaw));
 
   // 8-bit PCM is played as it is: unsigned bytes, 128 the silence.
   std::string u8 = WriteWithLibsndfile(folder_, "u8.wav", SF_FORMAT_PCM_U8, 1, 11025);
   SoundLoad(u8.c_str(), 3);
   ASSERT_EQ(Error(), 0);
   EXPECT_EQ(Entry(3)->sound->reader->Format()->wBitsPerSample, 8);
-  std::vector<short> expected = DecodeWithLibsndfile(u8);
+  std::vector<short> expected = tessark::testing::DecodeWithSndfile(u8);
   const auto& bytes = *Entry(3)->sound->data_copy;
   ASSERT_EQ(bytes.size(), expected.size());
   for (std::size_t i = 0; i < bytes.size(); ++i) {

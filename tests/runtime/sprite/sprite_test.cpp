@@ -5,6 +5,7 @@
 #include <new>
 
 #include "tests/runtime/image/image_fixture.h"
+#include "tests/support/test_clock.h"
 
 // Every allocation of this program is counted, so a test can show that pastes make none. (GCC
 // sees the replacement's malloc and free inlined into new and delete expressions and takes
@@ -320,16 +321,22 @@ TEST_F(Sprites, FrameSheetsShowOneCell) {
 
   // Playing steps one frame each time the delay has passed, wrapping to the first.
   error_word_ = 0;
-  SpritePlay(3, 2, 3, 0);  // outside 2..3: starts at 2
-  EXPECT_EQ(SpriteFrame(3), 2);
-  SDL_Delay(2);
-  SpritePlay(3, 2, 3, 0);
-  EXPECT_EQ(SpriteFrame(3), 3);
-  SDL_Delay(2);
-  SpritePlay(3, 2, 3, 0);
-  EXPECT_EQ(SpriteFrame(3), 2);
-  SpritePlay(3, 2, 3, 100000);
-  EXPECT_EQ(SpriteFrame(3), 2);
+  {
+    tessark::testing::TestClock clock;
+    SpritePlay(3, 2, 3, 0);  // outside 2..3: starts at 2
+    EXPECT_EQ(SpriteFrame(3), 2);
+    SpritePlay(3, 2, 3, 0);
+    EXPECT_EQ(SpriteFrame(3), 2) << "no time has passed";
+    clock.Advance(1000);
+    SpritePlay(3, 2, 3, 0);
+    EXPECT_EQ(SpriteFrame(3), 3);
+    clock.Advance(1000);
+    SpritePlay(3, 2, 3, 0);
+    EXPECT_EQ(SpriteFrame(3), 2);
+    clock.Advance(99000);
+    SpritePlay(3, 2, 3, 100000);
+    EXPECT_EQ(SpriteFrame(3), 2) << "the delay has not passed";
+  }
   // A sheet stays a cell wide after other images load.
   ImageLoad("pictures/sheet.png", 41, 1);
   EXPECT_EQ(SpriteWidth(3), 8);

@@ -1,0 +1,387 @@
+// The span loops; see spans.h.
+#include "platform/d3d9/spans.h"
+
+#include <algorithm>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define TESSARK_SPAN_AVX2 1
+#endif
+
+#include "platform/d3d9/pixel.h"
+#include "platform/d3d9/raster.h"
+
+namespace d3d9_internal {
+
+bool& WideSpansAllowed() {
+  static bool allowed = true;
+  return allowed;
+}
+
+namespace {
+
+// Source alpha over inverse source alpha, two channels at a time (red with blue, alpha with
+// green), each rounded exactly as Div255 rounds.
+inline std::uint32_t BlendOver(std::uint32_t s, std::uint32_t d, bool dest_alpha) {
+  std::uint32_t sa = s >> 24;
+  if (sa == 255) return s;
+  if (!dest_alpha) d |= 0xFF000000u;  // a target without alpha reads as opaque
+  if (sa == 0) return d;
+  std::uint32_t ia = 255 - sa;
+  std::uint32_t rb = (s & 0x00FF00FFu) * sa + (d & 0x00FF00FFu) * ia + 0x00800080u;
+  std::uint32_t ag = ((s >> 8) & 0x00FF00FFu) * sa + ((d >> 8) & 0x00FF00FFu) * ia + 0x00800080u;
+  rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+  ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+  return ag | rb;
+}
+
+inline std::uint32_t Modulate(std::uint32_t t, const SpanParams& p) {
+  return Div255((t >> 24) * p.ea) << 24 | Div255(((t >> 16) & 0xFF) * p.er) << 16 |
+         Div255(((t >> 8) & 0xFF) * p.eg) << 8 | Div255((t & 0xFF) * p.eb);
+}
+
+#ifdef __SSE2__
+// Four pixels at a time: the same arithmetic as Modulate and BlendOver, in 16-bit lanes
+// (every product and sum stays below 2^16, so the rounding is exactly Div255's).
+// With y = x + 128 (below 2^16 for every product here), (y + (y >> 8)) >> 8 is the high half
+// of y * 257: the same rounding in one multiply.
+inline __m128i Div255x8(__m128i x) {
+  return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
+}
+
+inline __m128i AlphaOf(__m128i lanes) {  // each pixel's alpha lane copied to its four lanes
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(lanes, 0xFF), 0xFF);
+}
+
+template <bool kBlend, bool kModulate>
+inline __m128i Shade4(__m128i s, __m128i d, __m128i modulate, __m128i dest_alpha_or) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i s_lo = _mm_unpacklo_epi8(s, zero), s_hi = _mm_unpackhi_epi8(s, zero);
+  if constexpr (kModulate) {
+    s_lo = Div255x8(_mm_mullo_epi16(s_lo, modulate));
+    s_hi = Div255x8(_mm_mullo_epi16(s_hi, modulate));
+  }
+  if constexpr (!kBlend) return _mm_packus_epi16(s_lo, s_hi);
+  d = _mm_or_si128(d, dest_alpha_or);
+  __m128i d_lo = _mm_unpacklo_epi8(d, zero), d_hi = _mm_unpackhi_epi8(d, zero);
+  const __m128i full = _mm_set1_epi16(255);
+  __m128i a_lo = AlphaOf(s_lo), a_hi = AlphaOf(s_hi);
+  __m128i x_lo =
+      _mm_add_epi16(_mm_mullo_epi16(s_lo, a_lo), _mm_mullo_epi16(d_lo, _mm_sub_epi16(full, a_lo)));
+  __m128i x_hi =
+      _mm_add_epi16(_mm_mullo_epi16(s_hi, a_hi), _mm_mullo_epi16(d_hi, _mm_sub_epi16(full, a_hi)));
+  return _mm_packus_epi16(Div255x8(x_lo), Div255x8(x_hi));
+}
+#endif
+
+// How a span finds its texels: one source row walked straight, stepped coordinates that stay
+// inside the texture, or stepped coordinates that need the address mode.
+enum Fetch { kStraight, kInside, kAddressed };
+
+template <bool kBlend, bool kModulate, int kFetch>
+void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
+  const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
+  if constexpr (kFetch == kStraight && !kBlend && !kModulate) {
+    std::memcpy(dst, src, static_cast<std::size_t>(n) * 4);  // texel for pixel, opaque
+    return;
+  }
+  std::int64_t u = p.u, v = p.v;
+  const std::int64_t du = p.du, dv = p.dv;
+  const std::int64_t width = p.width;
+  auto fetch = [&](long i) __attribute__((always_inline))->std::uint32_t {
+    if constexpr (kFetch == kStraight) {
+      return src[i];
+    } else if constexpr (kFetch == kInside) {
+      std::uint32_t t = p.texels[(v >> 16) * width + (u >> 16)];
+      u += du;
+      v += dv;
+      return t;
+    } else {
+      std::uint64_t tx = static_cast<std::uint64_t>(u >> 16),
+                    ty = static_cast<std::uint64_t>(v >> 16);
+      u += du;
+      v += dv;
+      if (tx < static_cast<std::uint64_t>(p.width) && ty < static_cast<std::uint64_t>(p.height)) {
+        return p.texels[ty * static_cast<std::uint64_t>(p.width) + tx];
+      }
+      int wx = Address(static_cast<int>(static_cast<std::int64_t>(tx)), p.width, p.address_u);
+      int wy = Address(static_cast<int>(static_cast<std::int64_t>(ty)), p.height, p.address_v);
+      return (wx < 0 || wy < 0) ? p.border : p.texels[wy * p.width + wx];
+    }
+  };
+  long i = 0;
+#ifdef __SSE2__
+  const __m128i modulate =
+      _mm_set_epi16(static_cast<short>(p.ea), static_cast<short>(p.er), static_cast<short>(p.eg),
+                    static_cast<short>(p.eb), static_cast<short>(p.ea), static_cast<short>(p.er),
+                    static_cast<short>(p.eg), static_cast<short>(p.eb));
+  const __m128i dest_alpha_or = _mm_set1_epi32(p.dest_alpha ? 0 : static_cast<int>(0xFF000000u));
+  for (; i + 4 <= n; i += 4) {
+    __m128i s;
+    if constexpr (kFetch == kStraight) {
+      s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    } else {
+      std::uint32_t t0 = fetch(i), t1 = fetch(i + 1), t2 = fetch(i + 2), t3 = fetch(i + 3);
+      s = _mm_set_epi32(static_cast<int>(t3), static_cast<int>(t2), static_cast<int>(t1),
+                        static_cast<int>(t0));
+    }
+    if constexpr (kBlend) {
+      // Four clear texels (still clear when tinted) leave the target, its alpha read as opaque
+      // when it has none: nothing to write unless that alpha is not yet opaque.
+      const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+      __m128i sa = _mm_and_si128(s, alpha);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_setzero_si128())) == 0xFFFF) {
+        if (p.dest_alpha) continue;
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alpha), alpha)) != 0xFFFF) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(d, alpha));
+        }
+        continue;
+      }
+      // Four opaque untinted texels replace it: what the blend gives, without the arithmetic.
+      if (!kModulate && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alpha)) == 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), s);
+        continue;
+      }
+    }
+    __m128i d = kBlend ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i)) : s;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                     Shade4<kBlend, kModulate>(s, d, modulate, dest_alpha_or));
+  }
+#endif
+  for (; i < n; ++i) {
+    std::uint32_t t = fetch(i);
+    std::uint32_t s = kModulate ? Modulate(t, p) : t;
+    dst[i] = kBlend ? BlendOver(s, dst[i], p.dest_alpha) : s;
+  }
+}
+
+#ifdef TESSARK_SPAN_AVX2
+// Eight pixels at a time for the commonest span, a blended texel-for-pixel row (every paste
+// and upright sprite): the same lane arithmetic as Shade4, in 256-bit registers. Taken only
+// where the processor has it; the last few pixels go through the four-wide loop.
+__attribute__((target("avx2"))) inline __m256i Div255x16(__m256i x) {
+  return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
+}
+
+__attribute__((target("avx2"))) inline __m256i AlphaOf8(__m256i lanes) {
+  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lanes, 0xFF), 0xFF);
+}
+
+// The registers one eight-pixel blend needs, set up once a span.
+struct Blend8Consts {
+  __m256i zero, full, alpha, modulate, dest_alpha_or;
+  bool dest_alpha;
+};
+
+__attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanParams& p) {
+  Blend8Consts c;
+  c.zero = _mm256_setzero_si256();
+  c.full = _mm256_set1_epi16(255);
+  c.alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const auto e = [](std::uint32_t v) { return static_cast<short>(v); };
+  c.modulate =
+      _mm256_set_epi16(e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb),
+                       e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb));
+  c.dest_alpha_or = p.dest_alpha ? c.zero : c.alpha;
+  c.dest_alpha = p.dest_alpha;
+  return c;
+}
+
+// Eight texels s blended over the eight pixels at dst.
+template <bool kModulate>
+__attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s,
+                                                   const Blend8Consts& c) {
+  // Clear texels (still clear when tinted) leave the target, its alpha read as opaque when it
+  // has none; opaque untinted ones replace it.
+  if (_mm256_testz_si256(s, c.alpha)) {
+    if (c.dest_alpha) return;
+    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
+    if (!_mm256_testc_si256(d, c.alpha)) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_or_si256(d, c.alpha));
+    }
+    return;
+  }
+  if (!kModulate && _mm256_testc_si256(s, c.alpha)) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
+    return;
+  }
+  __m256i d =
+      _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c.dest_alpha_or);
+  __m256i s_lo = _mm256_unpacklo_epi8(s, c.zero), s_hi = _mm256_unpackhi_epi8(s, c.zero);
+  if constexpr (kModulate) {
+    s_lo = Div255x16(_mm256_mullo_epi16(s_lo, c.modulate));
+    s_hi = Div255x16(_mm256_mullo_epi16(s_hi, c.modulate));
+  }
+  __m256i d_lo = _mm256_unpacklo_epi8(d, c.zero), d_hi = _mm256_unpackhi_epi8(d, c.zero);
+  __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
+  __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
+                                  _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(c.full, a_lo)));
+  __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
+                                  _mm256_mullo_epi16(d_hi, _mm256_sub_epi16(c.full, a_hi)));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
+                      _mm256_packus_epi16(Div255x16(x_lo), Div255x16(x_hi)));
+}
+
+// A blended texel-for-pixel row; answers how many pixels it did (a multiple of eight).
+template <bool kModulate>
+__attribute__((target("avx2"))) long StraightBlendSpan8(std::uint32_t* dst, long n,
+                                                        const std::uint32_t* src,
+                                                        const SpanParams& p) {
+  const Blend8Consts c = MakeBlend8Consts(p);
+  long i = 0;
+  for (; i + 8 <= n; i += 8) {
+    Blend8<kModulate>(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
+  }
+  return i;
+}
+
+// A blended row of stepped coordinates that stay inside the texture (a turned or scaled
+// sprite): eight texels gathered at a time. The caller makes sure every texel index and
+// 16.16 coordinate of the span fits 32 bits; steps wrap as the scalar sums would not, but only
+// past the last pixel used.
+template <bool kModulate>
+__attribute__((target("avx2"))) long SteppedBlendSpan8(std::uint32_t* dst, long n,
+                                                       const SpanParams& p) {
+  const Blend8Consts c = MakeBlend8Consts(p);
+  const auto low32 = [](std::int64_t x) {
+    return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(x)));
+  };
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i u = _mm256_add_epi32(_mm256_set1_epi32(low32(p.u)),
+                               _mm256_mullo_epi32(lane, _mm256_set1_epi32(low32(p.du))));
+  __m256i v = _mm256_add_epi32(_mm256_set1_epi32(low32(p.v)),
+                               _mm256_mullo_epi32(lane, _mm256_set1_epi32(low32(p.dv))));
+  const __m256i du8 = _mm256_set1_epi32(low32(p.du * 8)), dv8 = _mm256_set1_epi32(low32(p.dv * 8));
+  const __m256i width = _mm256_set1_epi32(p.width);
+  const int* texels = reinterpret_cast<const int*>(p.texels);
+  long i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
+                                     _mm256_srai_epi32(u, 16));
+    Blend8<kModulate>(dst + i, _mm256_i32gather_epi32(texels, index, 4), c);
+    u = _mm256_add_epi32(u, du8);
+    v = _mm256_add_epi32(v, dv8);
+  }
+  return i;
+}
+
+// StraightBlendSpan8 over rows of a block (see StraightBlockWith), the registers set up once;
+// the last few pixels of each row go through the four-wide loop.
+template <bool kModulate>
+__attribute__((target("avx2"))) void StraightBlendBlock8(BYTE* dst, UINT pitch, long rows, long n,
+                                                         const SpanParams& p) {
+  const Blend8Consts c = MakeBlend8Consts(p);
+  const long wide = n & ~7L;
+  const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
+  SpanParams rest = p;
+  rest.u += static_cast<std::int64_t>(wide) << 16;
+  for (long r = 0; r < rows; ++r, dst += pitch, src += p.width, rest.v += 65536) {
+    auto* out = reinterpret_cast<std::uint32_t*>(dst);
+    for (long i = 0; i < wide; i += 8) {
+      Blend8<kModulate>(out + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
+    }
+    if (wide < n) TexturedSpanWith<true, kModulate, kStraight>(out + wide, n - wide, rest);
+  }
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has && WideSpansAllowed();
+}
+#endif
+
+template <bool kBlend, bool kModulate>
+void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
+  const std::int64_t u_last = p.u + p.du * (n - 1), v_last = p.v + p.dv * (n - 1);
+  bool inside = std::min(p.u, u_last) >= 0 && (std::max(p.u, u_last) >> 16) < p.width &&
+                std::min(p.v, v_last) >= 0 && (std::max(p.v, v_last) >> 16) < p.height;
+  if (inside && p.du == 65536 && p.dv == 0) {
+#ifdef TESSARK_SPAN_AVX2
+    if (kBlend && n >= 8 && HasAvx2()) {
+      const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
+      const long done = StraightBlendSpan8<kModulate>(dst, n, src, p);
+      if (done == n) return;
+      SpanParams rest = p;
+      rest.u += static_cast<std::int64_t>(done) << 16;
+      TexturedSpanWith<kBlend, kModulate, kStraight>(dst + done, n - done, rest);
+      return;
+    }
+#endif
+    TexturedSpanWith<kBlend, kModulate, kStraight>(dst, n, p);
+  } else if (inside) {
+#ifdef TESSARK_SPAN_AVX2
+    // Inside the texture every 16.16 coordinate is below width or height * 65536; the gather
+    // works in 32 bits, so both sides stay below 32768.
+    if (kBlend && n >= 8 && p.width < 32768 && p.height < 32768 && HasAvx2()) {
+      const long done = SteppedBlendSpan8<kModulate>(dst, n, p);
+      if (done == n) return;
+      SpanParams rest = p;
+      rest.u += p.du * done;
+      rest.v += p.dv * done;
+      TexturedSpanWith<kBlend, kModulate, kInside>(dst + done, n - done, rest);
+      return;
+    }
+#endif
+    TexturedSpanWith<kBlend, kModulate, kInside>(dst, n, p);
+  } else {
+    TexturedSpanWith<kBlend, kModulate, kAddressed>(dst, n, p);
+  }
+}
+
+}  // namespace
+
+void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, bool textured) {
+  if (!textured) {
+    std::uint32_t c = p.ea << 24 | p.er << 16 | p.eg << 8 | p.eb;
+    if (!blend) {
+      std::fill(dst, dst + n, c);
+    } else {
+      for (long i = 0; i < n; ++i) dst[i] = BlendOver(c, dst[i], p.dest_alpha);
+    }
+    return;
+  }
+  bool modulate = (p.er & p.eg & p.eb & p.ea) != 255;
+  if (blend) {
+    modulate ? TexturedSpan<true, true>(dst, n, p) : TexturedSpan<true, false>(dst, n, p);
+  } else {
+    modulate ? TexturedSpan<false, true>(dst, n, p) : TexturedSpan<false, false>(dst, n, p);
+  }
+}
+
+namespace {
+
+// Rows of texels copied or blended pixel for pixel: rows of n pixels, pitch bytes apart in the
+// target, starting at texel (p.u, p.v) and going down one texel row a pixel row.
+template <bool kBlend, bool kModulate>
+void StraightBlockWith(BYTE* dst, UINT pitch, long rows, long n, const SpanParams& p) {
+#ifdef TESSARK_SPAN_AVX2
+  if (kBlend && n >= 8 && HasAvx2()) {
+    StraightBlendBlock8<kModulate>(dst, pitch, rows, n, p);
+    return;
+  }
+#endif
+  SpanParams row = p;
+  for (long r = 0; r < rows; ++r, dst += pitch, row.v += 65536) {
+    TexturedSpanWith<kBlend, kModulate, kStraight>(reinterpret_cast<std::uint32_t*>(dst), n, row);
+  }
+}
+
+}  // namespace
+
+void StraightBlock(BYTE* dst, UINT pitch, long rows, long n, const SpanParams& p, bool blend) {
+  bool modulate = (p.er & p.eg & p.eb & p.ea) != 255;
+  if (blend) {
+    modulate ? StraightBlockWith<true, true>(dst, pitch, rows, n, p)
+             : StraightBlockWith<true, false>(dst, pitch, rows, n, p);
+  } else {
+    modulate ? StraightBlockWith<false, true>(dst, pitch, rows, n, p)
+             : StraightBlockWith<false, false>(dst, pitch, rows, n, p);
+  }
+}
+
+}  // namespace d3d9_internal

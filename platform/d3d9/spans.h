@@ -1,0 +1,31 @@
+// The span loops of the software device: one row (or a block of rows) of a polygon under the
+// simple 2D state (see pixel.h), a texture read one texel a pixel with a constant colour
+// modulating it, copied or blended source alpha over inverse source alpha into a 32-bit
+// target. Four pixels at a time with SSE2, eight with AVX2 where the processor has it; every
+// width gives the same result to the bit.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/d3d9/d3d9.h"
+
+namespace d3d9_internal {
+
+// What the span loop writes for one texel (or constant colour) under the simple state.
+struct SpanParams {
+  const std::uint32_t* texels;
+  int width, height;
+  DWORD address_u, address_v, border;
+  std::int64_t u, v, du, dv;     // 16.16 texel coordinates at the span start, and per pixel
+  std::uint32_t er, eg, eb, ea;  // constant modulation (255 = none)
+  bool dest_alpha;               // false: the target's alpha reads as 255
+};
+
+// One row of n pixels at dst under the simple state; textured false: the constant colour alone.
+void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, bool textured);
+
+// Rows of texels copied or blended pixel for pixel: rows of n pixels, pitch bytes apart in the
+// target, starting at texel (p.u, p.v) and going down one texel row a pixel row.
+void StraightBlock(BYTE* dst, UINT pitch, long rows, long n, const SpanParams& p, bool blend);
+
+}  // namespace d3d9_internal
