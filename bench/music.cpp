@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "runtime/core/core.h"
-#include "runtime/music/music_module.h"
+#include "runtime/music/music_state.h"
 #include "tessark/music.h"
 
 namespace {

@@ -9,17 +9,6 @@ function(tessark_warnings target)
   endif()
 endfunction()
 
-# add_subdirectory for every immediate sub-folder of DIR that has a CMakeLists.txt, sorted.
-function(tessark_add_subdirectories dir)
-  file(GLOB children LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/${dir}/*)
-  list(SORT children)
-  foreach(child ${children})
-    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
-      add_subdirectory(${child})
-    endif()
-  endforeach()
-endfunction()
-
 # A static library from every .cpp file of the calling folder (sub-folders included).
 #   tessark_library(name LIBS dep...)
 function(tessark_library name)

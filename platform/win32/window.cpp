@@ -1,3 +1,6 @@
+// The window's system side: the stand-in for the operating system's windows. The runtime's own
+// window (runtime/core/window.cpp) and the display's window modes
+// (runtime/display/window_modes.cpp) are built on what this file provides.
 // Window classes, windows, their geometry, activation and focus, and painting. Each window is
 // one SDL window the size of its client area; the frame around it is computed from the style.
 // Depends on SDL2 (video) and the message queue in message_queue.cpp.

@@ -1,3 +1,7 @@
+// The window's runtime side: the one window the runtime opens and the messages it answers.
+// The operating system's windows it is made of are the win32 stand-in's
+// (platform/win32/window.cpp); its size, place, style and full-screen switching belong to the
+// display (runtime/display/window_modes.cpp).
 // The runtime's window: its cursors, class and creation, the window procedure with the typed
 // characters, the mouse position in display pixels, the parent protocol and painting, the
 // message pump and cursor selection. Depends on the win32 stand-in.

@@ -1,3 +1,6 @@
+// The window's display side: how the runtime's window (runtime/core/window.cpp) is shaped to
+// the display mode and changed by the game's window operations, through the win32 stand-in's
+// windows (platform/win32/window.cpp).
 // Display and window modes: DisplaySetMode, fitting the window to the window mode after every
 // set-up, switching between windowed and full-screen operation, the window operations (show,
 // place, size, style, title, order), and the queries (modes, frame rate, gamma). Depends on the

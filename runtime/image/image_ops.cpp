@@ -9,7 +9,7 @@
 
 #include "platform/d3dx9/d3dx9.h"
 #include "platform/d3dx9/pixel_formats.h"
-#include "runtime/image/image_internal.h"
+#include "runtime/image/image_state.h"
 #include "tessark/image.h"
 #include "tessark/errors.h"
 

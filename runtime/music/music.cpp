@@ -10,7 +10,7 @@
 
 #include "platform/mci/mci.h"
 #include "platform/mci/mixer.h"
-#include "runtime/music/music_module.h"
+#include "runtime/music/music_state.h"
 #include "tessark/music.h"
 
 namespace tessark::music {

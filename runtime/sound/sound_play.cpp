@@ -1,7 +1,6 @@
 // Playing sounds: play, loop, stop, pause, resume, the per-frame update that keeps loop
 // windows and notices finished sounds, volume, pan and speed, the queries, clone and delete.
 #include "platform/crt/crt.h"
-#include "runtime/sound/sound_module.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 #include "tessark/errors.h"

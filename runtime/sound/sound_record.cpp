@@ -8,7 +8,6 @@
 #include <string>
 
 #include "platform/win32/paths.h"
-#include "runtime/sound/sound_module.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 #include "tessark/errors.h"

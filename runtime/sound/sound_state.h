@@ -1,6 +1,6 @@
 // The sound module's internal state: the device, the store of sounds (SoundEntry records in an
 // IdList), the wave reader and the helpers the module's files share. Depends on the core and on
-// the dsound, mmio and mci stand-ins.
+// the dsound, mmio and mci stand-ins. Also declares the module's entries.
 #pragma once
 
 #include <cstdint>
@@ -126,5 +126,22 @@ std::vector<BYTE> ConvertToPcm(const std::vector<BYTE>& source_format, const BYT
 std::string TempFolder();
 // "<folder>/tempfile<id>.wav" in the temporary folder.
 std::string RecordingFile(std::int32_t id);
+
+// The module's entries, as the core's module table and the tests reach them.
+void Constructor(HWND window);
+void SetErrorHandler(std::int32_t* error_word);
+void PassCoreData(CoreData* core);
+void Update();
+void RefreshD3D(std::int32_t stage);
+void Destructor();
+void Wire(ModuleTable& table);
+// The data services for memory blocks (SoundToData and SoundFromData in the table's terms).
+bool DataOut(std::int32_t mode, std::int32_t id, SoundDataFormat* format, std::uint8_t** data,
+             std::int32_t* size);
+void DataIn(std::int32_t id, const SoundDataFormat& format, const std::uint8_t* data,
+            std::int32_t size);
+
+// The module's sound device, or null (for tests that listen to the mixer).
+IDirectSound8* Device();
 
 }  // namespace tessark::sound

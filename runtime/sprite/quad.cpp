@@ -4,7 +4,7 @@
 // it allocates nothing.
 #include <cmath>
 
-#include "runtime/sprite/sprite_internal.h"
+#include "runtime/sprite/sprite_state.h"
 
 namespace tessark::sprite {
 

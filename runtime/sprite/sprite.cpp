@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "runtime/sprite/sprite_internal.h"
+#include "runtime/sprite/sprite_state.h"
 #include "tessark/sprite.h"
 #include "tessark/errors.h"
 

@@ -11,6 +11,8 @@ import subprocess
 import sys
 import time
 
+import tools
+
 
 def free_display():
     for n in range(200, 260):
@@ -68,6 +70,7 @@ def late_display_is_waited_for(program):
 
 
 def main():
+    tools.require("Xvfb", "xdotool")
     program = os.path.abspath(sys.argv[1])
     unreachable_display_is_reported(program)
     late_display_is_waited_for(program)

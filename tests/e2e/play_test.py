@@ -14,6 +14,8 @@ import sys
 import tempfile
 import time
 
+import tools
+
 WIDTH, HEIGHT = 640, 480
 
 
@@ -89,6 +91,7 @@ def close_window(display, window_id):
 
 
 def main():
+    tools.require("Xvfb", "xdotool", "import")
     program = os.path.abspath(sys.argv[1])
     display = free_display()
     xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],

@@ -12,7 +12,7 @@
 #include "runtime/core/core.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/file.h"
-#include "tests/platform/win32_files/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 using namespace tessark;
 

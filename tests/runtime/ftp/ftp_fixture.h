@@ -16,7 +16,7 @@
 #include "runtime/runtime_wire.h"
 #include "tessark/ftp.h"
 #include "tests/platform/wininet/ftp_server.h"
-#include "tests/platform/win32_files/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/taken_text.h"
 
 class FtpModuleTest : public ::testing::Test {

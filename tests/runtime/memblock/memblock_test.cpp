@@ -14,7 +14,7 @@
 
 #include "platform/dsound/dsound.h"
 #include "runtime/core/core.h"
-#include "runtime/sound/sound_module.h"
+#include "runtime/sound/sound_state.h"
 #include "tessark/tessark.h"
 #include "tests/support/runtime_fixture.h"
 

@@ -6,7 +6,7 @@
 
 #include "platform/dshow/dshow.h"
 #include "runtime/core/core.h"
-#include "runtime/music/music_module.h"
+#include "runtime/music/music_state.h"
 #include "tessark/music.h"
 #include "tests/platform/dshow/music_files.h"
 

@@ -13,7 +13,6 @@
 
 #include "platform/dsound/dsound.h"
 #include "runtime/core/core.h"
-#include "runtime/sound/sound_module.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 

@@ -8,7 +8,7 @@
 
 #include "platform/win32/files.h"
 #include "platform/win32/paths.h"
-#include "tests/platform/win32_files/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 

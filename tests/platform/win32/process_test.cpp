@@ -11,7 +11,7 @@
 
 #include "platform/win32/process.h"
 #include "platform/win32/shared_memory.h"
-#include "tests/platform/win32_files/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
 

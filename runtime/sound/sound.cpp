@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "runtime/sound/sound_state.h"
-#include "runtime/sound/sound_module.h"
 #include "tessark/sound.h"
 #include "tessark/errors.h"
 
