@@ -310,7 +310,10 @@ void MusicLoadCdTrack(std::int32_t track, std::int32_t id) {
   g_state.store.Add(id, entry, false);
 }
 
-void PlayMusic(std::int32_t id) {
+namespace {
+
+// Starts the music from where it stands (a finished one from its start), once or looping.
+void MusicStart(std::int32_t id, bool looping) {
   MusicEntry* entry = EntryFind(id);
   if (!entry) return;
   if (entry->kind == music::kKindCdTrack) {
@@ -320,20 +323,17 @@ void PlayMusic(std::int32_t id) {
     music::GraphRun(*entry);
   }
   entry->playing = 1;
-  entry->looping = 0;
+  entry->looping = looping ? 1 : 0;
+}
+
+}  // namespace
+
+void PlayMusic(std::int32_t id) {
+  MusicStart(id, false);
 }
 
 void MusicLoop(std::int32_t id) {
-  MusicEntry* entry = EntryFind(id);
-  if (!entry) return;
-  if (entry->kind == music::kKindCdTrack) {
-    music::CdPlayTrack(*entry);
-  } else {
-    if (!entry->control) return RuntimeNotice("PlayMusic - invalid media control interface");
-    music::GraphRun(*entry);
-  }
-  entry->playing = 1;
-  entry->looping = 1;
+  MusicStart(id, true);
 }
 
 void StopMusic(std::int32_t id) {
