@@ -13,9 +13,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <thread>
 
-#include "platform/gdi/gdi.h"
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
 #include "runtime/runtime_wire.h"
@@ -103,9 +101,6 @@ void ExplainNoWindow(const char* program, const std::string& why) {
 
 int main(int argc, char** argv) {
   const char* program = argc > 0 && argv[0] ? argv[0] : "kettlebrim";
-  // The font configuration takes long to load and nothing before the first text needs it, so
-  // it loads beside the video start-up and the opening of the runtime.
-  std::jthread font_loading(gdi::FontMatchingPrepare);
   EnterDataFolder();
   std::string problem = DisplayProblem();
   if (!problem.empty()) {
@@ -118,7 +113,6 @@ int main(int argc, char** argv) {
   std::int32_t error_word = 0;  // lives for the whole run
   tessark::ErrorWordSet(&error_word);
   tessark::RuntimeOpen(1, 640, 480, 32, win32::GetModuleHandleA(nullptr), "");
-  font_loading.join();
   if (!core->window) {
     // A loop without a window could never be ended by the user.
     ExplainNoWindow(program,

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/gdi/gdi.h"
@@ -71,24 +70,6 @@ TEST(GdiFonts, WindowsFaceNamesResolveToCompatibleFaces) {
   ASSERT_NE(unknown, nullptr);
   EXPECT_STREQ(gdi::testing::FontFamily(unknown), gdi::testing::FontFamily(sans));
   for (HFONT f : {arial, fixedsys, unknown, sans}) EXPECT_TRUE(DeleteObject(f));
-}
-
-// The font configuration may be loaded on a worker while the program matches fonts: both sides
-// end up with the one configuration, and the faces matched are those matched without it.
-TEST(GdiFonts, PreparingOnAWorkerWhileMatchingChangesNoFace) {
-  std::thread worker([] {
-    gdi::FontMatchingPrepare();
-    gdi::FontMatchingPrepare();
-  });
-  HFONT arial = Font("arial", 24);
-  worker.join();
-  gdi::FontMatchingPrepare();
-  HFONT again = Font("arial", 24);
-  ASSERT_NE(arial, nullptr);
-  ASSERT_NE(again, nullptr);
-  EXPECT_STREQ(gdi::testing::FontFamily(arial), "Liberation Sans");
-  EXPECT_STREQ(gdi::testing::FontFile(arial), gdi::testing::FontFile(again));
-  for (HFONT f : {arial, again}) EXPECT_TRUE(DeleteObject(f));
 }
 
 TEST(GdiFonts, PositiveHeightIsTheCellNegativeTheEm) {
