@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,6 +19,11 @@
 namespace wininet::ftp {
 
 int g_timeout_ms = 30000;
+
+namespace {
+// How long an abort's second reply is waited for.
+constexpr int kAbortAnswerMs = 2000;
+}  // namespace
 
 namespace {
 
@@ -235,6 +241,10 @@ bool Session::Command(std::string_view command, int* code) {
   if (dead_) return false;
   if (command.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return false;
   DiscardWaiting();
+  return Send(command) && ReadReply(code);
+}
+
+bool Session::Send(std::string_view command) {
   if (dead_) return false;
   std::string line(command);
   line.append("\r\n");
@@ -242,7 +252,13 @@ bool Session::Command(std::string_view command, int* code) {
     Die();
     return false;
   }
-  return ReadReply(code);
+  return true;
+}
+
+bool Session::ReplyArrives(int ms) {
+  if (dead_) return false;
+  if (buffer_.find('\n') != std::string::npos) return true;
+  return WaitFor(control_.fd(), POLLIN, Clock::now() + std::chrono::milliseconds(ms));
 }
 
 bool Session::Open(const char* host, std::uint16_t port, const char* user, const char* password,
@@ -364,10 +380,16 @@ void Session::Quit() {
 }
 
 void Session::Abort() {
+  // Two replies follow: the transfer's own ending, then the abort's. The ending is 426 or 451
+  // when the abort cut the transfer short, but 226 when the server had sent the last byte
+  // before the abort arrived, and that 226 may already be here or still on its way, so nothing
+  // waiting is dropped first: the first reply read is the ending, the second the abort's.
+  if (!Send("ABOR")) return;
   int code = 0;
-  if (!Command("ABOR", &code)) return;
-  // A transfer cut short is answered first (426, 451 ...), then the abort itself.
-  if (code / 100 == 4 || code == 550 || code == 552) ReadReply(&code);
+  if (!ReadReply(&code)) return;
+  // A server that answers an abort only once is given a moment rather than the whole timeout;
+  // should its answer come later still, the next command drops it before sending.
+  if (ReplyArrives(std::min(kAbortAnswerMs, g_timeout_ms))) ReadReply(&code);
 }
 
 }  // namespace wininet::ftp

@@ -83,6 +83,10 @@ class Session {
   const std::string& last_reply() const { return last_reply_; }
 
  private:
+  // Sends one command line without reading a reply; false when the connection is dead.
+  bool Send(std::string_view command);
+  // True when a reply (or its start) is here or arrives within ms.
+  bool ReplyArrives(int ms);
   bool ReadLine(std::string* line);
   void DiscardWaiting();
   void Die();

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -46,6 +47,9 @@ class ScriptedServer {
   std::string data;             // what each data connection sends
   bool data_cut_short = false;  // send half the data, then close everything
   bool refuse_epsv = false;
+  // The transfer's ending reply is held until the abort comes, and the abort's own answer
+  // follows a moment later: the order a busy server may give.
+  bool late_transfer_end = false;
   void Answer(const std::string& verb, const std::string& bytes) { answers_[verb] = bytes; }
   void Start() {
     thread_ = std::thread([this] { Serve(); });
@@ -81,6 +85,7 @@ class ScriptedServer {
     std::string pending;
     char chunk[4096];
     bool open = greeting.find(kClose) == std::string::npos;
+    bool owe_transfer_end = false;
     while (open) {
       const std::size_t end = pending.find('\n');
       if (end == std::string::npos) {
@@ -121,7 +126,18 @@ class ScriptedServer {
         }
         Send(data_fd, data);
         close(data_fd);
+        if (late_transfer_end) {
+          owe_transfer_end = true;
+        } else {
+          Send(control, "226 done\r\n");
+        }
+        continue;
+      }
+      if (verb == "ABOR" && owe_transfer_end) {
+        owe_transfer_end = false;
         Send(control, "226 done\r\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        Send(control, "225 nothing to abort\r\n");
         continue;
       }
       const std::string reply = answer == answers_.end() ? "502 not here\r\n" : answer->second;
@@ -273,4 +289,23 @@ TEST_F(HostileServerTest, CutTransferRemovesTheLocalFileAndPasvCannotBounce) {
   EXPECT_STREQ(read_back, "safe bytes");
   InternetCloseHandle(connection);
   std::filesystem::remove_all(folder);
+}
+
+TEST_F(HostileServerTest, AbortReadsBothRepliesSoTheNextCommandGetsItsOwn) {
+  ScriptedServer server;
+  server.data = std::string(5000, 'd');
+  server.late_transfer_end = true;
+  server.Answer("CWD", "250 now in docs\r\n");
+  HINTERNET connection = Connect(server);
+  ASSERT_NE(connection, nullptr);
+  HINTERNET file = FtpOpenFileA(connection, "file.bin", GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0);
+  ASSERT_NE(file, nullptr);
+  char chunk[100];
+  DWORD read = 0;
+  ASSERT_TRUE(InternetReadFile(file, chunk, sizeof chunk, &read));
+  EXPECT_EQ(read, sizeof chunk);
+  InternetCloseHandle(file);  // aborted: "226 done" now, "225 nothing to abort" a moment later
+  EXPECT_TRUE(FtpSetCurrentDirectoryA(connection, "docs"));
+  EXPECT_EQ(LastResponse().substr(0, 15), "250 now in docs");
+  InternetCloseHandle(connection);
 }
