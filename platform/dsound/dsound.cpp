@@ -35,6 +35,17 @@ bool PcmPlayable(const WAVEFORMATEX& f) {
          f.nSamplesPerSec >= DSBFREQUENCY_MIN && f.nSamplesPerSec <= DSBFREQUENCY_MAX;
 }
 
+// A failed open keeps the SDL audio subsystem for the rest of the run. Quitting it joins the
+// audio driver's device-watch thread, which sleeps in steps of 100 ms, so a machine without
+// sound would otherwise wait up to a tenth of a second at every start for nothing. One
+// reference is kept at most: a later open that fails as well gives its own back.
+void KeepAudioAfterFailedOpen(Mixer& mixer) {
+  static bool kept = false;
+  if (kept) return;
+  kept = true;
+  mixer.sdl_audio = false;
+}
+
 }  // namespace
 
 }  // namespace dsound
@@ -86,7 +97,10 @@ HRESULT DirectSoundCreate8(const GUID* device, Ref<IDirectSound8>* out, void* ou
   SDL_AudioSpec have{};
   mixer.device = SDL_OpenAudioDevice(
       nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
-  if (mixer.device == 0) return DSERR_NODRIVER;  // created's destructor undoes the init
+  if (mixer.device == 0) {
+    dsound::KeepAudioAfterFailedOpen(mixer);
+    return DSERR_NODRIVER;  // created's destructor undoes the init unless it is kept
+  }
   mixer.rate = static_cast<DWORD>(have.freq);
   mixer.scratch.assign(2 * std::max<std::size_t>(have.samples, 256), 0.0f);
   SDL_PauseAudioDevice(mixer.device, 0);
