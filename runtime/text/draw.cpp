@@ -178,6 +178,7 @@ using tessark::text::State;
 void TextPrintAt(std::int32_t x, std::int32_t y, const char* text) {
   tessark::text::InkTake();
   if (!text) return;
+  tessark::text::AtlasEnsure();
   if (State().double_byte && State().gdi_font) {
     tessark::text::DoubleByteDraw(x, y, text);
     return;
@@ -198,6 +199,7 @@ void Text3D(const char* text) {
   using namespace tessark::text;
   TextState& s = State();
   InkTake();
+  if (text) AtlasEnsure();
   if (!text || !s.device || !s.positional || !s.vertex_buffer || !s.save_block || !s.text_block)
     return;
   IDirect3DDevice9* d = s.device.Get();

@@ -30,8 +30,7 @@ void SetErrorHandler(std::int32_t* error_word) {
 
 void PassCoreData(CoreData* core) {
   State().core = core;
-  FontTextureBuild();
-  VertexBufferBuild();
+  FontRebuild();
 }
 
 void RefreshD3D(std::int32_t stage) {
@@ -44,8 +43,7 @@ void RefreshD3D(std::int32_t stage) {
   StateInit();
   State().core = core;
   State().error_word = error_word;
-  FontTextureBuild();
-  VertexBufferBuild();
+  FontRebuild();
 }
 
 void Destructor() {
@@ -99,7 +97,13 @@ void StateRelease() {
 }
 
 void FontRebuild() {
+  g_state.atlas_stale = true;
+}
+
+void AtlasEnsure() {
   TextState& s = g_state;
+  if (!s.atlas_stale) return;
+  s.atlas_stale = false;
   s.font_texture.Reset();
   s.vertex_buffer.Reset();
   FontTextureBuild();
@@ -191,6 +195,9 @@ void TextSetFontCharset(const char* name, std::int32_t charset) {
   if (!name) return;
   tessark::text::FontNameSet(name);
   State().charset = charset;
+  // A character set, once named, is kept for later fonts from the moment it is set, not from
+  // whenever the atlas is next built.
+  if (charset != 0) State().kept_charset = charset;
   FontRebuild();
 }
 
@@ -231,6 +238,7 @@ void TextSetColour(std::int32_t alpha, std::int32_t red, std::int32_t green, std
 
 std::int32_t TextWidth(const char* text) {
   if (!text) return 0;
+  tessark::text::AtlasEnsure();
   std::int32_t width = 0;
   for (const char* c = text; *c; ++c) {
     auto ch = static_cast<unsigned char>(*c);
@@ -241,6 +249,7 @@ std::int32_t TextWidth(const char* text) {
 
 std::int32_t TextHeight(const char* text) {
   if (!text) return 0;
+  tessark::text::AtlasEnsure();
   std::int32_t height = 0;
   for (const char* c = text; *c; ++c) {
     auto ch = static_cast<unsigned char>(*c);

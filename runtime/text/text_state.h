@@ -83,7 +83,8 @@ struct TextState {
 
   std::unique_ptr<PrintBitmap> print_bitmap;
 
-  int atlas_builds = 0;  // counted for the tests
+  bool atlas_stale = false;  // a setting changed since the atlas was built
+  int atlas_builds = 0;      // counted for the tests
 };
 
 // The one state record.
@@ -96,9 +97,13 @@ void StateRelease();
 
 // Builds the glyph atlas for the current font settings.
 void FontTextureBuild();
+// Builds the atlas and the vertex buffer again when a setting changed since they were built.
+// Every draw and measurement calls it first, so a run of setters (a font, its size, bold)
+// costs one build, at the first use.
+void AtlasEnsure();
 // Makes the vertex buffer (when missing) and records both state blocks again.
 void VertexBufferBuild();
-// Releases the atlas and the vertex buffer and builds them again.
+// Marks the atlas and the vertex buffer for building again at their next use.
 void FontRebuild();
 // Creates the GDI font for the current settings (with the current texture scale).
 HFONT GdiFontCreate();

@@ -44,7 +44,11 @@ class TextFixture : public ::testing::Test {
   static RECT InkBox(const std::vector<std::uint32_t>& pixels, std::uint32_t background);
 
   tessark::CoreData& core() { return *tessark::CoreDataGet(); }
-  tessark::text::TextState& state() { return tessark::text::State(); }
+  // The module's state as the next draw sees it: the atlas built for the current settings.
+  tessark::text::TextState& state() {
+    tessark::text::AtlasEnsure();
+    return tessark::text::State();
+  }
 
   std::int32_t error_word_ = 0;
 };

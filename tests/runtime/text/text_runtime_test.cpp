@@ -31,6 +31,7 @@ TEST_F(RuntimeFixture, TextOpensWithThePrintFont) {
   ASSERT_EQ(open_result_, 0);
   EXPECT_STREQ(tessark::text::State().font_name, "Fixedsys");
   EXPECT_EQ(TextSize(), 12);
+  EXPECT_EQ(TextHeight("W"), 12);  // the atlas is built at its first use
   EXPECT_TRUE(tessark::text::State().font_texture);
   EXPECT_TRUE(tessark::text::State().vertex_buffer);
   EXPECT_EQ(error_word_, 0);
