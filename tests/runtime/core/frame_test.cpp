@@ -297,6 +297,23 @@ TEST_F(RecordingRuntime, NegativeRateDrawsOnlyWhenTheGapHasPassed) {
   EXPECT_EQ(drawn_at[1] - drawn_at[0], 50000u);
 }
 
+TEST_F(RecordingRuntime, AutomaticModeDrawsAtEveryRefreshManualOnlyAtFrameSync) {
+  ASSERT_EQ(Open(), 0);
+  FrameSetRate(0);
+  FrameSyncAuto();
+  g_log.clear();
+  RuntimeRefresh();  // what every wait and print pumps through
+  EXPECT_EQ(Only("SceneEnd").size(), 1u);
+  EXPECT_EQ(Only("Present").size(), 1u);
+  FrameSyncManual();
+  g_log.clear();
+  RuntimeRefresh();
+  EXPECT_TRUE(Only("SceneEnd").empty());
+  EXPECT_TRUE(Only("Present").empty());
+  FrameSync();
+  EXPECT_EQ(Only("SceneEnd").size(), 1u);
+}
+
 TEST_F(RecordingRuntime, ClosingDuringTheWaitEndsTheLoop) {
   ASSERT_EQ(Open(), 0);
   FrameSyncManual();
@@ -330,17 +347,6 @@ TEST(FrameSetRate, DividesNineHundredAndTakesNegativesAsAGap) {
   FrameSetRate(0);
   EXPECT_EQ(Runtime().frame_period, 0u);
   EXPECT_EQ(Runtime().frame_min_gap, 0u);
-}
-
-TEST(FrameModes, ManualAndAutomaticSetTheirFlags) {
-  FrameSyncAuto();
-  EXPECT_EQ(Runtime().auto_sync, 1);
-  EXPECT_EQ(Runtime().pump_sleep, 1);
-  EXPECT_EQ(Runtime().present_on, 1);
-  FrameSyncManual();
-  EXPECT_EQ(Runtime().auto_sync, 0);
-  EXPECT_EQ(Runtime().pump_sleep, 0);
-  EXPECT_EQ(Runtime().present_on, 0);
 }
 
 }  // namespace

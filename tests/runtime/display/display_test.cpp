@@ -271,12 +271,6 @@ TEST_F(DisplayTest, GammaAndQueries) {
   EXPECT_GT(DisplayModeCount(), 0);
 }
 
-TEST_F(DisplayTest, OverrideWithNullIsStoredAllTheSame) {
-  display::OverrideHWND(nullptr);
-  EXPECT_EQ(display::State().focus, nullptr);
-  display::OverrideHWND(CoreDataGet()->window);
-}
-
 TEST_F(DisplayTest, FullScreenAndBackToWindowed) {
   DisplaySwitchFullScreen();
   EXPECT_EQ(DisplayWindowed(), 0);
