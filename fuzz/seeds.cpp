@@ -8,7 +8,6 @@
 #include <jpeglib.h>
 // clang-format on
 #include <sndfile.h>
-#include <webp/encode.h>
 
 #include <algorithm>
 #include <cmath>
@@ -18,22 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/picture_files.h"
+
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using picture_files::Bytes;
+using picture_files::Put16;
+using picture_files::Put32;
+using picture_files::PutText;
 namespace fs = std::filesystem;
-
-void Put16(Bytes& b, unsigned v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-void PutText(Bytes& b, const std::string& s) {
-  b.insert(b.end(), s.begin(), s.end());
-}
 
 void Save(const fs::path& path, const Bytes& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -117,22 +109,6 @@ Bytes CmykJpeg(bool ycck) {
   return file;
 }
 
-Bytes Webp() {
-  std::uint8_t rgba[5 * 3 * 4];
-  for (int i = 0; i < 15; ++i) {
-    const std::uint32_t c = Colour(i % 5, i / 5);
-    rgba[4 * i] = static_cast<std::uint8_t>(c >> 16);
-    rgba[4 * i + 1] = static_cast<std::uint8_t>(c >> 8);
-    rgba[4 * i + 2] = static_cast<std::uint8_t>(c);
-    rgba[4 * i + 3] = static_cast<std::uint8_t>(c >> 24);
-  }
-  std::uint8_t* out = nullptr;
-  const std::size_t size = WebPEncodeLosslessRGBA(rgba, 5, 3, 20, &out);
-  Bytes file(out, out + size);
-  WebPFree(out);
-  return file;
-}
-
 // An 8 by 8 DXT DDS with all four mip levels.
 Bytes Dds(const char* fourcc) {
   const int block = fourcc[3] == '1' ? 8 : 16;
@@ -157,6 +133,8 @@ Bytes Dds(const char* fourcc) {
 }
 
 void Images(const fs::path& dir) {
+  std::vector<std::uint32_t> picture;
+  for (int i = 0; i < 15; ++i) picture.push_back(Colour(i % 5, i / 5));
   const struct {
     const char* name;
     int type, bits;
@@ -201,40 +179,10 @@ void Images(const fs::path& dir) {
   b.insert(b.end(), {0, 0, 0, 0, 0, 0, 0, 1});
   Save(dir / "small.qoi", b);
   b.clear();
-  Put16(b, 0);
-  Put16(b, 1);
-  Put16(b, 1);
-  b.insert(b.end(), {2, 2, 0, 0});
-  Put16(b, 1);
-  Put16(b, 32);
-  Put32(b, 40 + 16 + 8);
-  Put32(b, 22);
-  for (std::uint32_t v : {40u, 2u, 4u}) Put32(b, v);
-  Put16(b, 1);
-  Put16(b, 32);
-  for (int i = 0; i < 6; ++i) Put32(b, 0);
-  for (int i = 0; i < 4; ++i) Put32(b, Colour(i, i));
-  for (int i = 0; i < 8; ++i) b.push_back(0);
-  Save(dir / "icon.ico", b);
-  b.clear();
-  PutText(b, "II*");
-  b.push_back(0);
-  Put32(b, 8);
-  const unsigned tags[][3] = {{256, 3, 2}, {257, 3, 2}, {258, 3, 8},
-                              {259, 3, 1}, {262, 3, 2}, {273, 4, 8 + 2 + 10 * 12 + 4},
-                              {277, 3, 3}, {278, 3, 2}, {279, 4, 12},
-                              {284, 3, 1}};
-  Put16(b, 10);
-  for (const auto& t : tags) {
-    Put16(b, t[0]);
-    Put16(b, t[1]);
-    Put32(b, 1);
-    Put32(b, t[2]);
-  }
-  Put32(b, 0);
-  for (int i = 0; i < 12; ++i) b.push_back(static_cast<std::uint8_t>(i * 20));
-  Save(dir / "rgb.tif", b);
-  Save(dir / "lossless.webp", Webp());
+  Save(dir / "icon.ico", picture_files::IcoFile(picture.data(), 5, 3));
+  Save(dir / "rgb.tif", picture_files::TiffFile(picture.data(), 5, 3, false));
+  Save(dir / "rgba.tif", picture_files::TiffFile(picture.data(), 5, 3, true));
+  Save(dir / "lossless.webp", picture_files::WebpFile(picture.data(), 5, 3));
   Save(dir / "dxt1.dds", Dds("DXT1"));
   Save(dir / "dxt5.dds", Dds("DXT5"));
 }

@@ -6,18 +6,20 @@
 #include <cstdio>
 #include <jpeglib.h>
 // clang-format on
-#include <webp/encode.h>
-
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/d3dx9/image_file.h"
+#include "tests/support/picture_files.h"
 
 namespace d3dx {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using picture_files::Bytes;
+using picture_files::Put16;
+using picture_files::Put32;
+using picture_files::PutBe32;
 
 // The 3 by 2 picture every TGA below holds, top row first: red, green, blue over white, black,
 // half-transparent yellow (opaque where the kind has no alpha).
@@ -25,11 +27,6 @@ constexpr std::uint32_t kPicture[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF,
                                        0xFFFFFFFF, 0xFF000000, 0x80FFFF00};
 // The grey picture: six grey levels.
 constexpr std::uint8_t kGreys[6] = {0x00, 0x33, 0x66, 0x99, 0xCC, 0xFF};
-
-void Put16(Bytes& b, unsigned v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
 
 // One pixel as the TGA stores it for bits per pixel (grey: the low byte is the level).
 void PutPixel(Bytes& b, std::uint32_t argb, int bits) {
@@ -273,14 +270,6 @@ TEST(PictureKinds, PortableMapsHdrAndPfmLoad) {
   EXPECT_FALSE(ProbeImage(grey.data(), grey.size() - 1, &info));
 }
 
-void Put32(Bytes& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-void PutBe32(Bytes& b, std::uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-
 // The 2 by 2 picture of the kinds below: red, half-transparent green; blue, white. SDL2_image
 // makes 32-bit icons opaque from their mask and hands TIFF alpha over premultiplied, so those
 // two hold an opaque green.
@@ -301,68 +290,14 @@ Bytes MakeQoi() {
   return b;
 }
 
-// An icon holding one 32-bit bitmap (rows bottom up, height doubled for the empty mask).
 Bytes MakeIco() {
-  Bytes b;
-  Put16(b, 0);
-  Put16(b, 1);
-  Put16(b, 1);
-  b.insert(b.end(), {2, 2, 0, 0});
-  Put16(b, 1);
-  Put16(b, 32);
-  Put32(b, 40 + 16 + 8);
-  Put32(b, 22);
-  Put32(b, 40);
-  Put32(b, 2);
-  Put32(b, 4);
-  Put16(b, 1);
-  Put16(b, 32);
-  for (int i = 0; i < 6; ++i) Put32(b, 0);
-  for (int y = 1; y >= 0; --y) {
-    for (int x = 0; x < 2; ++x) Put32(b, kOpaque[y * 2 + x]);
-  }
-  for (int i = 0; i < 8; ++i) b.push_back(0);  // the AND mask: two rows of 4 bytes
-  return b;
+  return picture_files::IcoFile(kOpaque, 2, 2);
 }
-
-// An uncompressed RGBA TIFF, little-endian, one strip.
 Bytes MakeTiff() {
-  Bytes b = {'I', 'I', 42, 0};
-  Put32(b, 8);
-  const struct {
-    unsigned tag, type, value;
-  } entries[] = {{256, 3, 2}, {257, 3, 2}, {258, 3, 8},  {259, 3, 1}, {262, 3, 2}, {273, 4, 0},
-                 {277, 3, 4}, {278, 3, 2}, {279, 4, 16}, {284, 3, 1}, {338, 3, 2}};
-  const unsigned count = sizeof entries / sizeof entries[0];
-  const unsigned data = 8 + 2 + count * 12 + 4;
-  Put16(b, count);
-  for (const auto& e : entries) {
-    Put16(b, e.tag);
-    Put16(b, e.type);
-    Put32(b, 1);
-    Put32(b, e.tag == 273 ? data : e.value);
-  }
-  Put32(b, 0);
-  for (std::uint32_t c : kOpaque) {
-    b.insert(b.end(), {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
-                       static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 24)});
-  }
-  return b;
+  return picture_files::TiffFile(kOpaque, 2, 2, true);
 }
-
 Bytes MakeWebp() {
-  std::uint8_t rgba[16];
-  for (int i = 0; i < 4; ++i) {
-    rgba[4 * i] = static_cast<std::uint8_t>(kSmall[i] >> 16);
-    rgba[4 * i + 1] = static_cast<std::uint8_t>(kSmall[i] >> 8);
-    rgba[4 * i + 2] = static_cast<std::uint8_t>(kSmall[i]);
-    rgba[4 * i + 3] = static_cast<std::uint8_t>(kSmall[i] >> 24);
-  }
-  std::uint8_t* out = nullptr;
-  const std::size_t size = WebPEncodeLosslessRGBA(rgba, 2, 2, 8, &out);
-  Bytes file(out, out + size);
-  WebPFree(out);
-  return file;
+  return picture_files::WebpFile(kSmall, 2, 2);
 }
 
 TEST(PictureKinds, KindsOnlySdlImageReadsLoadExactly) {

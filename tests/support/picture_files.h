@@ -1,0 +1,114 @@
+// Picture files written byte by byte, as other programs write them, for the picture tests and
+// the fuzz seeds: little- and big-endian fields, and ICO, TIFF and WebP files of a picture given
+// as 0xAARRGGBB pixels, top row first. Header-only, so that the fuzz tree, built apart from the
+// tests, takes the very same writers.
+#pragma once
+
+#include <webp/encode.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace picture_files {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline void Put16(Bytes& b, unsigned v) {
+  b.push_back(static_cast<std::uint8_t>(v));
+  b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+inline void Put32(Bytes& b, std::uint32_t v) {
+  Put16(b, v & 0xFFFF);
+  Put16(b, v >> 16);
+}
+inline void PutBe32(Bytes& b, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+inline void PutText(Bytes& b, const std::string& s) {
+  b.insert(b.end(), s.begin(), s.end());
+}
+
+// An icon holding one 32-bit bitmap: rows bottom up, the height doubled for the AND mask,
+// which follows empty (a row of mask bits padded to 4 bytes).
+inline Bytes IcoFile(const std::uint32_t* argb, int w, int h) {
+  const std::uint32_t mask_row = static_cast<std::uint32_t>((w + 31) / 32 * 4);
+  const std::uint32_t bytes = 40 + static_cast<std::uint32_t>(w * h) * 4 + mask_row * h;
+  Bytes b;
+  Put16(b, 0);
+  Put16(b, 1);  // an icon
+  Put16(b, 1);  // one image
+  b.insert(b.end(), {static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(h), 0, 0});
+  Put16(b, 1);
+  Put16(b, 32);
+  Put32(b, bytes);
+  Put32(b, 22);  // where the image starts: after this one directory entry
+  Put32(b, 40);
+  Put32(b, static_cast<std::uint32_t>(w));
+  Put32(b, static_cast<std::uint32_t>(h * 2));
+  Put16(b, 1);
+  Put16(b, 32);
+  for (int i = 0; i < 6; ++i) Put32(b, 0);
+  for (int y = h - 1; y >= 0; --y) {
+    for (int x = 0; x < w; ++x) Put32(b, argb[y * w + x]);
+  }
+  b.insert(b.end(), static_cast<std::size_t>(mask_row * h), 0);
+  return b;
+}
+
+// An uncompressed TIFF, little-endian, one strip: RGB, or RGBA with unassociated alpha.
+inline Bytes TiffFile(const std::uint32_t* argb, int w, int h, bool alpha) {
+  const unsigned samples = alpha ? 4 : 3;
+  const unsigned strip = static_cast<unsigned>(w * h) * samples;
+  struct Entry {
+    unsigned tag, type, value;
+  };
+  std::vector<Entry> entries = {{256, 3, static_cast<unsigned>(w)},
+                                {257, 3, static_cast<unsigned>(h)},
+                                {258, 3, 8},
+                                {259, 3, 1},
+                                {262, 3, 2},
+                                {273, 4, 0},
+                                {277, 3, samples},
+                                {278, 3, static_cast<unsigned>(h)},
+                                {279, 4, strip},
+                                {284, 3, 1}};
+  if (alpha) entries.push_back({338, 3, 2});
+  const unsigned data = 8 + 2 + static_cast<unsigned>(entries.size()) * 12 + 4;
+  Bytes b = {'I', 'I', 42, 0};
+  Put32(b, 8);
+  Put16(b, static_cast<unsigned>(entries.size()));
+  for (const Entry& e : entries) {
+    Put16(b, e.tag);
+    Put16(b, e.type);
+    Put32(b, 1);
+    Put32(b, e.tag == 273 ? data : e.value);
+  }
+  Put32(b, 0);
+  for (int i = 0; i < w * h; ++i) {
+    const std::uint32_t c = argb[i];
+    b.insert(b.end(), {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                       static_cast<std::uint8_t>(c)});
+    if (alpha) b.push_back(static_cast<std::uint8_t>(c >> 24));
+  }
+  return b;
+}
+
+// A lossless WebP.
+inline Bytes WebpFile(const std::uint32_t* argb, int w, int h) {
+  std::vector<std::uint8_t> rgba(static_cast<std::size_t>(w * h) * 4);
+  for (int i = 0; i < w * h; ++i) {
+    rgba[4 * i] = static_cast<std::uint8_t>(argb[i] >> 16);
+    rgba[4 * i + 1] = static_cast<std::uint8_t>(argb[i] >> 8);
+    rgba[4 * i + 2] = static_cast<std::uint8_t>(argb[i]);
+    rgba[4 * i + 3] = static_cast<std::uint8_t>(argb[i] >> 24);
+  }
+  std::uint8_t* out = nullptr;
+  const std::size_t size = WebPEncodeLosslessRGBA(rgba.data(), w, h, w * 4, &out);
+  Bytes file(out, out + size);
+  WebPFree(out);
+  return file;
+}
+
+}  // namespace picture_files
