@@ -3,10 +3,7 @@
 // orientations, CMYK and YCCK JPEG, the portable maps, HDR, PFM, QOI, ICO, TIFF, WebP, DXT DDS
 // with mip levels; float, wide-PCM, many-channel, fast and compressed waves.
 //   fuzz_seeds <folder>   makes <folder>/image_load and <folder>/wave_load
-// clang-format off
 #include <cstdio>
-#include <jpeglib.h>
-// clang-format on
 #include <sndfile.h>
 
 #include <algorithm>
@@ -80,33 +77,13 @@ Bytes Tga(int type, int bits, bool top_first) {
   return b;
 }
 
+// A 16 by 8 CMYK or YCCK JPEG of stripes.
 Bytes CmykJpeg(bool ycck) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &out, &size);
-  c.image_width = 16;
-  c.image_height = 8;
-  c.input_components = 4;
-  c.in_color_space = JCS_CMYK;
-  jpeg_set_defaults(&c);
-  jpeg_set_colorspace(&c, ycck ? JCS_YCCK : JCS_CMYK);
-  c.write_Adobe_marker = TRUE;
-  jpeg_start_compress(&c, TRUE);
-  std::uint8_t row[16 * 4];
+  std::vector<std::uint8_t> cmyk(16 * 8 * 4);
   for (int y = 0; y < 8; ++y) {
-    for (int i = 0; i < 64; ++i) row[i] = static_cast<std::uint8_t>(i * 4 + y * 16);
-    JSAMPROW p = row;
-    jpeg_write_scanlines(&c, &p, 1);
+    for (int i = 0; i < 64; ++i) cmyk[y * 64 + i] = static_cast<std::uint8_t>(i * 4 + y * 16);
   }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  Bytes file(out, out + size);
-  std::free(out);
-  return file;
+  return picture_files::CmykJpegFile(cmyk, 16, 8, ycck);
 }
 
 // An 8 by 8 DXT DDS with all four mip levels.

@@ -1,13 +1,18 @@
 // Picture files written byte by byte, as other programs write them, for the picture tests and
-// the fuzz seeds: little- and big-endian fields, and ICO, TIFF and WebP files of a picture given
-// as 0xAARRGGBB pixels, top row first. Header-only, so that the fuzz tree, built apart from the
-// tests, takes the very same writers.
+// the fuzz seeds: little- and big-endian fields, ICO, TIFF and WebP files of a picture given as
+// 0xAARRGGBB pixels, top row first, and CMYK or YCCK JPEG written through libjpeg. Header-only, so
+// that the fuzz tree, built apart from the tests, takes the very same writers.
 #pragma once
 
+// clang-format off
+#include <cstdio>
+#include <jpeglib.h>
+// clang-format on
 #include <webp/encode.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -108,6 +113,39 @@ inline Bytes WebpFile(const std::uint32_t* argb, int w, int h) {
   const std::size_t size = WebPEncodeLosslessRGBA(rgba.data(), w, h, w * 4, &out);
   Bytes file(out, out + size);
   WebPFree(out);
+  return file;
+}
+
+// A JPEG written by libjpeg in CMYK or YCCK (at quality 100, no subsampling) from cmyk: 4 bytes
+// a pixel, as Adobe programs store them, inverted, 0 meaning full ink.
+inline Bytes CmykJpegFile(const std::vector<std::uint8_t>& cmyk, int w, int h, bool ycck) {
+  jpeg_compress_struct c{};
+  jpeg_error_mgr err{};
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = static_cast<JDIMENSION>(w);
+  c.image_height = static_cast<JDIMENSION>(h);
+  c.input_components = 4;
+  c.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&c);
+  jpeg_set_colorspace(&c, ycck ? JCS_YCCK : JCS_CMYK);
+  jpeg_set_quality(&c, 100, TRUE);
+  for (int i = 0; i < c.num_components; ++i) {
+    c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
+  }
+  c.write_Adobe_marker = TRUE;
+  jpeg_start_compress(&c, TRUE);
+  for (int y = 0; y < h; ++y) {
+    JSAMPROW row = const_cast<JSAMPROW>(cmyk.data() + static_cast<std::size_t>(y) * w * 4);
+    jpeg_write_scanlines(&c, &row, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  Bytes file(out, out + size);
+  std::free(out);
   return file;
 }
 

@@ -2,10 +2,6 @@
 // pixel kind, CMYK and YCCK JPEG (written through libjpeg), the portable map kinds, Radiance
 // HDR and PFM, and the kinds only SDL2_image reads. Each must decode to the pixels it holds.
 #include <gtest/gtest.h>
-// clang-format off
-#include <cstdio>
-#include <jpeglib.h>
-// clang-format on
 #include <cstring>
 #include <string>
 #include <vector>
@@ -148,39 +144,6 @@ TEST(PictureKinds, TgaReadsUprightWhateverItsOrigin) {
   }
 }
 
-// A 4 by 4 JPEG written by libjpeg in CMYK or YCCK from cmyk (4 bytes a pixel, as Adobe
-// programs store them: inverted, 0 meaning full ink).
-Bytes MakeCmykJpeg(const std::vector<std::uint8_t>& cmyk, int w, int h, bool ycck) {
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &out, &size);
-  c.image_width = static_cast<JDIMENSION>(w);
-  c.image_height = static_cast<JDIMENSION>(h);
-  c.input_components = 4;
-  c.in_color_space = JCS_CMYK;
-  jpeg_set_defaults(&c);
-  jpeg_set_colorspace(&c, ycck ? JCS_YCCK : JCS_CMYK);
-  jpeg_set_quality(&c, 100, TRUE);
-  for (int i = 0; i < c.num_components; ++i) {
-    c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-  }
-  c.write_Adobe_marker = TRUE;
-  jpeg_start_compress(&c, TRUE);
-  for (int y = 0; y < h; ++y) {
-    JSAMPROW row = const_cast<JSAMPROW>(cmyk.data() + static_cast<std::size_t>(y) * w * 4);
-    jpeg_write_scanlines(&c, &row, 1);
-  }
-  jpeg_finish_compress(&c);
-  jpeg_destroy_compress(&c);
-  Bytes file(out, out + size);
-  std::free(out);
-  return file;
-}
-
 TEST(PictureKinds, CmykAndYcckJpegTurnIntoTheirRgbColours) {
   // Left half cyan ink only, right half magenta and half black; inverted as Adobe stores it.
   const int w = 16, h = 8;
@@ -195,7 +158,8 @@ TEST(PictureKinds, CmykAndYcckJpegTurnIntoTheirRgbColours) {
   }
   for (bool ycck : {false, true}) {
     ImageFileInfo info;
-    const std::vector<std::uint32_t> got = Pixels(MakeCmykJpeg(cmyk, w, h, ycck), &info);
+    const std::vector<std::uint32_t> got =
+        Pixels(picture_files::CmykJpegFile(cmyk, w, h, ycck), &info);
     ASSERT_EQ(got.size(), static_cast<std::size_t>(w * h)) << ycck;
     EXPECT_EQ(info.file_format, iff::kJpg);
     const std::uint32_t expected[2] = {0xFF00FFFF, 0xFF7F007F};  // cyan; magenta at half
