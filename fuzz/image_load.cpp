@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "platform/d3dx9/d3dx9.h"
+#include "fuzz/input_file.h"
 
 namespace {
 
@@ -61,18 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   LoadInto(data, size, info, D3DFMT_A8R8G8B8);
   LoadInto(data, size, info, info.Format);
   // A mip-mapped texture from the file: its own mip levels, the rest filtered.
-  static char path[64] = {};
-  if (!path[0]) {
-    std::snprintf(path, sizeof path, "/tmp/fuzz_image_load_%d", static_cast<int>(::getpid()));
-    std::atexit([] { std::remove(path); });
-  }
-  if (std::FILE* f = std::fopen(path, "wb")) {
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+  static const InputFile file("image_load", "");
+  if (file.Write(data, size)) {
     Ref<IDirect3DTexture9> texture;
-    D3DXCreateTextureFromFileExA(Device(), path, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                 D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                 nullptr, nullptr, texture.Put());
+    D3DXCreateTextureFromFileExA(Device(), file.path().c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                 D3DX_DEFAULT, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                 D3DX_DEFAULT, 0, nullptr, nullptr, texture.Put());
   }
   return 0;
 }

@@ -10,17 +10,17 @@
 #include <string>
 
 #include "platform/dshow/dshow.h"
+#include "fuzz/input_file.h"
 
 namespace {
 
-std::string g_path;
+const InputFile g_file("music_file", ".bin");
 std::u16string g_wide;
 dsound::Ref<IDirectSound8> g_device;
 
 void OpenOnce() {
-  if (!g_path.empty()) return;
-  g_path = "/tmp/fuzz_music_file_" + std::to_string(::getpid()) + ".bin";
-  for (char c : g_path) g_wide += static_cast<char16_t>(c);
+  if (!g_wide.empty()) return;
+  for (char c : g_file.path()) g_wide += static_cast<char16_t>(c);
   dsound::testing::SetOutput(dsound::testing::Output::kHeadless, 44100);
   DirectSoundShared(&g_device);
 }
@@ -29,10 +29,7 @@ void OpenOnce() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   OpenOnce();
-  std::FILE* f = std::fopen(g_path.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  if (!g_file.Write(data, size)) return 0;
   void* made = nullptr;
   if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                               &made))) {

@@ -11,17 +11,19 @@
 #include "runtime/core/core.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
+#include "fuzz/input_file.h"
 
 using namespace tessark;
 
 namespace {
 
-std::string g_path;
+const InputFile g_file("wave_load", ".wav");
+bool g_open = false;
 std::int32_t g_error = 0;
 
 void OpenOnce() {
-  if (!g_path.empty()) return;
-  g_path = "/tmp/fuzz_wave_load_" + std::to_string(::getpid()) + ".wav";
+  if (g_open) return;
+  g_open = true;
   dsound::testing::SetOutput(dsound::testing::Output::kHeadless, 44100);
   tessark::CoreDataDefaults();
   tessark::ErrorWordSet(&g_error);
@@ -33,12 +35,9 @@ void OpenOnce() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   OpenOnce();
-  std::FILE* f = std::fopen(g_path.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  if (!g_file.Write(data, size)) return 0;
   for (std::int32_t is_3d = 0; is_3d < 2; ++is_3d) {
-    SoundLoad(g_path.c_str(), 1, is_3d, 1);
+    SoundLoad(g_file.path().c_str(), 1, is_3d, 1);
     if (SoundExists(1)) {
       SoundSetSpeed(1, 100000);
       SoundLoop(1);
