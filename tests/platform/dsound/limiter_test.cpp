@@ -7,33 +7,19 @@
 #include <vector>
 
 #include "platform/dsound/dsound.h"
+#include "tests/platform/dsound/headless_device.h"
 
 namespace {
 
 using dsound::Ref;
-constexpr DWORD kRate = 44100;
+constexpr DWORD kRate = kHeadlessRate;
 
-class Limiter : public ::testing::Test {
+class Limiter : public HeadlessDevice {
  protected:
-  void SetUp() override {
-    dsound::testing::SetOutput(dsound::testing::Output::kHeadless, kRate);
-    ASSERT_EQ(DirectSoundCreate8(nullptr, &device_, nullptr), DS_OK);
-    ASSERT_EQ(device_->SetCooperativeLevel(nullptr, DSSCL_PRIORITY), DS_OK);
-  }
-  void TearDown() override { dsound::testing::SetOutput(dsound::testing::Output::kDevice); }
-
   // Plays a mono 16-bit buffer of samples at the output rate, from its start.
   void Play(const std::vector<std::int16_t>& samples) {
-    WAVEFORMATEX f{WAVE_FORMAT_PCM, 1, kRate, kRate * 2, 2, 16, 0};
-    DSBUFFERDESC desc{
-        sizeof desc, DSBCAPS_CTRLVOLUME, static_cast<DWORD>(samples.size() * 2), 0, &f, {}};
-    Ref<IDirectSoundBuffer8> buffer;
-    ASSERT_EQ(device_->CreateSoundBuffer(&desc, &buffer, nullptr), DS_OK);
-    void* p = nullptr;
-    DWORD bytes = 0;
-    ASSERT_EQ(buffer->Lock(0, 0, &p, &bytes, nullptr, nullptr, DSBLOCK_ENTIREBUFFER), DS_OK);
-    std::memcpy(p, samples.data(), bytes);
-    buffer->Unlock(p, bytes, nullptr, 0);
+    Ref<IDirectSoundBuffer8> buffer = Mono16(samples, kRate, DSBCAPS_CTRLVOLUME);
+    ASSERT_TRUE(buffer);
     ASSERT_EQ(buffer->Play(0, 0, 0), DS_OK);
     buffers_.push_back(buffer);
   }
@@ -45,7 +31,6 @@ class Limiter : public ::testing::Test {
     return left;
   }
 
-  Ref<IDirectSound8> device_;
   std::vector<Ref<IDirectSoundBuffer8>> buffers_;
 };
 

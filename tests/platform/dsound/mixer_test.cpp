@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "platform/dsound/dsound.h"
+#include "tests/platform/dsound/headless_device.h"
 
 namespace {
 
 using dsound::Ref;
-constexpr DWORD kRate = 44100;
+constexpr DWORD kRate = kHeadlessRate;
 
 struct Heard {
   std::vector<std::int16_t> samples;  // interleaved stereo
@@ -25,32 +26,8 @@ struct Heard {
   std::int16_t At(std::size_t frame, int channel) const { return samples[frame * 2 + channel]; }
 };
 
-class MixerTest : public ::testing::Test {
+class MixerTest : public HeadlessDevice {
  protected:
-  void SetUp() override {
-    dsound::testing::SetOutput(dsound::testing::Output::kHeadless, kRate);
-    ASSERT_EQ(DirectSoundCreate8(nullptr, &device_, nullptr), DS_OK);
-    ASSERT_EQ(device_->SetCooperativeLevel(nullptr, DSSCL_PRIORITY), DS_OK);
-  }
-  void TearDown() override { dsound::testing::SetOutput(dsound::testing::Output::kDevice); }
-
-  // A mono 16-bit buffer holding samples at rate.
-  Ref<IDirectSoundBuffer8> Mono16(const std::vector<std::int16_t>& samples, DWORD rate,
-                                  DWORD flags = DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN |
-                                                DSBCAPS_CTRLFREQUENCY) {
-    WAVEFORMATEX f{WAVE_FORMAT_PCM, 1, rate, rate * 2, 2, 16, 0};
-    DSBUFFERDESC desc{sizeof desc, flags, static_cast<DWORD>(samples.size() * 2), 0, &f, {}};
-    Ref<IDirectSoundBuffer8> buffer;
-    EXPECT_EQ(device_->CreateSoundBuffer(&desc, &buffer, nullptr), DS_OK);
-    if (!buffer) return buffer;
-    void* p1 = nullptr;
-    DWORD b1 = 0;
-    EXPECT_EQ(buffer->Lock(0, 0, &p1, &b1, nullptr, nullptr, DSBLOCK_ENTIREBUFFER), DS_OK);
-    std::memcpy(p1, samples.data(), b1);
-    EXPECT_EQ(buffer->Unlock(p1, b1, nullptr, 0), DS_OK);
-    return buffer;
-  }
-
   Heard Pull(DWORD frames) {
     Heard h;
     h.samples.resize(frames * 2);
@@ -65,8 +42,6 @@ class MixerTest : public ::testing::Test {
     }
     return s;
   }
-
-  Ref<IDirectSound8> device_;
 };
 
 TEST_F(MixerTest, VolumeIsHundredthsOfADecibel) {
