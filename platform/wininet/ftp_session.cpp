@@ -21,11 +21,9 @@ namespace wininet::ftp {
 int g_timeout_ms = 30000;
 
 namespace {
+
 // How long an abort's second reply is waited for.
 constexpr int kAbortAnswerMs = 2000;
-}  // namespace
-
-namespace {
 
 using Clock = std::chrono::steady_clock;
 
