@@ -16,6 +16,7 @@
 
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
+#include "runtime/core/launch_options.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"
 
@@ -101,6 +102,18 @@ void ExplainNoWindow(const char* program, const std::string& why) {
 
 int main(int argc, char** argv) {
   const char* program = argc > 0 && argv[0] ? argv[0] : "kettlebrim";
+  tessark::LaunchOptions options;
+  std::string fault = tessark::LaunchOptionsParse(argc, argv, &options);
+  if (!fault.empty()) {
+    std::fprintf(stderr, "%s: %s\n%s", program, fault.c_str(),
+                 tessark::LaunchOptionsHelp(program).c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(tessark::LaunchOptionsHelp(program).c_str(), stdout);
+    return 0;
+  }
+  tessark::LaunchOptionsStore(options);
   EnterDataFolder();
   std::string problem = DisplayProblem();
   if (!problem.empty()) {
