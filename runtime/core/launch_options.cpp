@@ -135,7 +135,7 @@ std::string LaunchOptionsHelp(const std::string& program) {
          "  --replay-check   stop at the first frame that differs   TESSARK_REPLAY_CHECK=1\n"
          "  --scale N        window N times the game's size (1-" +
          std::to_string(kMaxScale) +
-         ")  TESSARK_SCALE=N\n"
+         ")   TESSARK_SCALE=N\n"
          "  --help, -h       print this and end\n"
          "Arguments the runtime does not take are left to the game.\n";
 }
