@@ -1,6 +1,7 @@
 // The decoders: libsndfile for every sampled format it reads (WAV in all its encodings, AIFF,
 // FLAC, Ogg Vorbis, Opus, MP3), FluidSynth for MIDI. Files with more than two channels are
-// heard through their first two.
+// mixed down to stereo as sounds are; a rate too high for the sound buffer (a 192 kHz file, or
+// a fast speed) is divided here by a whole number, averaging the frames it drops.
 #include <fluidsynth.h>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 
 #include "platform/dshow/decoder.h"
 #include "platform/dshow/dshow.h"
+#include "platform/win32/speaker_mix.h"
 
 namespace dshow {
 
@@ -24,11 +26,105 @@ constexpr int kMidiRate = 44100;
 constexpr long kMidiFileMax = 16 << 20;
 // After the last MIDI event, notes still sounding are rendered for at most this long.
 constexpr std::int64_t kMidiTailFrames = 2 * kMidiRate;
+// Samples decoded in one go: a file's channel count (up to libsndfile's 1024) or a large
+// divisor never makes a read ask for more than this.
+constexpr long kPieceSamples = 65536;
 
 std::mutex g_font_lock;
 std::string g_sound_font = kDefaultSoundFont;
 
+// A sample in -1..1 as 16 bits: scaled by 32768, rounded, clipped at full scale.
+std::int16_t ToShort(float v) {
+  if (!(v == v)) return 0;  // not a number
+  return static_cast<std::int16_t>(std::lrint(std::clamp(v * 32768.0f, -32768.0f, 32767.0f)));
+}
+
 // ---- libsndfile ------------------------------------------------------------------------------
+
+// The speaker of a channel as libsndfile names it in a channel map; 0 for none.
+std::uint32_t SpeakerOfMapEntry(int entry) {
+  switch (entry) {
+    case SF_CHANNEL_MAP_LEFT:
+    case SF_CHANNEL_MAP_FRONT_LEFT:
+      return win32::kSpeakerFrontLeft;
+    case SF_CHANNEL_MAP_RIGHT:
+    case SF_CHANNEL_MAP_FRONT_RIGHT:
+      return win32::kSpeakerFrontRight;
+    case SF_CHANNEL_MAP_MONO:
+    case SF_CHANNEL_MAP_CENTER:
+    case SF_CHANNEL_MAP_FRONT_CENTER:
+      return win32::kSpeakerFrontCentre;
+    case SF_CHANNEL_MAP_LFE:
+      return win32::kSpeakerLowFrequency;
+    case SF_CHANNEL_MAP_REAR_LEFT:
+      return win32::kSpeakerBackLeft;
+    case SF_CHANNEL_MAP_REAR_RIGHT:
+      return win32::kSpeakerBackRight;
+    case SF_CHANNEL_MAP_REAR_CENTER:
+      return win32::kSpeakerBackCentre;
+    case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+      return win32::kSpeakerFrontLeftOfCentre;
+    case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+      return win32::kSpeakerFrontRightOfCentre;
+    case SF_CHANNEL_MAP_SIDE_LEFT:
+      return win32::kSpeakerSideLeft;
+    case SF_CHANNEL_MAP_SIDE_RIGHT:
+      return win32::kSpeakerSideRight;
+    case SF_CHANNEL_MAP_TOP_CENTER:
+      return win32::kSpeakerTopCentre;
+    case SF_CHANNEL_MAP_TOP_FRONT_LEFT:
+      return win32::kSpeakerTopFrontLeft;
+    case SF_CHANNEL_MAP_TOP_FRONT_RIGHT:
+      return win32::kSpeakerTopFrontRight;
+    case SF_CHANNEL_MAP_TOP_FRONT_CENTER:
+      return win32::kSpeakerTopFrontCentre;
+    case SF_CHANNEL_MAP_TOP_REAR_LEFT:
+      return win32::kSpeakerTopBackLeft;
+    case SF_CHANNEL_MAP_TOP_REAR_RIGHT:
+      return win32::kSpeakerTopBackRight;
+    case SF_CHANNEL_MAP_TOP_REAR_CENTER:
+      return win32::kSpeakerTopBackCentre;
+    default:
+      return 0;
+  }
+}
+
+// The speaker of every channel: the file's own channel map where it has one (an extensible
+// WAV, CAF); else the order of its kind, which for Ogg (Vorbis and Opus) puts the centre
+// second and the low frequency last, and for the others (WAV, FLAC) is the usual layout.
+std::vector<std::uint32_t> FileSpeakers(SNDFILE* file, const SF_INFO& info) {
+  std::vector<int> map(static_cast<std::size_t>(info.channels));
+  if (sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
+                 static_cast<int>(map.size() * sizeof(int))) == SF_TRUE) {
+    std::vector<std::uint32_t> speakers;
+    for (int entry : map) speakers.push_back(SpeakerOfMapEntry(entry));
+    return speakers;
+  }
+  if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG && info.channels <= 8) {
+    using namespace win32;
+    constexpr std::uint32_t L = kSpeakerFrontLeft, R = kSpeakerFrontRight, C = kSpeakerFrontCentre,
+                            BL = kSpeakerBackLeft, BR = kSpeakerBackRight, BC = kSpeakerBackCentre,
+                            SL = kSpeakerSideLeft, SR = kSpeakerSideRight,
+                            LFE = kSpeakerLowFrequency;
+    switch (info.channels) {
+      case 3:
+        return {L, C, R};
+      case 4:
+        return {L, R, BL, BR};
+      case 5:
+        return {L, C, R, BL, BR};
+      case 6:
+        return {L, C, R, BL, BR, LFE};
+      case 7:
+        return {L, C, R, SL, SR, BC, LFE};
+      case 8:
+        return {L, C, R, SL, SR, BL, BR, LFE};
+      default:
+        break;
+    }
+  }
+  return win32::SpeakersOfMask(0, info.channels);
+}
 
 class SndfileDecoder final : public Decoder {
  public:
@@ -36,32 +132,46 @@ class SndfileDecoder final : public Decoder {
     channels_ = std::min(info.channels, 2);
     rate_ = info.samplerate;
     frames_ = info.frames > 0 && info.frames < SF_COUNT_MAX ? info.frames : -1;
+    if (file_channels_ > 2) {
+      win32::SpeakerMixWeights(FileSpeakers(file, info), 2, &left_, &right_);
+    }
   }
   ~SndfileDecoder() override { sf_close(file_); }
 
-  // Reads as floats in -1..1, which every encoding converts to (16-bit data exactly), and
-  // takes them to 16 bits here: integer reads of floating-point data would not be scaled.
-  long Read(std::int16_t* out, long count) override {
-    if (failed_ || count <= 0) return 0;
-    samples_.resize(static_cast<std::size_t>(count) * file_channels_);
-    sf_count_t got = sf_readf_float(file_, samples_.data(), count);
-    if (got < 0) got = 0;
-    for (sf_count_t i = 0; i < got; ++i) {
-      for (int c = 0; c < channels_; ++c) {
-        float v = samples_[static_cast<std::size_t>(i * file_channels_ + c)] * 32768.0f;
-        out[i * channels_ + c] =
-            static_cast<std::int16_t>(std::lrint(std::clamp(v, -32768.0f, 32767.0f)));
-      }
-    }
-    // A read that stops short because the data is damaged ends the file there.
-    if (sf_error(file_) != SF_ERR_NO_ERROR) failed_ = true;
-    return static_cast<long>(got);
-  }
-
-  bool Seek(std::int64_t frame) override {
+  bool Seek(std::int64_t frame, const std::atomic<bool>&) override {
     if (sf_seek(file_, frame, SEEK_SET) < 0) return false;
     failed_ = false;
     return true;
+  }
+
+ protected:
+  // Reads as floats, which every encoding converts to (16-bit data exactly): integer reads of
+  // floating-point data would not be scaled.
+  long ReadFrames(float* out, long count) override {
+    if (failed_ || count <= 0) return 0;
+    sf_count_t got = 0;
+    if (file_channels_ <= 2) {
+      got = sf_readf_float(file_, out, count);
+    } else {
+      count = std::min(count, std::max(1L, kPieceSamples / file_channels_));
+      samples_.resize(static_cast<std::size_t>(count) * file_channels_);
+      got = sf_readf_float(file_, samples_.data(), count);
+      for (sf_count_t i = 0; i < got; ++i) {
+        const float* frame = samples_.data() + i * file_channels_;
+        float l = 0;
+        float r = 0;
+        for (int c = 0; c < file_channels_; ++c) {
+          l += frame[c] * left_[static_cast<std::size_t>(c)];
+          r += frame[c] * right_[static_cast<std::size_t>(c)];
+        }
+        out[2 * i] = l;
+        out[2 * i + 1] = r;
+      }
+    }
+    if (got < 0) got = 0;
+    // A read that stops short because the data is damaged ends the file there.
+    if (sf_error(file_) != SF_ERR_NO_ERROR) failed_ = true;
+    return static_cast<long>(got);
   }
 
  private:
@@ -69,6 +179,8 @@ class SndfileDecoder final : public Decoder {
   int file_channels_;
   bool failed_ = false;
   std::vector<float> samples_;
+  std::vector<float> left_;  // the mix-down's weights, for more than two channels
+  std::vector<float> right_;
 };
 
 // ---- FluidSynth ------------------------------------------------------------------------------
@@ -106,7 +218,7 @@ class MidiDecoder final : public Decoder {
     return Start();
   }
 
-  long Read(std::int16_t* out, long count) override {
+  long ReadFrames(float* out, long count) override {
     if (!player_ || count <= 0) return 0;
     // The player keeps running past its last event; the song is over once its clock has
     // passed the last tick.
@@ -116,7 +228,8 @@ class MidiDecoder final : public Decoder {
       if (tail_left_ <= 0) return 0;
       count = static_cast<long>(std::min<std::int64_t>(count, tail_left_));
     }
-    if (fluid_synth_write_s16(synth_, static_cast<int>(count), out, 0, 2, out, 1, 2) != FLUID_OK) {
+    if (fluid_synth_write_float(synth_, static_cast<int>(count), out, 0, 2, out, 1, 2) !=
+        FLUID_OK) {
       return 0;
     }
     rendered_ += count;
@@ -126,13 +239,15 @@ class MidiDecoder final : public Decoder {
     return count;
   }
 
-  bool Seek(std::int64_t frame) override {
+  bool Seek(std::int64_t frame, const std::atomic<bool>& abandon) override {
     if (!synth_ || !Start()) return false;
     // The player has no sample-exact seek: render from the start and drop what comes before.
-    std::vector<std::int16_t> scratch(2 * 4096);
+    // That takes seconds for a long song, so the graph may call it off half-way.
+    std::vector<float> scratch(2 * 4096);
     while (rendered_ < frame) {
+      if (abandon.load(std::memory_order_relaxed)) return false;
       long n = static_cast<long>(std::min<std::int64_t>(4096, frame - rendered_));
-      if (Read(scratch.data(), n) <= 0) break;
+      if (ReadFrames(scratch.data(), n) <= 0) break;
     }
     return true;
   }
@@ -155,9 +270,10 @@ class MidiDecoder final : public Decoder {
     return true;
   }
 
-  static bool Silent(const std::int16_t* s, long frames) {
+  static bool Silent(const float* s, long frames) {
+    constexpr float kQuiet = 8.0f / 32768.0f;
     for (long i = 0; i < 2 * frames; ++i) {
-      if (s[i] > 8 || s[i] < -8) return false;
+      if (s[i] > kQuiet || s[i] < -kQuiet) return false;
     }
     return true;
   }
@@ -232,6 +348,41 @@ bool LooksLikeMidi(const std::vector<char>& head) {
 
 }  // namespace
 
+long Decoder::Read(std::int16_t* out, long count) {
+  const long channels = channels_;
+  const long divisor = divisor_;
+  long made = 0;
+  while (made < count) {
+    const long frames = std::clamp(kPieceSamples / (divisor * channels), 1L, count - made);
+    const long want = frames * divisor;
+    block_.resize(static_cast<std::size_t>(want * channels));
+    long got = 0;
+    while (got < want) {
+      long n = ReadFrames(block_.data() + got * channels, want - got);
+      if (n <= 0) break;
+      got += n;
+    }
+    // The last frame of the file may stand for fewer than divisor of its frames.
+    const long produced = (got + divisor - 1) / divisor;
+    for (long f = 0; f < produced; ++f) {
+      const float* first = block_.data() + f * divisor * channels;
+      const long n = std::min(divisor, got - f * divisor);
+      for (long c = 0; c < channels; ++c) {
+        float sum = 0;
+        for (long k = 0; k < n; ++k) sum += first[k * channels + c];
+        out[(made + f) * channels + c] = ToShort(sum / static_cast<float>(n));
+      }
+    }
+    made += produced;
+    if (got < want) break;
+  }
+  return made;
+}
+
+void Decoder::SetDivisor(int divisor) {
+  divisor_ = std::clamp(divisor, 1, kMaxRateDivisor);
+}
+
 void SoundFontSet(const char* path) {
   std::lock_guard<std::mutex> guard(g_font_lock);
   g_sound_font = path ? path : kDefaultSoundFont;
@@ -275,8 +426,9 @@ std::unique_ptr<Decoder> DecoderOpen(const std::string& path, HRESULT* why) {
   SF_INFO info{};
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
   if (!file) return nullptr;
+  // Rates above the sound buffer's are divided down, up to a limit no real file comes near.
   if (info.channels < 1 || info.samplerate < DSBFREQUENCY_MIN ||
-      info.samplerate > DSBFREQUENCY_MAX) {
+      info.samplerate > DSBFREQUENCY_MAX * kMaxRateDivisor) {
     sf_close(file);
     return nullptr;
   }

@@ -2,8 +2,15 @@
 // sets rate and volume; each of those changes the streaming buffer at once under the mixer's
 // lock and, where the worker must act (a seek), leaves it a command and wakes it through the
 // buffer's signal. The worker decodes into the buffer while there is room and sleeps on the
-// signal otherwise, so a paused, stopped or fully buffered graph costs nothing. Completion is
-// read from the buffer itself: the stream has drained once the last decoded frame was mixed.
+// signal otherwise, so a paused, stopped or fully buffered graph costs nothing; it carries out
+// a seek outside the command lock, since a MIDI seek renders the song from its start, and a
+// newer command calls a seek still under way off. Completion is read from the buffer itself:
+// the stream has drained once the last decoded frame was mixed.
+//
+// The buffer plays at the file's rate times the rate asked for. Where that passes the
+// buffer's highest frequency (a 192 kHz file, a fast speed), the decoder divides the file's
+// rate by the smallest whole number that brings it within, and the buffer plays the divided
+// frames at the divided frequency: the speed stays the one asked for.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -126,8 +133,11 @@ class FilterGraph final : public IGraphBuilder,
     if (!decoder) return why;
     dsound::Ref<IDirectSound8> device;
     if (FAILED(DirectSoundShared(&device))) return VFW_E_NO_AUDIO_HARDWARE;
+    source_rate_ = static_cast<DWORD>(decoder->rate());
+    divisor_ = DivisorFor(rate_);
+    decoder->SetDivisor(divisor_);
     auto channels = static_cast<WORD>(decoder->channels());
-    auto rate = static_cast<DWORD>(decoder->rate());
+    DWORD rate = FrequencyFor(rate_, divisor_);
     WAVEFORMATEX format{WAVE_FORMAT_PCM,
                         channels,
                         rate,
@@ -146,14 +156,12 @@ class FilterGraph final : public IGraphBuilder,
     if (FAILED(device->CreateStreamingBuffer(&desc, &buffer))) return VFW_E_CANNOT_RENDER;
     if (FAILED(buffer->SetVolume(volume_))) return VFW_E_CANNOT_RENDER;
     decoder_ = std::move(decoder);
-    source_rate_ = rate;
     buffer_ = std::move(buffer);
     std::uint32_t epoch = 0;
     buffer_->StreamStatus(nullptr, nullptr, &epoch);
     worker_epoch_ = epoch;
     seek_epoch_ = epoch;
     known_frames_ = decoder_->frames();
-    if (rate_ != 1.0) SetRate(rate_);
     try {
       worker_ = std::thread([this] { WorkerLoop(); });
     } catch (const std::system_error&) {
@@ -220,12 +228,7 @@ class FilterGraph final : public IGraphBuilder,
     auto frame =
         static_cast<std::int64_t>(static_cast<double>(target) * source_rate_ / kUnitsPerSecond);
     std::lock_guard<std::mutex> guard(command_lock_);
-    seek_frame_ = frame;
-    seek_pending_ = true;
-    base_frame_ = frame;
-    completion_told_ = false;
-    // The flush wakes the worker, which finds the seek waiting.
-    seek_epoch_ = buffer_->StreamFlush();
+    SeekQueue(frame, divisor_);
     return S_OK;
   }
   HRESULT GetCurrentPosition(LONGLONG* current) override {
@@ -244,9 +247,16 @@ class FilterGraph final : public IGraphBuilder,
     if (!(rate > 0.0) || !std::isfinite(rate)) return E_INVALIDARG;
     rate_ = rate;
     if (!buffer_) return S_OK;
-    double hz = std::clamp(std::round(source_rate_ * rate), double{DSBFREQUENCY_MIN},
-                           double{DSBFREQUENCY_MAX});
-    return buffer_->SetFrequency(static_cast<DWORD>(hz));
+    int divisor = DivisorFor(rate);
+    if (divisor != divisor_) {
+      // The frames decoded ahead were divided for the old rate: decode again from what is
+      // heard now, with the new divisor.
+      std::uint64_t played = 0;
+      buffer_->StreamStatus(&played, nullptr, nullptr);
+      std::lock_guard<std::mutex> guard(command_lock_);
+      SeekQueue(base_frame_ + static_cast<std::int64_t>(played) * divisor_, divisor);
+    }
+    return buffer_->SetFrequency(FrequencyFor(rate, divisor));
   }
   HRESULT GetRate(double* rate) override {
     if (!rate) return E_POINTER;
@@ -298,14 +308,47 @@ class FilterGraph final : public IGraphBuilder,
   }
 
  private:
+  // The whole number the file's rate is divided by to play it at rate: the smallest that
+  // keeps the buffer's frequency within its highest.
+  int DivisorFor(double rate) const {
+    double hz = source_rate_ * rate;
+    if (!(hz > DSBFREQUENCY_MAX)) return 1;
+    return static_cast<int>(std::min(std::ceil(hz / DSBFREQUENCY_MAX), double{kMaxRateDivisor}));
+  }
+  // The buffer's frequency for rate with the file's rate divided by divisor, held within the
+  // buffer's range (only the slowest speeds of low-rate files and speeds beyond what the
+  // largest divisor reaches are held).
+  DWORD FrequencyFor(double rate, int divisor) const {
+    double hz = std::round(source_rate_ * rate / divisor);
+    return static_cast<DWORD>(std::clamp(hz, double{DSBFREQUENCY_MIN}, double{DSBFREQUENCY_MAX}));
+  }
+
+  // Leaves the worker a seek to a frame of the file, after which it decodes with divisor, and
+  // flushes what was decoded ahead. Called with the command lock held.
+  void SeekQueue(std::int64_t frame, int divisor) {
+    seek_frame_ = frame;
+    seek_divisor_ = divisor;
+    seek_pending_ = true;
+    abandon_seek_ = true;  // a seek still under way is for an older command
+    base_frame_ = frame;
+    divisor_ = divisor;
+    completion_told_ = false;
+    // The flush wakes the worker, which finds the seek waiting.
+    seek_epoch_ = buffer_->StreamFlush();
+  }
+
+  // The frame of the file heard, given the frames the buffer played since the last seek.
+  std::int64_t HeardFrame(std::uint64_t played) const {
+    return base_frame_ + static_cast<std::int64_t>(played) * divisor_;
+  }
+
   // The position heard, in 100-nanosecond units.
   LONGLONG PositionUnits() {
     if (!buffer_ || source_rate_ == 0) return 0;
     std::uint64_t played = 0;
     buffer_->StreamStatus(&played, nullptr, nullptr);
     std::lock_guard<std::mutex> guard(command_lock_);
-    return static_cast<LONGLONG>((base_frame_ + static_cast<std::int64_t>(played)) *
-                                 kUnitsPerSecond / source_rate_);
+    return static_cast<LONGLONG>(HeardFrame(played) * kUnitsPerSecond / source_rate_);
   }
 
   // Queues EC_COMPLETE once the stream has played its last frame (once per seek).
@@ -318,7 +361,7 @@ class FilterGraph final : public IGraphBuilder,
     std::lock_guard<std::mutex> guard(command_lock_);
     if (!drained || completion_told_ || epoch != seek_epoch_) return;
     completion_told_ = true;
-    if (known_frames_.load() < 0) known_frames_ = base_frame_ + static_cast<std::int64_t>(played);
+    if (known_frames_.load() < 0) known_frames_ = HeardFrame(played);
     events_.push_back(EC_COMPLETE);
   }
 
@@ -333,17 +376,28 @@ class FilterGraph final : public IGraphBuilder,
     }
     for (;;) {
       std::uint32_t seen = signal->load();
+      bool seeking = false;
+      std::int64_t seek_frame = 0;
       {
         std::lock_guard<std::mutex> guard(command_lock_);
         if (quit_) return;
         if (seek_pending_) {
           seek_pending_ = false;
+          abandon_seek_ = false;
+          seeking = true;
+          seek_frame = seek_frame_;
           epoch = seek_epoch_;
           worker_epoch_ = epoch;
-          done = !decoder_->Seek(seek_frame_);
-          worker_done_ = done;
-          if (done) buffer_->StreamEnd(epoch);
+          decoder_->SetDivisor(seek_divisor_);
         }
+      }
+      if (seeking) {
+        // Frames written for this epoch after a newer seek are dropped by the buffer; a seek
+        // called off leaves the newer command (or the quit) to the next turn.
+        done = !decoder_->Seek(seek_frame, abandon_seek_);
+        if (done && abandon_seek_.load()) continue;
+        worker_done_ = done;
+        if (done) buffer_->StreamEnd(epoch);
       }
       if (!done && buffer_->StreamSpace(epoch) >= kChunkFrames) {
         long got = decoder_->Read(chunk.data(), static_cast<long>(kChunkFrames));
@@ -369,6 +423,7 @@ class FilterGraph final : public IGraphBuilder,
     {
       std::lock_guard<std::mutex> guard(command_lock_);
       quit_ = true;
+      abandon_seek_ = true;
     }
     std::atomic<std::uint32_t>* signal = buffer_->StreamSignal();
     signal->fetch_add(1);
@@ -391,8 +446,11 @@ class FilterGraph final : public IGraphBuilder,
   bool quit_ = false;
   bool seek_pending_ = false;
   std::int64_t seek_frame_ = 0;
+  int seek_divisor_ = 1;
   std::uint32_t seek_epoch_ = 0;  // the stream's epoch since the last seek (or the render)
   std::int64_t base_frame_ = 0;   // the frame the last seek went to
+  int divisor_ = 1;               // the divisor of the frames played since then
+  std::atomic<bool> abandon_seek_{false};
   bool completion_told_ = false;
   std::atomic<std::uint32_t> worker_epoch_{0};
   std::atomic<bool> worker_sleeping_{false};

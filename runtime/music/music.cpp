@@ -110,15 +110,23 @@ void GraphRun(MusicEntry& entry) {
   entry.control->Run();
 }
 
+// An open mixer device, closed when its owner goes, whichever step it stopped at.
+struct MixerClose {
+  void operator()(HMIXER mixer) const { mixerClose(mixer); }
+};
+using MixerHandle = std::unique_ptr<std::remove_pointer_t<HMIXER>, MixerClose>;
+
 // The speaker volume that CD audio plays at, through the system's first mixer device. A
 // system without one stops at the first step.
 void CdVolumeSet(std::int32_t percent) {
   if (mixerGetNumDevs() == 0) return;
-  HMIXER mixer = nullptr;
-  if (mixerOpen(&mixer, 0, reinterpret_cast<std::uintptr_t>(Core().window), 0, CALLBACK_WINDOW) !=
+  HMIXER opened = nullptr;
+  if (mixerOpen(&opened, 0, reinterpret_cast<std::uintptr_t>(Core().window), 0, CALLBACK_WINDOW) !=
       MMSYSERR_NOERROR) {
     return;
   }
+  MixerHandle owner(opened);
+  HMIXER mixer = owner.get();
   MIXERCAPSA caps{};
   if (mixerGetDevCapsA(reinterpret_cast<std::uintptr_t>(mixer), &caps, sizeof caps) !=
       MMSYSERR_NOERROR) {
@@ -153,12 +161,7 @@ void CdVolumeSet(std::int32_t percent) {
   details.cChannels = 1;
   details.cbDetails = sizeof value;
   details.paDetails = &value;
-  if (mixerSetControlDetails(mixer, &details,
-                             MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE) !=
-      MMSYSERR_NOERROR) {
-    return;
-  }
-  mixerClose(mixer);
+  mixerSetControlDetails(mixer, &details, MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE);
 }
 
 // Takes every waiting event of a file's graph; false when the entry has no events interface
@@ -312,7 +315,8 @@ void MusicLoadCdTrack(std::int32_t track, std::int32_t id) {
 
 namespace {
 
-// Starts the music from where it stands (a finished one from its start), once or looping.
+// Starts the music from where it stands (a finished one from its start), once or looping. A
+// paused music started so plays and is no longer paused: the update must see its end.
 void MusicStart(std::int32_t id, bool looping) {
   MusicEntry* entry = EntryFind(id);
   if (!entry) return;
@@ -323,6 +327,7 @@ void MusicStart(std::int32_t id, bool looping) {
     music::GraphRun(*entry);
   }
   entry->playing = 1;
+  entry->paused = 0;
   entry->looping = looping ? 1 : 0;
 }
 
@@ -364,7 +369,9 @@ void ResumeMusic(std::int32_t id) {
   entry->paused = 0;
   if (entry->kind == music::kKindCdTrack) return void(music::CdSend("resume cdaudio"));
   if (!entry->control) return RuntimeNotice("ResumeMusic - invalid media control interface");
-  entry->control->Run();
+  // A music that has played to its end plays again from its start, as PlayMusic does: the
+  // graph, standing at the end, would play nothing and never tell of an end again.
+  music::GraphRun(*entry);
 }
 
 void MusicDelete(std::int32_t id) {

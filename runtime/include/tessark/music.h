@@ -15,16 +15,18 @@ void MusicLoad(const char* file, std::int32_t id);
 /// Makes id play audio CD track `track`; raises 3501, 3503, or 3508 for a track outside
 /// 1 to 22000000. Without a CD drive the music exists but nothing is heard.
 void MusicLoadCdTrack(std::int32_t track, std::int32_t id);
-/// Plays the music once from where it stands (from the start once it has finished); raises
-/// 3501 or 3504 for a bad or free id, as every operation on an id below does.
+/// Plays the music once from where it stands (from the start once it has finished); a paused
+/// music plays on and is no longer paused. Raises 3501 or 3504 for a bad or free id, as every
+/// operation on an id below does.
 void PlayMusic(std::int32_t id);
-/// Plays the music and starts it again from the beginning each time it ends.
+/// Plays the music as PlayMusic does and starts it again from the beginning each time it ends.
 void MusicLoop(std::int32_t id);
 /// Stops the music and rewinds it to its start; looping ends.
 void StopMusic(std::int32_t id);
 /// Pauses the music where it is.
 void PauseMusic(std::int32_t id);
-/// Plays a paused music on from where it was paused.
+/// Plays a paused music on from where it was paused; a music that has played to its end plays
+/// again from its start.
 void ResumeMusic(std::int32_t id);
 /// Deletes the music and frees its id.
 void MusicDelete(std::int32_t id);
@@ -44,7 +46,10 @@ std::int32_t MusicSpeed(std::int32_t id);
 /// 0 or less silent. For a CD track it sets the system's speaker volume, where there is one.
 void SetMusicVolume(std::int32_t id, std::int32_t percent);
 /// Sets the speed in percent (200 plays twice as fast, an octave higher) and plays the music;
-/// raises 3506 for a negative percentage.
+/// raises 3506 for a negative percentage. Any speed a file's rate allows plays as asked: up to
+/// 25.6 MHz divided by the file's rate (58000 percent for 44.1 kHz), down to 100 Hz divided by
+/// it (0.23 percent); speeds beyond those play at the nearest one, and 0 leaves the speed
+/// that was playing.
 void SetMusicSpeed(std::int32_t id, std::int32_t percent);
 /// The number of tracks on the audio CD in the drive; 0 without one.
 std::int32_t MusicCdTrackCount();

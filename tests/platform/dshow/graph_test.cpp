@@ -1,6 +1,7 @@
-// The filter graph heard through the shared sound device: every format it decodes, the
-// controls (run, pause, stop, seeking, rate, volume), completion events, files that fail, and
-// a worker that costs nothing while it waits.
+// The filter graph heard through the shared sound device: every format it decodes, surround
+// files mixed down and high rates divided down, the controls (run, pause, stop, seeking, rate
+// beyond the buffer's highest frequency, volume), completion events, files that fail, and a
+// worker that costs nothing while it waits and holds up no call while it seeks.
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -133,6 +134,74 @@ TEST_F(GraphTest, EveryFormatPlaysItsTone) {
     EXPECT_NEAR(Pitch(heard, kRate), 441, 4);
     EXPECT_NEAR(Pitch(heard, kRate, 1), 441, 4);
     EXPECT_NEAR(Peak(heard), 16384, 2500);
+  }
+}
+
+TEST_F(GraphTest, SurroundFilesAreMixedDownToStereo) {
+  // Fronts count fully on their side, centre and surrounds at -3 dB on both, the low-frequency
+  // channel not at all, and each side's weights sum to 1 (1 + 0.707 + 0.707 for 5.1).
+  const double side = 16384 / (1 + 2 * M_SQRT1_2);  // a front channel at half of full scale
+  const double centre = side * M_SQRT1_2;
+  struct Case {
+    const char* name;
+    int format;
+    std::vector<double> amplitudes;
+    double left;
+    double right;
+    double within;
+  };
+  const int flac = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+  const Case cases[] = {
+      {"centre.flac", flac, {0, 0, 0.5, 0, 0, 0}, centre, centre, 40},
+      {"lfe.flac", flac, {0, 0, 0, 0.5, 0, 0}, 0, 0, 0},
+      {"front_left.flac", flac, {0.5, 0, 0, 0, 0, 0}, side, 0, 40},
+      // An extensible WAV names its speakers; the sixth here is the back right.
+      {"back_right.wav", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, {0, 0, 0, 0, 0, 0.5}, 0, centre, 40},
+      // Ogg puts the centre second.
+      {"centre.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, {0, 0.5, 0, 0, 0, 0}, centre, centre, 400},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = folder_ / c.name;
+    ASSERT_TRUE(music_files::WriteChannelTones(path, c.format, 1.0, 441, kRate, c.amplitudes));
+    Graph g = Open(path);
+    ASSERT_EQ(g.rendered, S_OK);
+    g.control->Run();
+    Pull(8192);
+    auto heard = Pull(8192);
+    EXPECT_NEAR(Peak(heard, 0), c.left, c.within);
+    EXPECT_NEAR(Peak(heard, 1), c.right, c.within);
+    if (c.left > 0) {
+      EXPECT_NEAR(Pitch(heard, kRate, 0), 441, 4);
+    }
+    if (c.right > 0) {
+      EXPECT_NEAR(Pitch(heard, kRate, 1), 441, 4);
+    }
+  }
+}
+
+TEST_F(GraphTest, RatesAboveTheBuffersAreDividedDownAndKeepTheirLength) {
+  for (int rate : {192000, 384000}) {
+    SCOPED_TRACE(rate);
+    std::string path = Tone("high" + std::to_string(rate) + ".flac",
+                            SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 0.5, 441, rate, 2);
+    ASSERT_FALSE(path.empty());
+    Graph g = Open(path);
+    ASSERT_EQ(g.rendered, S_OK);
+    g.control->Run();
+    auto heard = Pull(kRate / 4);
+    EXPECT_NEAR(Pitch(heard, kRate), 441, 4);
+    EXPECT_NEAR(Peak(heard), 16384, 300);
+    Pull(kRate / 4 - 600);
+    EXPECT_EQ(Events(g, EC_COMPLETE), 0) << "frames are still to be heard";
+    Pull(1200);
+    EXPECT_EQ(Events(g, EC_COMPLETE), 1);
+    LONGLONG at = 0;
+    g.seeking->GetCurrentPosition(&at);
+    EXPECT_EQ(at, 5000000);
+    LONGLONG length = 0;
+    g.seeking->GetDuration(&length);
+    EXPECT_EQ(length, 5000000);
   }
 }
 
@@ -286,6 +355,64 @@ TEST_F(GraphTest, RateScalesTheFrequency) {
   double rate = 0;
   g.position->get_Rate(&rate);
   EXPECT_EQ(rate, 0.5);
+}
+
+TEST_F(GraphTest, RatesPastTheBuffersHighestFrequencyPlayAsAsked) {
+  // Three times 44.1 kHz, and twice 96 kHz, pass the buffer's 100 kHz.
+  Graph g = Open(Tone("tone.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 5.0));
+  g.control->Run();
+  Pull(4410);
+  EXPECT_EQ(g.seeking->SetRate(3.0), S_OK);
+  REFTIME seconds = 0;
+  g.position->get_CurrentPosition(&seconds);
+  EXPECT_NEAR(seconds, 0.1, 1e-9) << "the change goes on from what was heard";
+  EXPECT_NEAR(Pitch(Pull(8192), kRate), 1323, 10);
+  g.position->get_CurrentPosition(&seconds);
+  EXPECT_NEAR(seconds, 0.1 + 3 * 8192.0 / kRate, 1e-3);
+  EXPECT_EQ(g.seeking->SetRate(1.0), S_OK);
+  EXPECT_NEAR(Pitch(Pull(8192), kRate), 441, 4);
+  g.position->get_CurrentPosition(&seconds);
+  EXPECT_NEAR(seconds, 0.1 + 4 * 8192.0 / kRate, 1e-3);
+
+  Graph high = Open(Tone("tone96.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3.0, 441, 96000));
+  EXPECT_EQ(high.seeking->SetRate(2.0), S_OK);  // before the run
+  g.control->Stop();
+  high.control->Run();
+  EXPECT_NEAR(Pitch(Pull(8192), kRate), 882, 6);
+}
+
+TEST_F(GraphTest, ALongMidiSeekHoldsUpNoCallOfTheProgram) {
+  std::string midi = folder_ / "long.mid";
+  music_files::WriteBytes(midi, music_files::MidiSong({69}, 3600));  // an hour, mostly silence
+  Graph g = Open(midi);
+  ASSERT_EQ(g.rendered, S_OK);
+  g.control->Run();
+  Pull(4096);
+  auto seconds_taken = [](auto call) {
+    auto start = std::chrono::steady_clock::now();
+    call();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  // Rendering 50 minutes of song keeps the worker busy for many seconds.
+  g.position->put_CurrentPosition(3000.0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  double took = seconds_taken([&] {
+    REFTIME at = 0;
+    g.position->get_CurrentPosition(&at);
+    EXPECT_EQ(at, 3000.0);
+    Events(g, EC_COMPLETE);
+    g.position->put_CurrentPosition(0.25);  // calls the long seek off
+  });
+  EXPECT_LT(took, 1.0);
+  auto heard = Pull(kRate / 4);
+  EXPECT_GT(Peak(heard), 1000) << "the newer seek was carried out";
+  REFTIME at = 0;
+  g.position->get_CurrentPosition(&at);
+  EXPECT_NEAR(at, 0.5, 1e-6);
+
+  g.position->put_CurrentPosition(3000.0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_LT(seconds_taken([&] { g = Graph{}; }), 1.0) << "the release ends the worker";
 }
 
 TEST_F(GraphTest, DamagedFilesEndEarlyInsteadOfFailing) {

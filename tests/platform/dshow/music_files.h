@@ -15,10 +15,11 @@
 
 namespace music_files {
 
-// Writes seconds of a sine tone of hz at amplitude (of full scale) as format; false when
-// libsndfile cannot write that format here.
-inline bool WriteTone(const std::string& path, int format, double seconds, double hz,
-                      int rate = 44100, int channels = 1, double amplitude = 0.5) {
+// Writes seconds of a sine tone of hz as format, in as many channels as amplitudes are given,
+// each at its amplitude (of full scale); false when libsndfile cannot write that format here.
+inline bool WriteChannelTones(const std::string& path, int format, double seconds, double hz,
+                              int rate, const std::vector<double>& amplitudes) {
+  const int channels = static_cast<int>(amplitudes.size());
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = channels;
@@ -28,13 +29,21 @@ inline bool WriteTone(const std::string& path, int format, double seconds, doubl
   auto frames = static_cast<std::size_t>(seconds * rate);
   std::vector<float> samples(frames * static_cast<std::size_t>(channels));
   for (std::size_t i = 0; i < frames; ++i) {
-    float v =
-        static_cast<float>(amplitude * std::sin(2 * M_PI * hz * static_cast<double>(i) / rate));
-    for (int c = 0; c < channels; ++c) samples[i * static_cast<std::size_t>(channels) + c] = v;
+    double v = std::sin(2 * M_PI * hz * static_cast<double>(i) / rate);
+    for (int c = 0; c < channels; ++c) {
+      samples[i * static_cast<std::size_t>(channels) + c] = static_cast<float>(amplitudes[c] * v);
+    }
   }
   bool ok = sf_writef_float(file, samples.data(), static_cast<sf_count_t>(frames)) ==
             static_cast<sf_count_t>(frames);
   return sf_close(file) == 0 && ok;
+}
+
+// The same tone at amplitude in every one of channels.
+inline bool WriteTone(const std::string& path, int format, double seconds, double hz,
+                      int rate = 44100, int channels = 1, double amplitude = 0.5) {
+  return WriteChannelTones(path, format, seconds, hz, rate,
+                           std::vector<double>(static_cast<std::size_t>(channels), amplitude));
 }
 
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
@@ -45,13 +54,25 @@ inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>&
 }
 
 // A standard MIDI file (format 0, 96 ticks a quarter note at 120 beats a minute): the given
-// notes one after another on channel 1 (a piano), each a quarter note (0.5 s) long.
-inline std::vector<std::uint8_t> MidiSong(const std::vector<int>& notes) {
+// notes one after another on channel 1 (a piano), each a quarter note (0.5 s) long, then
+// rest_seconds of silence before the song ends.
+inline std::vector<std::uint8_t> MidiSong(const std::vector<int>& notes, int rest_seconds = 0) {
   std::vector<std::uint8_t> track = {0x00, 0xC0, 0x00};  // program change: piano
   for (int note : notes) {
     auto n = static_cast<std::uint8_t>(note);
     track.insert(track.end(), {0x00, 0x90, n, 0x64});  // note on, velocity 100
     track.insert(track.end(), {0x60, 0x80, n, 0x00});  // 96 ticks later, note off
+  }
+  if (rest_seconds > 0) {
+    // A variable-length delta of 192 ticks a second, then a controller change that is heard
+    // as nothing.
+    auto ticks = static_cast<std::uint32_t>(rest_seconds) * 192;
+    std::vector<std::uint8_t> delta = {static_cast<std::uint8_t>(ticks & 0x7F)};
+    for (ticks >>= 7; ticks > 0; ticks >>= 7) {
+      delta.insert(delta.begin(), static_cast<std::uint8_t>(0x80 | (ticks & 0x7F)));
+    }
+    track.insert(track.end(), delta.begin(), delta.end());
+    track.insert(track.end(), {0xB0, 0x40, 0x00});  // sustain pedal up
   }
   track.insert(track.end(), {0x00, 0xFF, 0x2F, 0x00});  // end of track
   std::vector<std::uint8_t> file = {'M', 'T', 'h', 'd', 0,  0,   0,   6,   0,

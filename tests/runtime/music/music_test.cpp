@@ -200,7 +200,7 @@ TEST_F(MusicTest, VolumeLawIsHeardInTheMix) {
   EXPECT_EQ(Error(), 0);
 }
 
-TEST_F(MusicTest, SpeedTwoHundredStartsAStoppedMusicAnOctaveUp) {
+TEST_F(MusicTest, SpeedStartsAStoppedMusicAndIsHeardAsAsked) {
   MusicLoad(Tone("tone.wav", 5.0).c_str(), 1);
   SetMusicSpeed(1, 200);
   EXPECT_EQ(MusicSpeed(1), 200);
@@ -208,9 +208,12 @@ TEST_F(MusicTest, SpeedTwoHundredStartsAStoppedMusicAnOctaveUp) {
   EXPECT_NEAR(Pitch(Pull(8192), kRate), 882, 6);
   SetMusicSpeed(1, 50);
   EXPECT_NEAR(Pitch(Pull(8192), kRate), 220.5, 3);
+  SetMusicSpeed(1, 300);  // past the sound buffer's highest frequency
+  EXPECT_EQ(MusicSpeed(1), 300);
+  EXPECT_NEAR(Pitch(Pull(8192), kRate), 1323, 10);
   SetMusicSpeed(1, -1);
   EXPECT_EQ(Error(), 3506);
-  EXPECT_EQ(MusicSpeed(1), 50);
+  EXPECT_EQ(MusicSpeed(1), 300);
 
   // A paused music plays again after a change of speed, and says so.
   PauseMusic(1);
@@ -261,6 +264,33 @@ TEST_F(MusicTest, AFinishedMusicReadsStoppedAndPlaysAgainFromTheStart) {
   Pull(8000);
   music::Update();
   EXPECT_FALSE(MusicPlaying(1)) << "the second run ends too";
+}
+
+TEST_F(MusicTest, AFinishedOrPausedMusicStartedAgainIsHeardAndSeenToEnd) {
+  MusicLoad(Tone("short.wav", 0.2).c_str(), 1);  // 8820 frames
+  PlayMusic(1);
+  Pull(9000);
+  music::Update();
+  ASSERT_FALSE(MusicPlaying(1));
+  // Resumed after its end, it plays again from its start, and its next end is seen.
+  ResumeMusic(1);
+  EXPECT_TRUE(MusicPlaying(1));
+  EXPECT_GT(Peak(Pull(4096)), 16000);
+  Pull(5000);
+  music::Update();
+  EXPECT_FALSE(MusicPlaying(1));
+
+  // A loop started on a paused music plays on, no longer paused, and is rewound at its end.
+  PlayMusic(1);
+  Pull(2048);
+  PauseMusic(1);
+  MusicLoop(1);
+  EXPECT_TRUE(MusicPlaying(1));
+  EXPECT_FALSE(MusicPaused(1));
+  Pull(7000);
+  music::Update();
+  EXPECT_TRUE(MusicPlaying(1));
+  EXPECT_GT(Peak(Pull(4096)), 16000) << "heard again from the start";
 }
 
 TEST_F(MusicTest, PauseResumeAndStop) {
