@@ -143,10 +143,11 @@ MMRESULT mmioDescend(HMMIO h, LPMMCKINFO ck, const MMCKINFO* parent, UINT flags)
     }
     found.dwDataOffset = static_cast<DWORD>(start + 8);
     bool has_type = found.ckid == FOURCC_RIFF || found.ckid == FOURCC_LIST;
-    if (has_type) {
-      if (start + 12 > limit || found.cksize < 4 || !ReadDword(h, &found.fccType)) {
-        return MMIOERR_CHUNKNOTFOUND;
-      }
+    // The form type is read whatever the size says: a writer that cannot seek back (a pipe,
+    // a recorder cut off) leaves the size 0, and the caller decides what that means. Such a
+    // chunk holds nothing for a search inside it until its size is set.
+    if (has_type && (start + 12 > limit || !ReadDword(h, &found.fccType))) {
+      return MMIOERR_CHUNKNOTFOUND;
     }
     bool match = true;
     if (find == MMIO_FINDCHUNK) match = found.ckid == wanted;
