@@ -58,7 +58,7 @@ HMMIO mmioOpenA(LPSTR name, LPMMIOINFO info, DWORD flags) {
     if (info) info->wErrorRet = code;
     return nullptr;
   };
-  // Only reading is offered: the runtime writes its wave files itself.
+  // Only reading is offered: wave files are written whole by WaveFileWrite.
   if (flags & (MMIO_WRITE | MMIO_READWRITE)) return fail(MMSYSERR_INVALFLAG);
   auto h = new MmioFile;
   if (info && info->fccIOProc == FOURCC_MEM) {

@@ -281,6 +281,15 @@ TEST_F(SoundTest, RecordingsBecomeSoundsAndCanBeSaved) {
   EXPECT_EQ(Error(), 3008);
   EXPECT_EQ(Entry(4)->recorded, 0);
   EXPECT_NE(tessark::sound::TempFolder().find("tskdata"), std::string::npos);
+
+  // A recording that cannot have even its first second fails, and its device is closed.
+  mci::testing::SetRecordingMemory(1);
+  SoundRecordStart(6, 0x7FFFFFFF);
+  EXPECT_EQ(tessark::sound::State().recording_device, 0u);
+  SoundRecordStop();
+  mci::testing::SetRecordingMemory(0);
+  EXPECT_EQ(SoundExists(6), 0);
+  EXPECT_EQ(Error(), 0);
 }
 
 }  // namespace
