@@ -35,6 +35,37 @@ bool PcmPlayable(const WAVEFORMATEX& f) {
          f.nSamplesPerSec >= DSBFREQUENCY_MIN && f.nSamplesPerSec <= DSBFREQUENCY_MAX;
 }
 
+// The bytes a buffer's cursors, caps and locks address: a static buffer's data, or the ring
+// of a streaming buffer (its capacity in frames of 16-bit samples).
+BYTE* VoiceBytes(Voice& voice, DWORD* size) {
+  if (voice.stream) {
+    *size = voice.stream->capacity * voice.format.nBlockAlign;
+    return reinterpret_cast<BYTE*>(voice.stream->samples.data());
+  }
+  *size = static_cast<DWORD>(voice.data->bytes.size());
+  return voice.data->bytes.data();
+}
+
+// The byte offset of the frame the mixer plays next: a static buffer's position, or where in
+// its ring a stream is.
+DWORD PlayCursor(const Voice& voice) {
+  DWORD frame = static_cast<DWORD>(voice.position >> 32);
+  if (voice.stream) {
+    frame = static_cast<DWORD>((voice.stream->read + frame) % voice.stream->capacity);
+  } else if (frame >= voice.frames) {
+    frame = 0;
+  }
+  return frame * voice.format.nBlockAlign;
+}
+
+// The write cursor leads the play cursor by about 10 ms, as the system's does.
+DWORD WriteCursor(const Voice& voice, DWORD size) {
+  const DWORD block = voice.format.nBlockAlign;
+  const DWORD lead = (voice.format.nAvgBytesPerSec / 100 / block) * block;
+  return size ? static_cast<DWORD>((static_cast<std::uint64_t>(PlayCursor(voice)) + lead) % size)
+              : 0;
+}
+
 // A failed open keeps the SDL audio subsystem for the rest of the run. Quitting it joins the
 // audio driver's device-watch thread, which sleeps in steps of 100 ms, so a machine without
 // sound would otherwise wait up to a tenth of a second at every start for nothing. One
@@ -210,7 +241,7 @@ HRESULT IDirectSoundBuffer8::GetCaps(DSBCAPS* caps) {
   *caps = DSBCAPS{};
   caps->dwSize = sizeof *caps;
   caps->dwFlags = flags_ | DSBCAPS_LOCSOFTWARE;
-  caps->dwBufferBytes = voice_ ? static_cast<DWORD>(voice_->data->bytes.size()) : 0;
+  if (voice_) dsound::VoiceBytes(*voice_, &caps->dwBufferBytes);
   return DS_OK;
 }
 
@@ -245,17 +276,10 @@ HRESULT IDirectSoundBuffer8::Stop() {
 HRESULT IDirectSoundBuffer8::GetCurrentPosition(DWORD* play, DWORD* write) {
   if (!voice_) return DSERR_INVALIDCALL;
   std::lock_guard<std::mutex> guard(device_->mixer().lock);
-  DWORD block = voice_->format.nBlockAlign;
-  DWORD frame = static_cast<DWORD>(voice_->position >> 32);
-  if (frame >= voice_->frames) frame = 0;
-  DWORD cursor = frame * block;
-  if (play) *play = cursor;
-  // The write cursor leads the play cursor by about 10 ms, as the system's does.
-  if (write) {
-    DWORD lead = (voice_->format.nAvgBytesPerSec / 100 / block) * block;
-    DWORD size = voice_->frames * block;
-    *write = size ? (cursor + lead) % size : 0;
-  }
+  DWORD size = 0;
+  dsound::VoiceBytes(*voice_, &size);
+  if (play) *play = dsound::PlayCursor(*voice_);
+  if (write) *write = dsound::WriteCursor(*voice_, size);
   return DS_OK;
 }
 
@@ -272,23 +296,21 @@ HRESULT IDirectSoundBuffer8::Lock(DWORD offset, DWORD bytes, void** part1, DWORD
   if (!voice_ || !part1 || !bytes1 || locked_) return DSERR_INVALIDPARAM;
   std::lock_guard<std::mutex> guard(device_->mixer().lock);
   if (voice_->lost) return DSERR_BUFFERLOST;
-  const auto& data = voice_->data->bytes;
-  const DWORD size = static_cast<DWORD>(data.size());
+  DWORD size = 0;
+  const BYTE* data = dsound::VoiceBytes(*voice_, &size);
   if (flags & DSBLOCK_ENTIREBUFFER) {
     offset = 0;
     bytes = size;
   } else if (flags & DSBLOCK_FROMWRITECURSOR) {
-    DWORD block = voice_->format.nBlockAlign;
-    DWORD frame = static_cast<DWORD>(voice_->position >> 32);
-    offset = ((frame * block) + (voice_->format.nAvgBytesPerSec / 100 / block) * block) % size;
+    offset = dsound::WriteCursor(*voice_, size);
   }
   if (bytes == 0 || bytes > size || offset >= size) return DSERR_INVALIDPARAM;
   // The caller writes into a copy; Unlock hands it to the mixer under the lock, so the audio
   // thread never reads half-written bytes.
   staging_.resize(bytes);
   DWORD first = std::min(bytes, size - offset);
-  std::memcpy(staging_.data(), data.data() + offset, first);
-  std::memcpy(staging_.data() + first, data.data(), bytes - first);
+  std::memcpy(staging_.data(), data + offset, first);
+  std::memcpy(staging_.data() + first, data, bytes - first);
   *part1 = staging_.data();
   *bytes1 = first;
   if (part2) *part2 = bytes > first ? staging_.data() + first : nullptr;
@@ -304,14 +326,14 @@ HRESULT IDirectSoundBuffer8::Unlock(void* part1, DWORD bytes1, void* part2, DWOR
   if (!voice_ || !locked_ || part1 != staging_.data()) return DSERR_INVALIDPARAM;
   locked_ = false;
   std::lock_guard<std::mutex> guard(device_->mixer().lock);
-  auto& data = voice_->data->bytes;
-  const DWORD size = static_cast<DWORD>(data.size());
+  DWORD size = 0;
+  BYTE* data = dsound::VoiceBytes(*voice_, &size);
   DWORD first = std::min(locked_bytes_, size - locked_offset_);
   bytes1 = std::min(bytes1, first);
-  std::memcpy(data.data() + locked_offset_, staging_.data(), bytes1);
+  std::memcpy(data + locked_offset_, staging_.data(), bytes1);
   if (part2 && bytes2 > 0) {
     bytes2 = std::min(bytes2, locked_bytes_ - first);
-    std::memcpy(data.data(), staging_.data() + first, bytes2);
+    std::memcpy(data, staging_.data() + first, bytes2);
   }
   return DS_OK;
 }

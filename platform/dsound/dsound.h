@@ -177,7 +177,9 @@ class IDirectSound8 : public dsound::RefCounted {
 
   // A streaming buffer (see IDirectSoundBuffer8::StreamWrite): 16-bit PCM, 1 or 2 channels,
   // at DSBFREQUENCY_MIN..DSBFREQUENCY_MAX, holding dwBufferBytes of frames ahead of the play
-  // position. Volume, pan, frequency, Play, Stop and GetStatus work as on other buffers.
+  // position. Volume, pan, frequency, Play, Stop and GetStatus work as on other buffers;
+  // GetCaps, GetCurrentPosition, Lock and Unlock address the ring of frames (dwBufferBytes
+  // rounded down to whole frames), the play cursor being where in it the next frame played is.
   HRESULT CreateStreamingBuffer(const DSBUFFERDESC* desc, dsound::Ref<IDirectSoundBuffer8>* out);
 
   dsound::Mixer& mixer() { return *mixer_; }

@@ -1,32 +1,101 @@
 // The media control devices: "waveaudio" recording on SDL's capture device into memory, saved
-// as a 16-bit mono wave file; everything else answers as an absent device does.
+// as a 16-bit mono wave file; everything else answers as an absent device does. A recording
+// takes memory as it goes, a second at a time, so asking for a long one costs nothing up front;
+// it ends by itself at the length asked for, at the most a wave file can hold (about 27 hours),
+// or when no more memory can be had, keeping what it has.
 #include <SDL.h>
 #include <strings.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/mci/mci.h"
-#include "platform/win32/paths.h"
+#include "platform/mmio/mmsystem.h"
 
 namespace {
 
 constexpr int kRate = 22050;
+constexpr WAVEFORMATEX kFormat = {WAVE_FORMAT_PCM, 1, kRate, kRate * 2, 2, 16, 0};
+// Captured samples are written to the file as they are: wave files are little-endian.
+static_assert(std::endian::native == std::endian::little);
+// Samples are kept in blocks of one second (44 KiB): growing never copies what was recorded.
+constexpr std::size_t kBlockSamples = kRate;
+
+std::size_t g_memory_limit = 0;  // bytes a recording may take; 0 for no limit (test hook)
+
+// The samples of one recording.
+struct Recording {
+  std::vector<std::unique_ptr<std::int16_t[]>> blocks;
+  std::size_t count = 0;   // samples recorded
+  std::size_t wanted = 0;  // samples to record before stopping by itself
+  bool out_of_memory = false;
+
+  void Start(std::size_t samples) {
+    blocks.clear();
+    count = 0;
+    wanted = samples;
+    out_of_memory = false;
+  }
+  bool Done() const { return count >= wanted || out_of_memory; }
+
+  // Makes room for the next block; false (and the recording ends) when memory runs out.
+  bool Grow() {
+    const bool allowed =
+        !g_memory_limit || (blocks.size() + 1) * kBlockSamples * 2 <= g_memory_limit;
+    std::unique_ptr<std::int16_t[]> block(allowed ? new (std::nothrow) std::int16_t[kBlockSamples]
+                                                  : nullptr);
+    if (block) {
+      try {
+        blocks.push_back(std::move(block));
+        return true;
+      } catch (const std::bad_alloc&) {
+      }
+    }
+    out_of_memory = true;
+    return false;
+  }
+
+  // Appends up to n samples, fewer once the recording is done.
+  void Append(const std::int16_t* in, std::size_t n) {
+    while (n > 0 && !Done()) {
+      const std::size_t at = count % kBlockSamples;
+      if (count == blocks.size() * kBlockSamples && !Grow()) return;
+      const std::size_t run = std::min({n, wanted - count, kBlockSamples - at});
+      std::memcpy(blocks[count / kBlockSamples].get() + at, in, run * sizeof *in);
+      count += run;
+      in += run;
+      n -= run;
+    }
+  }
+
+  // The recorded bytes, block by block.
+  std::vector<std::span<const BYTE>> Pieces() const {
+    std::vector<std::span<const BYTE>> pieces;
+    for (std::size_t i = 0; i * kBlockSamples < count; ++i) {
+      const std::size_t samples = std::min(kBlockSamples, count - i * kBlockSamples);
+      pieces.emplace_back(reinterpret_cast<const BYTE*>(blocks[i].get()), samples * 2);
+    }
+    return pieces;
+  }
+};
 
 struct WaveDevice {
   std::string alias;
   SDL_AudioDeviceID capture = 0;
   bool sdl_audio = false;
-  std::mutex lock;  // the capture thread appends to samples
-  std::vector<std::int16_t> samples;
-  std::size_t wanted = 0;  // samples to record before stopping by itself
-  bool recording = false;
+  std::mutex lock;  // the capture thread appends to the recording
+  Recording recording;
+  bool recording_on = false;
 
   ~WaveDevice() { CaptureClose(); }
 
@@ -35,7 +104,7 @@ struct WaveDevice {
     capture = 0;
     if (sdl_audio) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     sdl_audio = false;
-    recording = false;
+    recording_on = false;
   }
 };
 
@@ -43,15 +112,12 @@ std::map<MCIDEVICEID, std::unique_ptr<WaveDevice>> g_devices;
 MCIDEVICEID g_next_id = 1;
 mci::testing::CaptureSource g_source = nullptr;
 
+// Runs on SDL's audio thread; takes a new block of memory once a second of recording.
 void CaptureCallback(void* user, Uint8* stream, int length) {
   auto* device = static_cast<WaveDevice*>(user);
   std::lock_guard<std::mutex> guard(device->lock);
-  auto count = static_cast<std::size_t>(length) / 2;
-  std::size_t room = device->wanted - std::min(device->wanted, device->samples.size());
-  count = std::min(count, room);
-  // samples was reserved for the whole recording: appending never allocates here.
-  const auto* in = reinterpret_cast<const std::int16_t*>(stream);
-  device->samples.insert(device->samples.end(), in, in + count);
+  device->recording.Append(reinterpret_cast<const std::int16_t*>(stream),
+                           static_cast<std::size_t>(length) / 2);
 }
 
 WaveDevice* Find(MCIDEVICEID id) {
@@ -61,12 +127,17 @@ WaveDevice* Find(MCIDEVICEID id) {
 
 MCIERROR Record(WaveDevice& d, DWORD to_ms) {
   d.CaptureClose();
-  d.samples.clear();
-  d.wanted = static_cast<std::size_t>(to_ms) * kRate / 1000;
-  d.samples.reserve(d.wanted);
+  const std::uint64_t asked = static_cast<std::uint64_t>(to_ms) * kRate / 1000;
+  const std::uint64_t most = WaveFileDataMax(kFormat) / 2;
+  d.recording.Start(static_cast<std::size_t>(std::min(asked, most)));
+  // The first second is taken now, so that a machine without even that fails the command.
+  if (d.recording.wanted > 0 && !d.recording.Grow()) return MCIERR_OUT_OF_MEMORY;
   if (g_source) {
-    d.samples.resize(d.wanted);
-    if (d.wanted) g_source(d.samples.data(), static_cast<int>(d.wanted));
+    std::int16_t piece[1024];
+    while (!d.recording.Done()) {
+      g_source(piece, 1024);
+      d.recording.Append(piece, 1024);
+    }
     return 0;
   }
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return MCIERR_WAVE_INPUTSUNSUITABLE;
@@ -84,43 +155,17 @@ MCIERROR Record(WaveDevice& d, DWORD to_ms) {
     d.CaptureClose();
     return MCIERR_WAVE_INPUTSUNSUITABLE;
   }
-  d.recording = true;
+  d.recording_on = true;
   SDL_PauseAudioDevice(d.capture, 0);
   return 0;
 }
 
-void Put(std::FILE* f, std::uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) std::fputc(static_cast<int>((v >> (8 * i)) & 0xFF), f);
-}
-
 MCIERROR Save(WaveDevice& d, const char* name) {
   if (!name || !*name) return MCIERR_MISSING_PARAMETER;
+  // Paused, the capture thread no longer appends: the blocks are written where they lie.
   if (d.capture) SDL_PauseAudioDevice(d.capture, 1);
-  std::vector<std::int16_t> samples;
-  {
-    std::lock_guard<std::mutex> guard(d.lock);
-    samples = d.samples;
-  }
-  std::string path = win32::NativePath(name);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return MCIERR_FILE_NOT_SAVED;
-  auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
-  std::fwrite("RIFF", 1, 4, f);
-  Put(f, 36 + bytes, 4);
-  std::fwrite("WAVEfmt ", 1, 8, f);
-  Put(f, 16, 4);
-  Put(f, 1, 2);
-  Put(f, 1, 2);
-  Put(f, kRate, 4);
-  Put(f, kRate * 2, 4);
-  Put(f, 2, 2);
-  Put(f, 16, 2);
-  std::fwrite("data", 1, 4, f);
-  Put(f, bytes, 4);
-  for (std::int16_t s : samples) Put(f, static_cast<std::uint16_t>(s), 2);
-  bool ok = !std::ferror(f);
-  ok = std::fclose(f) == 0 && ok;
-  return ok ? 0 : MCIERR_FILE_NOT_SAVED;
+  std::lock_guard<std::mutex> guard(d.lock);
+  return WaveFileWrite(name, kFormat, d.recording.Pieces()) ? 0 : MCIERR_FILE_NOT_SAVED;
 }
 
 }  // namespace
@@ -153,7 +198,7 @@ MCIERROR mciSendCommandA(MCIDEVICEID id, UINT message, std::uintptr_t flags,
     }
     case MCI_STOP:
       if (device->capture) SDL_PauseAudioDevice(device->capture, 1);
-      device->recording = false;
+      device->recording_on = false;
       return 0;
     case MCI_SAVE: {
       auto* save = reinterpret_cast<MCI_SAVE_PARMSA*>(params);
@@ -165,13 +210,13 @@ MCIERROR mciSendCommandA(MCIDEVICEID id, UINT message, std::uintptr_t flags,
       if (!status || !(flags & MCI_STATUS_ITEM)) return MCIERR_MISSING_PARAMETER;
       if (status->dwItem == MCI_STATUS_MODE) {
         std::lock_guard<std::mutex> guard(device->lock);
-        bool busy = device->recording && device->samples.size() < device->wanted;
+        bool busy = device->recording_on && !device->recording.Done();
         status->dwReturn = busy ? MCI_MODE_RECORD : MCI_MODE_STOP;
         return 0;
       }
       if (status->dwItem == MCI_STATUS_LENGTH) {
         std::lock_guard<std::mutex> guard(device->lock);
-        status->dwReturn = device->samples.size() * 1000 / kRate;
+        status->dwReturn = device->recording.count * 1000 / kRate;
         return 0;
       }
       return MCIERR_UNSUPPORTED_FUNCTION;
@@ -262,5 +307,8 @@ MCIERROR mciSendStringA(LPCSTR command, LPSTR answer, UINT answer_size, HWND /*c
 namespace mci::testing {
 void SetCaptureSource(CaptureSource source) {
   g_source = source;
+}
+void SetRecordingMemory(std::size_t bytes) {
+  g_memory_limit = bytes;
 }
 }  // namespace mci::testing

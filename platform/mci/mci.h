@@ -1,13 +1,17 @@
 // Media control commands: the "waveaudio" device recording from SDL's default capture device
 // (open a new element, record to a position, stop, save, close), by command message or by
 // command string. A system without a capture device answers as the platform does when no
-// input is suitable. "cdaudio" answers as a system without an audio CD drive: opening it
-// fails with MCIERR_INVALID_DEVICE_NAME, and every later "cdaudio" command ("set cdaudio time
-// format tmsf", "status cdaudio number of tracks", "play cdaudio from 1 to 2", "pause cdaudio",
-// "stop cdaudio" ...) fails the same way with an empty answer, which reads as 0 tracks. The
-// mixer interface is in mixer.h. Depends on SDL2.
+// input is suitable. A recording takes memory as it goes and ends by itself at the length
+// asked for, at the most a wave file holds (about 27 hours), or when memory runs out, keeping
+// what it has; "record" fails with MCIERR_OUT_OF_MEMORY when not even its first second can be
+// had. "cdaudio" answers as a system without an audio CD drive: opening it fails with
+// MCIERR_INVALID_DEVICE_NAME, and every later "cdaudio" command ("set cdaudio time format
+// tmsf", "status cdaudio number of tracks", "play cdaudio from 1 to 2", "pause cdaudio", "stop
+// cdaudio" ...) fails the same way with an empty answer, which reads as 0 tracks. The mixer
+// interface is in mixer.h. Depends on SDL2 and the mmio stand-in's wave writer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/win32/win_types.h"
@@ -89,8 +93,12 @@ MCIERROR mciSendCommandA(MCIDEVICEID device, UINT message, std::uintptr_t flags,
 MCIERROR mciSendStringA(LPCSTR command, LPSTR answer, UINT answer_size, HWND callback);
 
 namespace mci::testing {
-// Feeds recordings from fill instead of the capture device: it is asked for mono 16-bit
-// samples at 22050 Hz, as many as the recording wants. Null restores the capture device.
+// Feeds recordings from fill instead of the capture device: when the recording starts, it is
+// asked for mono 16-bit samples at 22050 Hz, count at a time, until the recording is done (its
+// length, or the memory it may take). Null restores the capture device.
 using CaptureSource = void (*)(std::int16_t* samples, int count);
 void SetCaptureSource(CaptureSource source);
+// Lets a recording take at most bytes of memory, as if the machine had no more; 0 removes the
+// limit.
+void SetRecordingMemory(std::size_t bytes);
 }  // namespace mci::testing

@@ -58,7 +58,7 @@ HMMIO mmioOpenA(LPSTR name, LPMMIOINFO info, DWORD flags) {
     if (info) info->wErrorRet = code;
     return nullptr;
   };
-  // Only reading is offered: the runtime writes its wave files itself.
+  // Only reading is offered: wave files are written whole by WaveFileWrite.
   if (flags & (MMIO_WRITE | MMIO_READWRITE)) return fail(MMSYSERR_INVALFLAG);
   auto h = new MmioFile;
   if (info && info->fccIOProc == FOURCC_MEM) {
@@ -143,10 +143,11 @@ MMRESULT mmioDescend(HMMIO h, LPMMCKINFO ck, const MMCKINFO* parent, UINT flags)
     }
     found.dwDataOffset = static_cast<DWORD>(start + 8);
     bool has_type = found.ckid == FOURCC_RIFF || found.ckid == FOURCC_LIST;
-    if (has_type) {
-      if (start + 12 > limit || found.cksize < 4 || !ReadDword(h, &found.fccType)) {
-        return MMIOERR_CHUNKNOTFOUND;
-      }
+    // The form type is read whatever the size says: a writer that cannot seek back (a pipe,
+    // a recorder cut off) leaves the size 0, and the caller decides what that means. Such a
+    // chunk holds nothing for a search inside it until its size is set.
+    if (has_type && (start + 12 > limit || !ReadDword(h, &found.fccType))) {
+      return MMIOERR_CHUNKNOTFOUND;
     }
     bool match = true;
     if (find == MMIO_FINDCHUNK) match = found.ckid == wanted;

@@ -1,11 +1,13 @@
 // Multimedia file I/O and the compression manager: the wave format record, RIFF chunk reading
 // over files and memory blocks (mmio*), and the conversion of compressed wave data to 16-bit
 // PCM (acm*). Names, structures and numeric values are the platform's; the calls are plain C++
-// functions over our own handles. Depends on win_types.h; the conversions use libsndfile.
+// functions over our own handles; wave files are written by WaveFileWrite. Depends on
+// win_types.h; the conversions use libsndfile.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>  // SEEK_SET, SEEK_CUR, SEEK_END for mmioSeek
+#include <span>
 
 #include "platform/win32/win_types.h"
 
@@ -146,6 +148,19 @@ MMRESULT mmioDescend(HMMIO h, LPMMCKINFO ck, const MMCKINFO* parent, UINT flags)
 MMRESULT mmioAscend(HMMIO h, LPMMCKINFO ck, UINT flags);
 // The file's size in bytes (not a platform call: the bounds the reader checks against).
 DWORD mmioFileSize(HMMIO h);
+
+// ---- Writing wave files (not platform calls: the one writer the recorder and sounds made
+// from data share) ----------------------------------------------------------------------------
+
+// The most data bytes a wave file of the format can hold: its 32-bit sizes count the header
+// too, so this is a little under 4 GiB (27 hours of 16-bit mono at 22.05 kHz).
+DWORD WaveFileDataMax(const WAVEFORMATEX& format);
+// Writes a RIFF wave file (name through win32::NativePath): a 16-byte "fmt " chunk for PCM,
+// else the record and the cbSize extra bytes that follow it in memory, then the data pieces in
+// order as one "data" chunk. False when the file cannot be written, or when the data is more
+// than WaveFileDataMax (nothing is written then).
+bool WaveFileWrite(const char* name, const WAVEFORMATEX& format,
+                   std::span<const std::span<const BYTE>> pieces);
 
 // ---- Compression manager -----------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <string>
 
 #include "platform/win32/paths.h"
@@ -18,15 +19,6 @@ using namespace tessark::sound;
 using tessark::RuntimeError;
 
 namespace {
-
-void Put16(std::FILE* f, std::uint32_t v) {
-  std::fputc(static_cast<int>(v & 0xFF), f);
-  std::fputc(static_cast<int>((v >> 8) & 0xFF), f);
-}
-void Put32(std::FILE* f, std::uint32_t v) {
-  Put16(f, v & 0xFFFF);
-  Put16(f, v >> 16);
-}
 
 bool FileExists(const std::string& path) {
   std::error_code ignored;
@@ -115,23 +107,18 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
   std::remove(file.c_str());
   bool written = false;
   if (data && data_size > 0) {
-    if (std::FILE* f = std::fopen(file.c_str(), "wb")) {
-      auto size = static_cast<std::uint32_t>(data_size);
-      std::fwrite("RIFF", 1, 4, f);
-      Put32(f, size + 36);
-      std::fwrite("WAVEfmt ", 1, 8, f);
-      Put32(f, 16);
-      Put16(f, static_cast<std::uint32_t>(format_tag));
-      Put16(f, static_cast<std::uint32_t>(channels));
-      Put32(f, static_cast<std::uint32_t>(rate));
-      Put32(f, static_cast<std::uint32_t>(bytes_per_second));
-      Put16(f, static_cast<std::uint32_t>(block_align));
-      Put16(f, static_cast<std::uint32_t>(bits_per_sample));
-      std::fwrite("data", 1, 4, f);
-      Put32(f, size);
-      written = std::fwrite(data, 1, size, f) == size;
-      written = std::fclose(f) == 0 && written;
-    }
+    // The header holds the values as given (each cut to its field's width); the loader judges
+    // them.
+    WAVEFORMATEX format{};
+    format.wFormatTag = static_cast<WORD>(format_tag);
+    format.nChannels = static_cast<WORD>(channels);
+    format.nSamplesPerSec = static_cast<DWORD>(rate);
+    format.nAvgBytesPerSec = static_cast<DWORD>(bytes_per_second);
+    format.nBlockAlign = static_cast<WORD>(block_align);
+    format.wBitsPerSample = static_cast<WORD>(bits_per_sample);
+    const std::span<const BYTE> bytes(static_cast<const BYTE*>(data),
+                                      static_cast<std::size_t>(data_size));
+    written = WaveFileWrite(file.c_str(), format, {&bytes, 1});
   }
   HRESULT hr =
       written ? SoundCreate(file.c_str(), kFlags2D, DS3DALG_DEFAULT, 1, &entry->sound) : E_FAIL;

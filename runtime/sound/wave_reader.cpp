@@ -3,6 +3,12 @@
 // gives no format: every chunk must lie inside the file and the format's extra bytes inside its
 // chunk; the data may run short of its declared size (a cut file) but never claim more than
 // twice the file's size (and 64 KiB), so no file can make the loader allocate absurd amounts.
+//
+// Files as streaming writers leave them are read, not refused: a writer that cannot seek back
+// to fill in its sizes leaves the RIFF size 0 and the data size 0 or 0xFFFFFFFF, and the data
+// then runs to the end of the file. An empty data chunk is passed over for a later one that
+// holds data, and a block-align that disagrees with channels x sample bytes (for formats whose
+// frames are just that) is worked out from the format instead.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +23,36 @@ constexpr FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
 constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
 constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
 constexpr std::uint64_t kDataSlack = 65536;
+constexpr DWORD kSizeUnknown = 0xFFFFFFFF;
+
+// The format's tag, looking through the extensible wrapper to its sub-format (whose GUID
+// starts 6 bytes into the extension with the tag in its first two bytes).
+WORD SampleTag(const std::vector<BYTE>& format) {
+  const auto* f = reinterpret_cast<const WAVEFORMATEX*>(format.data());
+  if (f->wFormatTag != WAVE_FORMAT_EXTENSIBLE || f->cbSize < 22) return f->wFormatTag;
+  const BYTE* extension = format.data() + sizeof(WAVEFORMATEX);
+  return static_cast<WORD>(extension[6] | (extension[7] << 8));
+}
+
+// For formats whose frame is one sample of each channel, the block-align follows from the
+// channels and the sample width; a writer that got it wrong (or left it 0) is mended here
+// rather than refused. Compressed formats keep theirs: it is the codec's block. False when
+// the frame cannot be worked out.
+bool MendBlockAlign(std::vector<BYTE>& format) {
+  auto* f = reinterpret_cast<WAVEFORMATEX*>(format.data());
+  const WORD tag = SampleTag(format);
+  if (tag != WAVE_FORMAT_PCM && tag != WAVE_FORMAT_IEEE_FLOAT && tag != WAVE_FORMAT_ALAW &&
+      tag != WAVE_FORMAT_MULAW) {
+    return true;
+  }
+  const DWORD block = static_cast<DWORD>(f->nChannels) * ((f->wBitsPerSample + 7u) / 8u);
+  if (block == 0 || block > 0xFFFF) return false;
+  if (f->nBlockAlign != block) {
+    f->nBlockAlign = static_cast<WORD>(block);
+    f->nAvgBytesPerSec = f->nSamplesPerSec * block;
+  }
+  return true;
+}
 
 // A format no sound could be played from.
 bool FormatBroken(const WAVEFORMATEX& f) {
@@ -42,6 +78,9 @@ bool WaveReader::OpenRead(const char* name) {
 
   if (mmioDescend(file, &riff, nullptr, 0) != MMSYSERR_NOERROR) return fail();
   if (riff.ckid != FOURCC_RIFF || riff.fccType != kWave) return fail();
+  // A size that cannot even hold the form type was never filled in: the form runs to the end.
+  const bool riff_unknown = riff.cksize < 4;
+  if (riff_unknown) riff.cksize = static_cast<DWORD>(file_size - riff.dwDataOffset);
 
   chunk = MMCKINFO{};
   chunk.ckid = kFmt;
@@ -65,13 +104,25 @@ bool WaveReader::OpenRead(const char* name) {
                             extra) != extra) {
     return fail();
   }
-  if (FormatBroken(*Format())) return fail();
+  if (!MendBlockAlign(format) || FormatBroken(*Format())) return fail();
   mmioAscend(file, &chunk, 0);
 
   if (mmioSeek(file, static_cast<LONG>(riff.dwDataOffset + 4), SEEK_SET) < 0) return fail();
-  chunk = MMCKINFO{};
-  chunk.ckid = kData;
-  if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return fail();
+  // The first "data" chunk that holds any: one left empty ahead of the real one is passed
+  // over, unless the RIFF size was never filled in either, when the empty size is the same
+  // unwritten header and the data follows it to the end of the file.
+  for (;;) {
+    chunk = MMCKINFO{};
+    chunk.ckid = kData;
+    if (mmioDescend(file, &chunk, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return fail();
+    if (chunk.cksize == kSizeUnknown || (chunk.cksize == 0 && riff_unknown)) {
+      const DWORD rest = static_cast<DWORD>(file_size - chunk.dwDataOffset);
+      chunk.cksize = rest - rest % Format()->nBlockAlign;  // a last frame cut short is dropped
+      break;
+    }
+    if (chunk.cksize != 0) break;
+    mmioAscend(file, &chunk, 0);
+  }
   // A cut file may hold less data than its chunk declares (the rest plays as silence), but a
   // size out of all proportion to the file is damage, not a cut.
   if (chunk.cksize > 2 * file_size + kDataSlack) return fail();

@@ -168,6 +168,40 @@ TEST_F(MixerTest, CursorsAndTwoPartLocks) {
   EXPECT_EQ(b->Lock(0, 2001, &p1, &b1, &p2, &b2, 0), DSERR_INVALIDPARAM);
 }
 
+// A streaming buffer keeps its frames in its ring: caps, cursors and locks address the ring,
+// where the next frame played is the play cursor.
+TEST_F(MixerTest, StreamingBuffersLockTheirRing) {
+  WAVEFORMATEX f{WAVE_FORMAT_PCM, 1, kRate, kRate * 2, 2, 16, 0};
+  DSBUFFERDESC desc{sizeof desc, DSBCAPS_CTRLVOLUME, 1001, 0, &f, {}};
+  Ref<IDirectSoundBuffer8> b;
+  ASSERT_EQ(device_->CreateStreamingBuffer(&desc, &b), DS_OK);
+  DSBCAPS caps{};
+  b->GetCaps(&caps);
+  EXPECT_EQ(caps.dwBufferBytes, 1000u);  // 500 whole frames
+  std::vector<std::int16_t> ramp(300);
+  for (std::size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<std::int16_t>(i);
+  ASSERT_EQ(b->StreamWrite(ramp.data(), 300, b->StreamFlush()), 300u);
+  b->Play(0, 0, 0);
+  Pull(100);
+  DWORD play = 0, write = 0;
+  b->GetCurrentPosition(&play, &write);
+  EXPECT_EQ(play, 200u);
+  EXPECT_EQ(write, (200u + 882u) % 1000u);  // 10 ms ahead, round the ring
+
+  void *p1 = nullptr, *p2 = nullptr;
+  DWORD b1 = 0, b2 = 0;
+  ASSERT_EQ(b->Lock(0, 100, &p1, &b1, &p2, &b2, DSBLOCK_FROMWRITECURSOR), DS_OK);
+  EXPECT_EQ(static_cast<std::int16_t*>(p1)[0], 41);  // frame 41 of the ring
+  ASSERT_EQ(b->Unlock(p1, b1, p2, b2), DS_OK);
+  // Frames changed under a lock are the ones heard.
+  ASSERT_EQ(b->Lock(play, 20, &p1, &b1, &p2, &b2, 0), DS_OK);
+  for (DWORD i = 0; i < b1 / 2; ++i) static_cast<std::int16_t*>(p1)[i] = 7777;
+  ASSERT_EQ(b->Unlock(p1, b1, p2, b2), DS_OK);
+  Heard h = Pull(20);
+  EXPECT_EQ(h.At(0, 0), 7777);
+  EXPECT_EQ(h.At(10, 0), 110);
+}
+
 TEST_F(MixerTest, DuplicatesShareDataButNotSettings) {
   auto a = Mono16(std::vector<std::int16_t>(1000, 1000), kRate);
   Ref<IDirectSoundBuffer8> b;

@@ -184,6 +184,53 @@ TEST_F(SoundTest, DamagedFilesFailWith3002) {
   }
 }
 
+// Headers as writers that cannot seek back leave them, and writers' slips, load the data the
+// file holds: 100 stereo 16-bit frames of a ramp in each.
+TEST_F(SoundTest, StreamedAndSlippedHeadersLoadTheirData) {
+  const std::vector<std::int16_t> ramp = Ramp(200);
+  const auto good = PcmWave(2, 22050, 16, Samples16(ramp), 400);
+  auto set32 = [](std::vector<std::uint8_t>& f, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  };
+  std::vector<std::pair<const char*, std::vector<std::uint8_t>>> cases;
+  auto c = good;
+  set32(c, 40, 0xFFFFFFFF);
+  cases.push_back({"data size 0xFFFFFFFF", c});
+  c = good;
+  set32(c, 4, 0);
+  cases.push_back({"RIFF size 0", c});
+  c = good;
+  set32(c, 4, 0);
+  set32(c, 40, 0);
+  c.push_back(0x11);  // half a sample of a frame the writer did not finish
+  cases.push_back({"RIFF and data size 0", c});
+  c = good;
+  set32(c, 40, 0);
+  c.resize(44);
+  PutTag(c, "data");
+  Put32(c, 400);
+  auto bytes = Samples16(ramp);
+  c.insert(c.end(), bytes.begin(), bytes.end());
+  set32(c, 4, static_cast<std::uint32_t>(c.size() - 8));
+  cases.push_back({"an empty data chunk first", c});
+  c = good;
+  c[32] = 2;  // block-align 2 for stereo 16-bit frames
+  cases.push_back({"block-align too small", c});
+  c = good;
+  c[32] = 0;
+  cases.push_back({"block-align 0", c});
+
+  for (auto& [what, file] : cases) {
+    SoundLoad(Write("streamed.wav", file).c_str(), 9);
+    ASSERT_EQ(Error(), 0) << what;
+    EXPECT_EQ(Entry(9)->sound->buffer_size, 400u) << what;
+    EXPECT_EQ(Entry(9)->sound->reader->Format()->nBlockAlign, 4) << what;
+    EXPECT_EQ(Entry(9)->sound->reader->Format()->nAvgBytesPerSec, 22050u * 4) << what;
+    EXPECT_EQ(BufferSamples16(Entry(9)), ramp) << what;
+    SoundDelete(9);
+  }
+}
+
 TEST_F(SoundTest, RecordingWithoutAnInputFailsQuietly) {
   SoundLoad(Write16("ramp.wav", Ramp(100)).c_str(), 4);
   // No audio driver at all: there is no capture device.
@@ -234,6 +281,15 @@ TEST_F(SoundTest, RecordingsBecomeSoundsAndCanBeSaved) {
   EXPECT_EQ(Error(), 3008);
   EXPECT_EQ(Entry(4)->recorded, 0);
   EXPECT_NE(tessark::sound::TempFolder().find("tskdata"), std::string::npos);
+
+  // A recording that cannot have even its first second fails, and its device is closed.
+  mci::testing::SetRecordingMemory(1);
+  SoundRecordStart(6, 0x7FFFFFFF);
+  EXPECT_EQ(tessark::sound::State().recording_device, 0u);
+  SoundRecordStop();
+  mci::testing::SetRecordingMemory(0);
+  EXPECT_EQ(SoundExists(6), 0);
+  EXPECT_EQ(Error(), 0);
 }
 
 }  // namespace
