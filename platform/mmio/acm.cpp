@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/mmio/mmsystem.h"
+#include "platform/win32/speaker_mix.h"
 
 struct AcmStream {
   std::vector<BYTE> source;  // the source format, 18 + cbSize bytes
@@ -145,66 +146,13 @@ bool TagSupported(WORD tag) {
   }
 }
 
-// The extensible format's speaker mask, or the usual layout for the channel count.
-DWORD SpeakerMask(const WAVEFORMATEX* format) {
-  if (format->wFormatTag == WAVE_FORMAT_EXTENSIBLE && format->cbSize >= 22) {
-    const BYTE* extension = reinterpret_cast<const BYTE*>(format) + sizeof(WAVEFORMATEX);
-    DWORD mask = 0;
-    for (int i = 0; i < 4; ++i) mask |= static_cast<DWORD>(extension[2 + i]) << (8 * i);
-    if (mask != 0) return mask;
-  }
-  switch (format->nChannels) {
-    case 3:
-      return 0x7;  // front left, right, centre
-    case 4:
-      return 0x33;  // front and back pairs
-    case 5:
-      return 0x37;
-    case 6:
-      return 0x3F;  // 5.1
-    case 7:
-      return 0x13F;  // 6.1
-    case 8:
-      return 0x63F;  // 7.1
-    default:
-      return 0;
-  }
-}
-
-// Left and right weights of every source channel for a mix-down to stereo (or, with one
-// target channel, their sum). Channels of the left side count fully on the left, centre and
-// unplaced ones at -3 dB on both sides, the low-frequency channel not at all. Each side's
-// weights are then scaled to sum to 1, so that the mix of full-scale channels stays within
-// full scale instead of clipping.
-void MixWeights(const WAVEFORMATEX* format, int targets, std::vector<float>* left,
-                std::vector<float>* right) {
-  constexpr float kHalfPower = 0.70710678f;
-  // Speaker bits by side: front left/right, back, front of centre, side, and the top ones.
-  constexpr DWORD kLeft = 0x1 | 0x10 | 0x40 | 0x200 | 0x1000 | 0x8000;
-  constexpr DWORD kRight = 0x2 | 0x20 | 0x80 | 0x400 | 0x4000 | 0x20000;
-  constexpr DWORD kLowFrequency = 0x8;
-  const int channels = format->nChannels;
-  left->assign(channels, kHalfPower);
-  right->assign(channels, kHalfPower);
-  DWORD mask = SpeakerMask(format);
-  for (int c = 0; c < channels && mask != 0; ++c) {
-    const DWORD speaker = mask & (~mask + 1);  // the channel takes the lowest remaining bit
-    mask &= mask - 1;
-    const bool front = speaker & 0xC3;
-    if (speaker & kLeft) (*left)[c] = front ? 1.0f : kHalfPower, (*right)[c] = 0;
-    if (speaker & kRight) (*right)[c] = front ? 1.0f : kHalfPower, (*left)[c] = 0;
-    if (speaker & kLowFrequency) (*left)[c] = (*right)[c] = 0;
-  }
-  if (targets == 1) {
-    for (int c = 0; c < channels; ++c) (*left)[c] += (*right)[c];
-  }
-  for (std::vector<float>* side : {left, right}) {
-    float sum = 0;
-    for (float w : *side) sum += w;
-    if (sum > 0) {
-      for (float& w : *side) w /= sum;
-    }
-  }
+// The extensible format's channel mask (0 when the format has none: the usual layout).
+DWORD ChannelMask(const WAVEFORMATEX* format) {
+  if (format->wFormatTag != WAVE_FORMAT_EXTENSIBLE || format->cbSize < 22) return 0;
+  const BYTE* extension = reinterpret_cast<const BYTE*>(format) + sizeof(WAVEFORMATEX);
+  DWORD mask = 0;
+  for (int i = 0; i < 4; ++i) mask |= static_cast<DWORD>(extension[2 + i]) << (8 * i);
+  return mask;
 }
 
 // A sample in -1..1 as 16 bits: scaled by 32768, rounded, clipped at full scale.
@@ -355,7 +303,10 @@ MMRESULT acmStreamConvert(HACMSTREAM has, LPACMSTREAMHEADER header, DWORD /*flag
   const DWORD divisor = has->rate_divisor;
   std::vector<float> left, right;
   const bool mixing = targets != channels;
-  if (mixing) MixWeights(source, targets, &left, &right);
+  if (mixing) {
+    win32::SpeakerMixWeights(win32::SpeakersOfMask(ChannelMask(source), source->nChannels), targets,
+                             &left, &right);
+  }
   const sf_count_t capacity = header->cbDstLength / has->target.nBlockAlign;
   auto* out = reinterpret_cast<short*>(header->pbDst);
   // Read in blocks of whole target frames, about 64 Ki samples each; each target frame
