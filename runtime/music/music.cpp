@@ -23,7 +23,7 @@ constexpr LONG kSilence = -10000;
 
 struct MusicState {
   IdList store;
-  MusicEntry* current = nullptr;
+  MusicRecord* current = nullptr;
   CoreData* core = nullptr;
   std::int32_t* error_word = nullptr;
 };
@@ -40,18 +40,18 @@ bool IdInRange(std::int32_t id) {
 
 // Looks id up as the current entry: 3501 for an id out of range, 3504 for a free one; null
 // when the operation should stop.
-MusicEntry* EntryFind(std::int32_t id) {
+MusicRecord* FindChecked(std::int32_t id) {
   if (!IdInRange(id)) {
     RuntimeError(error::kMusicIdOutOfRange);
     return nullptr;
   }
-  g_state.current = EntryPeek(id);
+  g_state.current = Find(id);
   if (!g_state.current) RuntimeError(error::kMusicMissing);
   return g_state.current;
 }
 
 // Drops the entry's interfaces in the order the graph expects to lose them, then the entry.
-void EntryFree(MusicEntry* entry) {
+void EntryFree(MusicRecord* entry) {
   entry->position.reset();
   entry->audio.reset();
   entry->seeking.reset();
@@ -79,7 +79,7 @@ std::int32_t CdTrackCount() {
 }
 
 // Plays the entry's one track: to the start of the next when there is one, else to the end.
-void CdPlayTrack(const MusicEntry& entry) {
+void CdPlayTrack(const MusicRecord& entry) {
   std::int32_t tracks = CdTrackCount();
   char from[16];
   char command[64];
@@ -95,7 +95,7 @@ void CdPlayTrack(const MusicEntry& entry) {
 }
 
 // Seeks the graph back to its start; the seeking call's result.
-HRESULT Rewind(MusicEntry& entry) {
+HRESULT Rewind(MusicRecord& entry) {
   if (!entry.seeking) return E_POINTER;
   LONGLONG start = 0;
   HRESULT hr = entry.seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
@@ -105,7 +105,7 @@ HRESULT Rewind(MusicEntry& entry) {
 }
 
 // Runs a file's graph; one that has played to its end starts again from the beginning.
-void GraphRun(MusicEntry& entry) {
+void GraphRun(MusicRecord& entry) {
   if (entry.ended) Rewind(entry);
   entry.control->Run();
 }
@@ -166,7 +166,7 @@ void CdVolumeSet(std::int32_t percent) {
 
 // Takes every waiting event of a file's graph; false when the entry has no events interface
 // (the update then ends).
-bool FileUpdate(MusicEntry& entry) {
+bool FileUpdate(MusicRecord& entry) {
   if (!entry.events) {
     RuntimeNotice("Update - media event interface invalid");
     return false;
@@ -192,8 +192,8 @@ bool FileUpdate(MusicEntry& entry) {
 
 }  // namespace
 
-MusicEntry* EntryPeek(std::int32_t id) {
-  return static_cast<MusicEntry*>(g_state.store.Find(id));
+MusicRecord* Find(std::int32_t id) {
+  return static_cast<MusicRecord*>(g_state.store.Find(id));
 }
 
 void Constructor(HWND /*window*/) {}
@@ -208,7 +208,7 @@ void PassCoreData(CoreData* core) {
 
 void Update() {
   for (IdListNode* node = g_state.store.Head(); node; node = node->next) {
-    MusicEntry* entry = EntryPeek(node->id);
+    MusicRecord* entry = Find(node->id);
     if (!entry) return;
     g_state.current = entry;
     if (entry->paused) continue;
@@ -232,7 +232,7 @@ void Destructor() {
   CdSend("stop cdaudio");
   CdSend("close cdaudio");
   for (IdListNode* node = g_state.store.Head(); node; node = node->next) {
-    EntryFree(static_cast<MusicEntry*>(node->value));
+    EntryFree(static_cast<MusicRecord*>(node->value));
   }
   g_state.store.FreeAll();
   g_state.current = nullptr;
@@ -251,10 +251,10 @@ void Wire(ModuleTable& table) {
 
 namespace tessark {
 
-using music::EntryFind;
-using music::EntryPeek;
+using music::Find;
+using music::FindChecked;
 using music::g_state;
-using music::MusicEntry;
+using music::MusicRecord;
 
 void MusicLoad(const char* file, std::int32_t id) {
   char name[music::kNameSize] = {};
@@ -264,13 +264,13 @@ void MusicLoad(const char* file, std::int32_t id) {
   if (core.MediaUnscramble) core.MediaUnscramble(name);
   [&] {
     if (!music::IdInRange(id)) return RuntimeError(error::kMusicIdOutOfRange);
-    if (EntryPeek(id)) return RuntimeError(error::kMusicIdInUse);
+    if (Find(id)) return RuntimeError(error::kMusicIdInUse);
     void* made = nullptr;
     if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                 &made))) {
       return RuntimeError(error::kMusicLoadFailed);
     }
-    auto entry = std::make_unique<MusicEntry>();
+    auto entry = std::make_unique<MusicRecord>();
     entry->graph = dsound::Ref<IGraphBuilder>(static_cast<IGraphBuilder*>(made));
     WCHAR wide[music::kNameSize] = {};
     MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, name, -1, wide, music::kNameSize);
@@ -301,11 +301,11 @@ void MusicLoad(const char* file, std::int32_t id) {
 
 void MusicLoadCdTrack(std::int32_t track, std::int32_t id) {
   if (!music::IdInRange(id)) return RuntimeError(error::kMusicIdOutOfRange);
-  if (EntryPeek(id)) return RuntimeError(error::kMusicIdInUse);
+  if (Find(id)) return RuntimeError(error::kMusicIdInUse);
   if (track < 1 || track > music::kIdMax) return RuntimeError(error::kMusicTrackOutOfRange);
   music::CdSend("open cdaudio");
   music::CdSend("set cdaudio time format tmsf");
-  auto* entry = new MusicEntry;
+  auto* entry = new MusicRecord;
   entry->kind = music::kKindCdTrack;
   entry->track = track;
   entry->ready = 1;
@@ -318,7 +318,7 @@ namespace {
 // Starts the music from where it stands (a finished one from its start), once or looping. A
 // paused music started so plays and is no longer paused: the update must see its end.
 void MusicStart(std::int32_t id, bool looping) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   if (!entry) return;
   if (entry->kind == music::kKindCdTrack) {
     music::CdPlayTrack(*entry);
@@ -342,7 +342,7 @@ void MusicLoop(std::int32_t id) {
 }
 
 void StopMusic(std::int32_t id) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   if (!entry) return;
   entry->playing = 0;
   entry->looping = 0;
@@ -353,7 +353,7 @@ void StopMusic(std::int32_t id) {
 }
 
 void PauseMusic(std::int32_t id) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   if (!entry) return;
   entry->playing = 0;
   entry->paused = 1;
@@ -363,7 +363,7 @@ void PauseMusic(std::int32_t id) {
 }
 
 void ResumeMusic(std::int32_t id) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   if (!entry) return;
   entry->playing = 1;
   entry->paused = 0;
@@ -375,7 +375,7 @@ void ResumeMusic(std::int32_t id) {
 }
 
 void MusicDelete(std::int32_t id) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   if (!entry) return;
   g_state.store.Remove(id);
   if (g_state.current == entry) g_state.current = nullptr;
@@ -387,37 +387,37 @@ bool MusicExists(std::int32_t id) {
     RuntimeError(error::kMusicIdOutOfRange);
     return false;
   }
-  g_state.current = EntryPeek(id);
+  g_state.current = Find(id);
   return g_state.current != nullptr;
 }
 
 bool MusicPlaying(std::int32_t id) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   return entry && entry->playing;
 }
 
 bool MusicLooping(std::int32_t id) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   return entry && entry->looping;
 }
 
 bool MusicPaused(std::int32_t id) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   return entry && entry->paused;
 }
 
 std::int32_t MusicVolume(std::int32_t id) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   return entry ? entry->volume : 0;
 }
 
 std::int32_t MusicSpeed(std::int32_t id) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   return entry ? entry->speed : 0;
 }
 
 void SetMusicVolume(std::int32_t id, std::int32_t percent) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   if (!entry) return;
   entry->volume = percent;
   if (entry->kind == music::kKindCdTrack) return music::CdVolumeSet(percent);
@@ -429,7 +429,7 @@ void SetMusicVolume(std::int32_t id, std::int32_t percent) {
 }
 
 void SetMusicSpeed(std::int32_t id, std::int32_t percent) {
-  MusicEntry* entry = EntryFind(id);
+  MusicRecord* entry = FindChecked(id);
   if (!entry) return;
   if (percent < 0) return RuntimeError(error::kMusicSpeedNegative);
   if (!entry->position) return RuntimeNotice("SetMusicSpeed - invalid pMediaPosition interface");

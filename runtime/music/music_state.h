@@ -1,4 +1,4 @@
-// The music module's internals: the record of one music (the store keeps MusicEntry records
+// The music module's internals: the record of one music (the store keeps MusicRecord records
 // in an IdList) and the entries the core's module table calls. Depends on the core and on the
 // dshow and mci stand-ins.
 #pragma once
@@ -18,7 +18,7 @@ constexpr std::int32_t kKindFile = 0;
 constexpr std::int32_t kKindCdTrack = 1;
 
 // One music: a file played through a filter graph (kind 0) or a CD track (kind 1).
-struct MusicEntry {
+struct MusicRecord {
   std::int32_t kind = kKindFile;
   dsound::Ref<IGraphBuilder> graph;
   dsound::Ref<IMediaControl> control;
@@ -46,6 +46,6 @@ void Destructor();
 void Wire(ModuleTable& table);
 
 // The entry of id without checks or errors, or null (for tests).
-MusicEntry* EntryPeek(std::int32_t id);
+MusicRecord* Find(std::int32_t id);
 
 }  // namespace tessark::music

@@ -34,22 +34,22 @@ void Checkpoint(std::int32_t value) {
   Core().checkpoint = value;
 }
 
-SoundEntry* EntryPeek(std::int32_t id) {
-  return static_cast<SoundEntry*>(g_state.sounds.Find(id));
+SoundRecord* Find(std::int32_t id) {
+  return static_cast<SoundRecord*>(g_state.sounds.Find(id));
 }
 
-SoundEntry* EntryFind(std::int32_t id) {
+SoundRecord* FindChecked(std::int32_t id) {
   if (id < 1 || id > kIdMax) {
     RuntimeError(error::kSoundIdOutOfRange);
     return nullptr;
   }
-  g_state.current = EntryPeek(id);
+  g_state.current = Find(id);
   if (!g_state.current) RuntimeError(error::kSoundMissing);
   return g_state.current;
 }
 
-void EntryDelete(std::int32_t id) {
-  SoundEntry* entry = EntryPeek(id);
+void Discard(std::int32_t id) {
+  SoundRecord* entry = Find(id);
   if (!entry) return;
   g_state.sounds.Remove(id);
   if (g_state.current == entry) g_state.current = nullptr;
@@ -118,7 +118,7 @@ void Destructor() {
     s.recording_device = 0;
   }
   for (tessark::IdListNode* node = s.sounds.Head(); node; node = node->next) {
-    delete static_cast<SoundEntry*>(node->value);
+    delete static_cast<SoundRecord*>(node->value);
   }
   s.sounds.FreeAll();
   s.current = nullptr;
@@ -272,19 +272,19 @@ void LoadResolved(const char* name, std::int32_t id, std::int32_t is_3d, std::in
     if (!quiet) tessark::RuntimeError(code);
   };
   if (id < 1 || id > kIdMax) return raise(error::kSoundIdOutOfRange);
-  if (EntryPeek(id)) return raise(error::kSoundIdInUse);
+  if (Find(id)) return raise(error::kSoundIdInUse);
   if (!name[0]) return raise(error::kSoundLoadFailed);
 
   Checkpoint(15002);
   s.sounds.Remove(id);
-  s.sounds.Add(id, new SoundEntry, false);
+  s.sounds.Add(id, new SoundRecord, false);
   Checkpoint(15003);
-  SoundEntry* entry = EntryPeek(id);
+  SoundRecord* entry = Find(id);
   s.current = entry;
   entry->is_3d = is_3d ? 1 : 0;
   Checkpoint(15004);
   auto fail = [&] {
-    EntryDelete(id);
+    Discard(id);
     raise(error::kSoundLoadFailed);
   };
 

@@ -52,13 +52,13 @@ D3DVECTOR Transform(const D3DVECTOR& v, const Matrix3& m) {
 
 float PositionOf(std::int32_t id, int axis) {
   if (!State().ready) return 0;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   return e ? e->position[axis] * 100.0f : 0.0f;
 }
 
 float StoredPositionOf(std::int32_t id, int axis, const char* notice) {
   if (!State().ready) return 0;
-  SoundEntry* e = EntryPeek(id);
+  SoundRecord* e = Find(id);
   if (!e) {
     tessark::RuntimeNotice(notice);
     return 0;
@@ -71,7 +71,7 @@ float StoredPositionOf(std::int32_t id, int axis, const char* notice) {
 
 void SoundSetPosition(std::int32_t id, float x, float y, float z) {
   if (!State().ready) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e || !e->buffer_3d) return;
   e->position[0] = x * kUnit;
   e->position[1] = y * kUnit;
@@ -150,7 +150,7 @@ void SoundSetScale(float scale) {
   SoundState& s = State();
   if (!s.ready) return;
   for (tessark::IdListNode* node = s.sounds.Head(); node; node = node->next) {
-    auto* e = static_cast<SoundEntry*>(node->value);
+    auto* e = static_cast<SoundRecord*>(node->value);
     if (!e->buffer_3d) continue;
     e->buffer_3d->SetMinDistance(scale, DS3D_DEFERRED);
     e->buffer_3d->SetMaxDistance(scale * 3000.0f, DS3D_DEFERRED);

@@ -16,17 +16,17 @@ bool Ready() {
   return State().ready;
 }
 
-IDirectSoundBuffer8* Buffer0(SoundEntry* entry) {
+IDirectSoundBuffer8* Buffer0(SoundRecord* entry) {
   if (!entry->sound || entry->sound->buffers.empty()) return nullptr;
   return entry->sound->buffers[0].get();
 }
 
-void StopAll(SoundEntry* entry) {
+void StopAll(SoundRecord* entry) {
   if (!entry->sound) return;
   for (auto& b : entry->sound->buffers) b->Stop();
 }
 
-void RewindAll(SoundEntry* entry) {
+void RewindAll(SoundRecord* entry) {
   if (!entry->sound) return;
   for (auto& b : entry->sound->buffers) b->SetCurrentPosition(0);
 }
@@ -65,7 +65,7 @@ HRESULT BufferStart(SoundObject* object, DWORD priority, DWORD flags) {
 
 void SoundPlay(std::int32_t id) {
   if (!Ready()) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return;
   e->paused = 0;
   e->playing = 1;
@@ -78,7 +78,7 @@ void SoundPlay(std::int32_t id) {
 
 void SoundPlayFrom(std::int32_t id, std::int32_t offset) {
   if (!Ready()) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return;
   if (offset < 0 || offset > kIdMax) return RuntimeError(error::kSoundOffsetOutOfRange);
   e->paused = 0;
@@ -93,7 +93,7 @@ void SoundPlayFrom(std::int32_t id, std::int32_t offset) {
 void SoundLoop(std::int32_t id, std::int32_t loop_start, std::int32_t loop_end,
                std::int32_t initial_position) {
   if (!Ready()) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return;
   e->loop_start = static_cast<std::uint32_t>(loop_start);
   e->loop_end = static_cast<std::uint32_t>(loop_end);
@@ -123,7 +123,7 @@ void SoundLoop(std::int32_t id, std::int32_t loop_start, std::int32_t loop_end) 
 
 void SoundStop(std::int32_t id) {
   if (!Ready()) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return;
   e->playing = 0;
   StopAll(e);
@@ -135,7 +135,7 @@ void SoundStop(std::int32_t id) {
 
 void SoundPause(std::int32_t id) {
   if (!Ready()) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return;
   e->paused = 1;
   StopAll(e);
@@ -143,7 +143,7 @@ void SoundPause(std::int32_t id) {
 
 void SoundResume(std::int32_t id) {
   if (!Ready()) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return;
   e->paused = 0;
   BufferStart(e->sound.get(), 0, 0);
@@ -151,18 +151,18 @@ void SoundResume(std::int32_t id) {
 
 void SoundDelete(std::int32_t id) {
   if (!Ready()) return;
-  if (!EntryFind(id)) return;
-  EntryDelete(id);
+  if (!FindChecked(id)) return;
+  Discard(id);
 }
 
 void SoundClone(std::int32_t new_id, std::int32_t source_id) {
   if (!Ready()) return;
-  SoundEntry* source = EntryFind(source_id);
+  SoundRecord* source = FindChecked(source_id);
   if (!source) return;
   if (new_id < 1 || new_id > kIdMax) return RuntimeError(error::kSoundIdOutOfRange);
-  if (EntryPeek(new_id)) return RuntimeError(error::kSoundIdInUse);
+  if (Find(new_id)) return RuntimeError(error::kSoundIdInUse);
   SoundState& s = State();
-  auto* copy = new SoundEntry;
+  auto* copy = new SoundRecord;
   copy->is_3d = source->is_3d;
   copy->playing = source->playing;
   copy->looping = source->looping;
@@ -176,7 +176,7 @@ void SoundClone(std::int32_t new_id, std::int32_t source_id) {
     copy->applied[i] = source->applied[i];
   }
   s.sounds.Add(new_id, copy, false);
-  SoundEntry* entry = EntryPeek(new_id);
+  SoundRecord* entry = Find(new_id);
   if (!entry) return RuntimeError(error::kSoundCloneLost);
   s.current = entry;
   StopAll(source);
@@ -208,7 +208,7 @@ void Update() {
   SoundState& s = State();
   if (!s.ready) return;
   for (tessark::IdListNode* node = s.sounds.Head(); node; node = node->next) {
-    auto* e = static_cast<SoundEntry*>(node->value);
+    auto* e = static_cast<SoundRecord*>(node->value);
     IDirectSoundBuffer8* b = Buffer0(e);
     if (!b) continue;
     if (e->playing && e->looping && e->loop_start != kNoLoopBound) {
@@ -242,7 +242,7 @@ namespace tessark {
 
 void SoundSetVolume(std::int32_t id, std::int32_t percent) {
   if (!Ready()) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return;
   if (percent < 0 || percent > 100) return RuntimeError(error::kSoundVolumeOutOfRange);
   e->volume = percent;
@@ -253,7 +253,7 @@ void SoundSetVolume(std::int32_t id, std::int32_t percent) {
 
 void SoundSetPan(std::int32_t id, std::int32_t pan) {
   if (!Ready()) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return;
   if (pan < -10000 || pan > 10000) return RuntimeError(error::kSoundPanOutOfRange);
   if (IDirectSoundBuffer8* b = Buffer0(e)) b->SetPan(pan);
@@ -261,7 +261,7 @@ void SoundSetPan(std::int32_t id, std::int32_t pan) {
 
 void SoundSetSpeed(std::int32_t id, std::int32_t rate) {
   if (!Ready()) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return;
   if (rate < 100 || rate > 100000) return RuntimeError(error::kSoundSpeedOutOfRange);
   if (IDirectSoundBuffer8* b = Buffer0(e)) b->SetFrequency(static_cast<DWORD>(rate));
@@ -275,43 +275,43 @@ bool SoundExists(std::int32_t id) {
     RuntimeError(error::kSoundIdOutOfRange);
     return 0;
   }
-  State().current = EntryPeek(id);
+  State().current = Find(id);
   return State().current ? 1 : 0;
 }
 
 bool SoundIs3D(std::int32_t id) {
   if (!Ready()) return 0;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   return e ? e->is_3d : 0;
 }
 
 bool SoundPlaying(std::int32_t id) {
   if (!Ready()) return 0;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   return e ? e->playing : 0;
 }
 
 bool SoundLooping(std::int32_t id) {
   if (!Ready()) return 0;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   return e ? e->looping : 0;
 }
 
 bool SoundPaused(std::int32_t id) {
   if (!Ready()) return 0;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   return e ? e->paused : 0;
 }
 
 std::int32_t SoundVolume(std::int32_t id) {
   if (!Ready()) return 0;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   return e ? e->volume : 0;
 }
 
 std::int32_t SoundPan(std::int32_t id) {
   if (!Ready()) return 0;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e || e->is_3d) return 0;
   LONG pan = 0;
   if (IDirectSoundBuffer8* b = Buffer0(e)) b->GetPan(&pan);
@@ -320,7 +320,7 @@ std::int32_t SoundPan(std::int32_t id) {
 
 std::int32_t SoundSpeed(std::int32_t id) {
   if (!Ready()) return 0;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return 0;
   DWORD rate = 0;
   if (IDirectSoundBuffer8* b = Buffer0(e)) b->GetFrequency(&rate);

@@ -36,7 +36,7 @@ void SoundRecordStart(std::int32_t id, std::int32_t duration_ms) {
     s.recording_device = 0;
   }
   s.recording_id = id;
-  EntryDelete(id);
+  Discard(id);
   MCI_OPEN_PARMSA open{};
   open.lpstrDeviceType = "waveaudio";
   open.lpstrElementName = "";
@@ -64,10 +64,10 @@ void SoundRecordStop() {
   save.lpfilename = file.c_str();
   if (mciSendCommandA(device, MCI_SAVE, MCI_SAVE_FILE | MCI_WAIT,
                       reinterpret_cast<std::uintptr_t>(&save)) == 0) {
-    EntryDelete(s.recording_id);
+    Discard(s.recording_id);
     if (FileExists(file)) {
       SoundLoad(file.c_str(), s.recording_id);
-      if (SoundEntry* e = EntryPeek(s.recording_id)) e->recorded = 1;
+      if (SoundRecord* e = Find(s.recording_id)) e->recorded = 1;
     }
   }
   mciSendCommandA(device, MCI_CLOSE, 0, 0);
@@ -76,7 +76,7 @@ void SoundRecordStop() {
 
 void SoundSave(const char* file, std::int32_t id) {
   if (!State().ready) return;
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e) return;
   if (e->recorded) {
     std::string recording = RecordingFile(id);
@@ -98,8 +98,8 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
   SoundState& s = State();
   if (!s.ready) return;
   if (id < 1 || id > kIdMax) return RuntimeError(error::kSoundIdOutOfRange);
-  EntryDelete(id);
-  auto* entry = new SoundEntry;
+  Discard(id);
+  auto* entry = new SoundRecord;
   entry->volume = 100;
   s.sounds.Add(id, entry, false);
   s.current = entry;
@@ -125,7 +125,7 @@ void SoundFromData(std::int32_t id, std::int32_t data_size, const void* data,
   std::remove(file.c_str());
   // A sound that could not be made leaves no entry without buffers behind.
   if (FAILED(hr)) {
-    EntryDelete(id);
+    Discard(id);
     RuntimeError(error::kSoundLoadFailed);
   }
 }
@@ -138,7 +138,7 @@ bool SoundToData(std::int32_t mode, std::int32_t id, SoundDataCopy* copy) {
     copy->size = 0;
     return 0;
   }
-  SoundEntry* e = EntryFind(id);
+  SoundRecord* e = FindChecked(id);
   if (!e || !e->sound || !e->sound->reader || !e->sound->reader->Format()) return 0;
   const WAVEFORMATEX& f = *e->sound->reader->Format();
   std::memcpy(copy->format, &f, sizeof copy->format);

@@ -1,4 +1,4 @@
-// The sound module's internal state: the device, the store of sounds (SoundEntry records in an
+// The sound module's internal state: the device, the store of sounds (SoundRecord records in an
 // IdList), the wave reader and the helpers the module's files share. Depends on the core and on
 // the dsound, mmio and mci stand-ins. Also declares the module's entries.
 #pragma once
@@ -62,7 +62,7 @@ struct SoundObject {
   bool shares_reader = false;
 };
 
-struct SoundEntry {
+struct SoundRecord {
   std::unique_ptr<SoundObject> sound;
   dsound::Ref<IDirectSound3DBuffer8> buffer_3d;
   BYTE is_3d = 0;
@@ -82,7 +82,7 @@ struct SoundState {
   bool ready = false;
   dsound::Ref<IDirectSound3DListener8> listener;
   IdList sounds;
-  SoundEntry* current = nullptr;
+  SoundRecord* current = nullptr;
   CoreData* core = nullptr;
   std::int32_t* error_word = nullptr;
   std::int32_t recording_id = 0;
@@ -100,11 +100,11 @@ void Checkpoint(std::int32_t value);
 
 // Looks id up as the current entry, raising 3001 for a bad id and 3004 for a missing sound;
 // null when the operation should stop.
-SoundEntry* EntryFind(std::int32_t id);
+SoundRecord* FindChecked(std::int32_t id);
 // The entry of id without checks or errors, or null.
-SoundEntry* EntryPeek(std::int32_t id);
+SoundRecord* Find(std::int32_t id);
 // Removes id's entry and frees it with its sound object and 3D buffer; nothing when absent.
-void EntryDelete(std::int32_t id);
+void Discard(std::int32_t id);
 
 // Makes a sound object from a wave file (converting compressed data to PCM): the buffers, the
 // data copy, the reader. The HRESULT of the buffer creation (DS_NO_VIRTUALIZATION included) or a

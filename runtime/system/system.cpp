@@ -7,12 +7,12 @@ namespace tessark::system {
 
 namespace {
 
-struct State {
+struct SystemState {
   CoreData* core = nullptr;
   std::int32_t* error_word = nullptr;
 };
 
-State g_state;
+SystemState g_state;
 
 // The block the switches live in: the one this module was given, else the core's own (so the
 // switches work even when the runtime could not construct the modules).
@@ -21,7 +21,7 @@ CoreData& Core() {
 }
 
 void Constructor(void* /*handle*/) {
-  g_state = State{};
+  g_state = SystemState{};
 }
 
 void SetErrorHandler(std::int32_t* error_word) {
@@ -33,7 +33,7 @@ void PassCoreData(CoreData* core) {
 }
 
 void Destructor() {
-  g_state = State{};
+  g_state = SystemState{};
 }
 
 void QuitOff() {

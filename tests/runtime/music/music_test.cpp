@@ -81,7 +81,7 @@ TEST_F(MusicTest, LoadsEveryKindOfFileStoppedAtFullVolumeAndSpeed) {
     EXPECT_FALSE(MusicPaused(id));
     EXPECT_EQ(MusicVolume(id), 100);
     EXPECT_EQ(MusicSpeed(id), 100);
-    music::MusicEntry* entry = music::EntryPeek(id);
+    music::MusicRecord* entry = music::Find(id);
     EXPECT_EQ(entry->kind, 0);
     EXPECT_EQ(entry->ready, 1);
     EXPECT_TRUE(entry->graph && entry->control && entry->events && entry->seeking && entry->audio &&
@@ -307,14 +307,14 @@ TEST_F(MusicTest, PauseResumeAndStop) {
   EXPECT_FALSE(MusicPaused(1));
   EXPECT_GT(Peak(Pull(4096)), 16000);
   REFTIME at = 0;
-  music::EntryPeek(1)->position->get_CurrentPosition(&at);
+  music::Find(1)->position->get_CurrentPosition(&at);
   EXPECT_NEAR(at, 8192.0 / kRate, 1e-6) << "resumed where it was paused";
 
   StopMusic(1);
   EXPECT_FALSE(MusicPlaying(1));
   EXPECT_FALSE(MusicLooping(1));
   EXPECT_EQ(Peak(Pull(4096)), 0);
-  music::EntryPeek(1)->position->get_CurrentPosition(&at);
+  music::Find(1)->position->get_CurrentPosition(&at);
   EXPECT_EQ(at, 0.0) << "stopping rewinds";
 }
 
@@ -334,7 +334,7 @@ TEST_F(MusicTest, MissingInterfacesAreNoticedAndStopTheOperation) {
   MusicLoad(Tone("a.wav", 0.1).c_str(), 1);
   MusicLoad(Tone("b.wav", 0.1).c_str(), 2);
   PlayMusic(2);
-  music::MusicEntry* first = music::EntryPeek(1);
+  music::MusicRecord* first = music::Find(1);
   first->events.reset();
   first->control.reset();
   first->audio.reset();
@@ -365,7 +365,7 @@ TEST_F(MusicTest, CdTracksOnASystemWithoutADrive) {
   EXPECT_EQ(Error(), 0);
   MusicLoadCdTrack(4, 1);
   EXPECT_EQ(Error(), 3503);
-  music::MusicEntry* entry = music::EntryPeek(1);
+  music::MusicRecord* entry = music::Find(1);
   EXPECT_EQ(entry->kind, 1);
   EXPECT_EQ(entry->track, 3);
   EXPECT_EQ(MusicVolume(1), 0);

@@ -18,7 +18,7 @@ std::string WriteWithLibsndfile(const std::filesystem::path& folder, const std::
       });
 }
 
-std::vector<short> BufferSamples16(tessark::sound::SoundEntry* e) {
+std::vector<short> BufferSamples16(tessark::sound::SoundRecord* e) {
   const auto& copy = *e->sound->data_copy;
   std::vector<short> s(copy.size() / 2);
   std::memcpy(s.data(), copy.data(), s.size() * 2);

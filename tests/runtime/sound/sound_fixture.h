@@ -133,7 +133,7 @@ class SoundTest : public ::testing::Test {
   // Takes and clears the error word.
   std::int32_t Error() { return std::exchange(error_, 0); }
 
-  tessark::sound::SoundEntry* Entry(std::int32_t id) { return tessark::sound::EntryPeek(id); }
+  tessark::sound::SoundRecord* Entry(std::int32_t id) { return tessark::sound::Find(id); }
 
   std::filesystem::path folder_;
   std::int32_t error_ = 0;
