@@ -1,7 +1,8 @@
 // Picture files written byte by byte, as other programs write them, for the picture tests and
-// the fuzz seeds: little- and big-endian fields, ICO, TIFF and WebP files of a picture given as
-// 0xAARRGGBB pixels, top row first, and CMYK or YCCK JPEG written through libjpeg. Header-only, so
-// that the fuzz tree, built apart from the tests, takes the very same writers.
+// the fuzz seeds: little- and big-endian fields, ICO (bitmap or PNG inside), TIFF and WebP files of
+// a picture given as 0xAARRGGBB pixels, top row first, and CMYK or YCCK JPEG written through
+// libjpeg. Header-only, so that the fuzz tree, built apart from the tests, takes the very same
+// writers.
 #pragma once
 
 // clang-format off
@@ -62,10 +63,38 @@ inline Bytes IcoFile(const std::uint32_t* argb, int w, int h) {
   return b;
 }
 
-// An uncompressed TIFF, little-endian, one strip: RGB, or RGBA with unassociated alpha.
-inline Bytes TiffFile(const std::uint32_t* argb, int w, int h, bool alpha) {
+// An icon whose one picture is a whole PNG file of w by h pixels (as icon writers store 256-pixel
+// pictures).
+inline Bytes IcoPngFile(const Bytes& png, int w, int h) {
+  Bytes b;
+  Put16(b, 0);
+  Put16(b, 1);
+  Put16(b, 1);
+  b.insert(b.end(),
+           {static_cast<std::uint8_t>(w & 0xFF), static_cast<std::uint8_t>(h & 0xFF), 0, 0});
+  Put16(b, 1);
+  Put16(b, 32);
+  Put32(b, static_cast<std::uint32_t>(png.size()));
+  Put32(b, 22);
+  b.insert(b.end(), png.begin(), png.end());
+  return b;
+}
+
+// An uncompressed TIFF, one strip, little- or big-endian: RGB, or RGBA with alpha as extra
+// sample 2 (unassociated, straight) or 1 (associated: the colours stored multiplied by alpha).
+inline Bytes TiffFile(const std::uint32_t* argb, int w, int h, bool alpha, bool big_endian = false,
+                      unsigned extra_sample = 2) {
   const unsigned samples = alpha ? 4 : 3;
   const unsigned strip = static_cast<unsigned>(w * h) * samples;
+  auto put16 = [big_endian](Bytes& b, unsigned v) {
+    if (big_endian) b.push_back(static_cast<std::uint8_t>(v >> 8));
+    b.push_back(static_cast<std::uint8_t>(v));
+    if (!big_endian) b.push_back(static_cast<std::uint8_t>(v >> 8));
+  };
+  auto put32 = [&](Bytes& b, std::uint32_t v) {
+    put16(b, big_endian ? v >> 16 : v & 0xFFFF);
+    put16(b, big_endian ? v & 0xFFFF : v >> 16);
+  };
   struct Entry {
     unsigned tag, type, value;
   };
@@ -79,23 +108,32 @@ inline Bytes TiffFile(const std::uint32_t* argb, int w, int h, bool alpha) {
                                 {278, 3, static_cast<unsigned>(h)},
                                 {279, 4, strip},
                                 {284, 3, 1}};
-  if (alpha) entries.push_back({338, 3, 2});
+  if (alpha) entries.push_back({338, 3, extra_sample});
   const unsigned data = 8 + 2 + static_cast<unsigned>(entries.size()) * 12 + 4;
-  Bytes b = {'I', 'I', 42, 0};
-  Put32(b, 8);
-  Put16(b, static_cast<unsigned>(entries.size()));
+  Bytes b = big_endian ? Bytes{'M', 'M', 0, 42} : Bytes{'I', 'I', 42, 0};
+  put32(b, 8);
+  put16(b, static_cast<unsigned>(entries.size()));
   for (const Entry& e : entries) {
-    Put16(b, e.tag);
-    Put16(b, e.type);
-    Put32(b, 1);
-    Put32(b, e.tag == 273 ? data : e.value);
+    put16(b, e.tag);
+    put16(b, e.type);
+    put32(b, 1);
+    // A SHORT sits in the first two bytes of the value field.
+    if (e.type == 3) {
+      put16(b, e.value);
+      put16(b, 0);
+    } else {
+      put32(b, e.tag == 273 ? data : e.value);
+    }
   }
-  Put32(b, 0);
+  put32(b, 0);
   for (int i = 0; i < w * h; ++i) {
-    const std::uint32_t c = argb[i];
-    b.insert(b.end(), {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
-                       static_cast<std::uint8_t>(c)});
-    if (alpha) b.push_back(static_cast<std::uint8_t>(c >> 24));
+    const std::uint32_t c = argb[i], a = alpha ? c >> 24 : 255;
+    const auto stored = [&](unsigned shift) {
+      const std::uint32_t v = c >> shift & 0xFF;
+      return static_cast<std::uint8_t>(extra_sample == 1 ? (v * a + 127) / 255 : v);
+    };
+    b.insert(b.end(), {stored(16), stored(8), stored(0)});
+    if (alpha) b.push_back(static_cast<std::uint8_t>(a));
   }
   return b;
 }
