@@ -1,8 +1,8 @@
 // Picture files written byte by byte, as other programs write them, for the picture tests and
-// the fuzz seeds: little- and big-endian fields, ICO (bitmap or PNG inside), TIFF and WebP files of
-// a picture given as 0xAARRGGBB pixels, top row first, and CMYK or YCCK JPEG written through
-// libjpeg. Header-only, so that the fuzz tree, built apart from the tests, takes the very same
-// writers.
+// the fuzz seeds: little- and big-endian fields, PNG, ICO (bitmap or PNG inside), TIFF and WebP
+// files of a picture given as 0xAARRGGBB pixels, top row first, and CMYK or YCCK JPEG written
+// through libjpeg. Header-only, so that the fuzz tree, built apart from the tests, takes the very
+// same writers.
 #pragma once
 
 // clang-format off
@@ -61,6 +61,58 @@ inline Bytes IcoFile(const std::uint32_t* argb, int w, int h) {
   }
   b.insert(b.end(), static_cast<std::size_t>(mask_row * h), 0);
   return b;
+}
+
+// A PNG of 8-bit RGBA, its data in stored (uncompressed) deflate blocks: no library needed.
+inline Bytes PngFile(const std::uint32_t* argb, int w, int h) {
+  auto crc32 = [](const std::uint8_t* p, std::size_t n) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+      crc ^= p[i];
+      for (int k = 0; k < 8; ++k) crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+  };
+  Bytes raw;
+  for (int i = 0; i < w * h; ++i) {
+    if (i % w == 0) raw.push_back(0);  // no filter
+    const std::uint32_t c = argb[i];
+    raw.insert(raw.end(), {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                           static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 24)});
+  }
+  Bytes z = {0x78, 0x01};
+  std::uint32_t a = 1, b = 0;
+  for (std::size_t at = 0; at < raw.size() || at == 0;) {
+    const std::size_t take = raw.size() - at < 65535 ? raw.size() - at : 65535;
+    z.push_back(at + take == raw.size() ? 1 : 0);
+    Put16(z, static_cast<unsigned>(take));
+    Put16(z, static_cast<unsigned>(~take & 0xFFFF));
+    z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+             raw.begin() + static_cast<std::ptrdiff_t>(at + take));
+    at += take;
+    if (take == 0) break;
+  }
+  for (std::uint8_t v : raw) {
+    a = (a + v) % 65521;
+    b = (b + a) % 65521;
+  }
+  PutBe32(z, b << 16 | a);
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&](const char* type, const Bytes& data) {
+    PutBe32(png, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = png.size();
+    PutText(png, type);
+    png.insert(png.end(), data.begin(), data.end());
+    PutBe32(png, crc32(png.data() + start, png.size() - start));
+  };
+  Bytes header;
+  PutBe32(header, static_cast<std::uint32_t>(w));
+  PutBe32(header, static_cast<std::uint32_t>(h));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, no interlacing
+  chunk("IHDR", header);
+  chunk("IDAT", z);
+  chunk("IEND", {});
+  return png;
 }
 
 // An icon whose one picture is a whole PNG file of w by h pixels (as icon writers store 256-pixel

@@ -266,7 +266,7 @@ Bytes MakeWebp() {
   return picture_files::WebpFile(kSmall, 2, 2);
 }
 
-TEST(PictureKinds, QoiIconTiffAndWebpLoadExactly) {
+TEST(PictureKinds, QoiIconTiffPngAndWebpLoadExactly) {
   const struct {
     const char* name;
     Bytes file;
@@ -278,6 +278,7 @@ TEST(PictureKinds, QoiIconTiffAndWebpLoadExactly) {
                {"TIFF unassociated", picture_files::TiffFile(kSmall, 2, 2, true, true, 2), kSmall},
                {"TIFF associated", picture_files::TiffFile(kSmall, 2, 2, true, false, 1), kSmall},
                {"ICO holding a PNG", picture_files::IcoPngFile(MakePng(), 2, 2), kSmall},
+               {"PNG written by hand", picture_files::PngFile(kSmall, 2, 2), kSmall},
                {"WebP", MakeWebp(), kSmall}};
   for (const auto& c : cases) {
     ImageFileInfo info;
