@@ -122,22 +122,6 @@ void ShortTiffs(const fs::path& dir) {
   }
 }
 
-// A TIFF directory of 16-bit fields, little-endian, filled up to total bytes.
-Bytes TiffOfFields(std::initializer_list<std::pair<unsigned, unsigned>> fields, std::size_t total) {
-  Bytes b = {'I', 'I', 42, 0};
-  Put32(b, 8);
-  Put16(b, static_cast<unsigned>(fields.size()));
-  for (const auto& [tag, value] : fields) {
-    Put16(b, tag);
-    Put16(b, 3);
-    Put32(b, 1);
-    Put32(b, value);
-  }
-  Put32(b, 0);
-  b.resize(std::max(total, b.size()), 0x5A);
-  return b;
-}
-
 void Images(const fs::path& dir) {
   std::vector<std::uint32_t> picture;
   for (int i = 0; i < 15; ++i) picture.push_back(Colour(i % 5, i / 5));
@@ -216,28 +200,8 @@ void Images(const fs::path& dir) {
   Save(dir / "premultiplied.tif", picture_files::TiffFile(picture.data(), 5, 3, true, false, 1));
   // The shape of a file that once asked for 21 GB (65534 samples, 65280 rows a strip), and a
   // compressed picture in tiles.
-  Save(dir / "huge_strip.tif", TiffOfFields({{256, 5},
-                                             {257, 65534},
-                                             {258, 8},
-                                             {259, 1},
-                                             {262, 2},
-                                             {273, 136},
-                                             {277, 65534},
-                                             {278, 65280},
-                                             {279, 45},
-                                             {284, 1}},
-                                            195));
-  Save(dir / "tiled.tif", TiffOfFields({{256, 16},
-                                        {257, 16},
-                                        {258, 8},
-                                        {259, 5},
-                                        {262, 2},
-                                        {277, 3},
-                                        {322, 16},
-                                        {323, 16},
-                                        {324, 200},
-                                        {325, 10}},
-                                       256));
+  Save(dir / "huge_strip.tif", picture_files::HugeStripTiff());
+  Save(dir / "tiled.tif", picture_files::TiledTiff(16));
   ShortTiffs(dir);
   Save(dir / "lossless.webp", picture_files::WebpFile(picture.data(), 5, 3));
   Save(dir / "dxt1.dds", Dds("DXT1"));

@@ -14,7 +14,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace picture_files {
@@ -188,6 +190,55 @@ inline Bytes TiffFile(const std::uint32_t* argb, int w, int h, bool alpha, bool 
     if (alpha) b.push_back(static_cast<std::uint8_t>(a));
   }
   return b;
+}
+
+// A TIFF header and one directory of SHORT fields (tag, value), little-endian, filled with 0x5A up
+// to total bytes: for headers that claim what the data does not hold.
+inline Bytes TiffOfFields(std::initializer_list<std::pair<unsigned, unsigned>> fields,
+                          std::size_t total) {
+  Bytes b = {'I', 'I', 42, 0};
+  Put32(b, 8);
+  Put16(b, static_cast<unsigned>(fields.size()));
+  for (const auto& [tag, value] : fields) {
+    Put16(b, tag);
+    Put16(b, 3);
+    Put32(b, 1);
+    Put32(b, value);
+  }
+  Put32(b, 0);
+  if (b.size() < total) b.resize(total, 0x5A);
+  return b;
+}
+
+// Found by fuzzing: 195 bytes claiming 5 by 65534 pixels of 65534 samples, 65280 rows a strip,
+// uncompressed. libtiff once asked for one strip of 21,390,297,600 bytes for it.
+inline Bytes HugeStripTiff() {
+  return TiffOfFields({{256, 5},
+                       {257, 65534},
+                       {258, 8},
+                       {259, 1},
+                       {262, 2},
+                       {273, 136},
+                       {277, 65534},
+                       {278, 65280},
+                       {279, 45},
+                       {284, 1}},
+                      195);
+}
+
+// A 16 by 16 LZW-compressed RGB picture in tiles of side by side pixels (data not included).
+inline Bytes TiledTiff(unsigned side) {
+  return TiffOfFields({{256, 16},
+                       {257, 16},
+                       {258, 8},
+                       {259, 5},
+                       {262, 2},
+                       {277, 3},
+                       {322, side},
+                       {323, side},
+                       {324, 200},
+                       {325, 10}},
+                      256);
 }
 
 // A lossless WebP.

@@ -325,69 +325,24 @@ TEST(PictureKinds, DamagedHeadersOfTheNewKindsAreRefused) {
   EXPECT_FALSE(ProbeImage(qoi.data(), qoi.size(), &info));
 }
 
-// A TIFF directory of 16-bit fields (little-endian), data after it: the fields as tag, value.
-Bytes TiffOfFields(std::initializer_list<std::pair<unsigned, unsigned>> fields, std::size_t total) {
-  Bytes b = {'I', 'I', 42, 0};
-  Put32(b, 8);
-  Put16(b, static_cast<unsigned>(fields.size()));
-  for (const auto& [tag, value] : fields) {
-    Put16(b, tag);
-    Put16(b, 3);
-    Put32(b, 1);
-    Put32(b, value);
-  }
-  Put32(b, 0);
-  b.resize(total, 0x5A);
-  return b;
-}
-
 TEST(PictureKinds, TiffSizesStripsAndTilesAreCheckedBeforeDecoding) {
-  // Found by fuzzing: 195 bytes claiming 5 by 65534 pixels of 65534 samples, 65280 rows a
-  // strip, uncompressed: libtiff asked for one strip of 21,390,297,600 bytes.
-  const Bytes strip = TiffOfFields({{256, 5},
-                                    {257, 65534},
-                                    {258, 8},
-                                    {259, 1},
-                                    {262, 2},
-                                    {273, 136},
-                                    {277, 65534},
-                                    {278, 65280},
-                                    {279, 45},
-                                    {284, 1}},
-                                   195);
+  // The 195 bytes for which libtiff asked for 21 GB: refused from the header alone.
+  const Bytes strip = picture_files::HugeStripTiff();
   ASSERT_EQ(strip.size(), 195u);
   ImageFileInfo info;
   ASSERT_FALSE(ProbeImage(strip.data(), strip.size(), &info));
   DecodedImage image;
   EXPECT_FALSE(DecodeImage(strip.data(), strip.size(), &image));
   // Three samples, but still far more strip than the file holds uncompressed.
-  const Bytes short_strip = TiffOfFields({{256, 5},
-                                          {257, 65534},
-                                          {258, 8},
-                                          {259, 1},
-                                          {262, 2},
-                                          {273, 136},
-                                          {277, 3},
-                                          {278, 65280},
-                                          {279, 45}},
-                                         195);
+  Bytes short_strip = strip;
+  const std::size_t samples = 8 + 2 + 6 * 12 + 8;  // the value of the seventh field
+  short_strip[samples] = 3;
+  short_strip[samples + 1] = 0;
   EXPECT_FALSE(ProbeImage(short_strip.data(), short_strip.size(), &info));
   // A compressed 16 by 16 picture in tiles of 65520 by 65520 (16 GB each); the same in tiles of
   // 16 by 16 is a picture like any other.
-  auto tiled = [](unsigned side) {
-    return TiffOfFields({{256, 16},
-                         {257, 16},
-                         {258, 8},
-                         {259, 5},
-                         {262, 2},
-                         {277, 3},
-                         {322, side},
-                         {323, side},
-                         {324, 200},
-                         {325, 10}},
-                        256);
-  };
-  const Bytes huge_tiles = tiled(65520), small_tiles = tiled(16);
+  const Bytes huge_tiles = picture_files::TiledTiff(65520),
+              small_tiles = picture_files::TiledTiff(16);
   EXPECT_FALSE(ProbeImage(huge_tiles.data(), huge_tiles.size(), &info));
   EXPECT_FALSE(DecodeImage(huge_tiles.data(), huge_tiles.size(), &image));
   ASSERT_TRUE(ProbeImage(small_tiles.data(), small_tiles.size(), &info));
