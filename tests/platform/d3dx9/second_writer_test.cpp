@@ -89,12 +89,17 @@ TEST(SecondWriter, IconsAndTiffFromImageMagickKeepTheirAlpha) {
   ASSERT_GT(ico.size(), 26u);
   EXPECT_EQ(std::string(ico.begin() + 22, ico.begin() + 26), "\x89PNG");
   ExpectPixels(got, large, "icon holding a PNG", exact);
-  // TIFF with straight alpha comes back exactly; premultiplied alpha is divided out again,
-  // within what the multiplication by alpha rounded away.
-  ASSERT_TRUE(Convert("small.png -define tiff:alpha=unassociated straight.tif"));
+  // TIFF with straight alpha comes back exactly, 8 or 16 bits, planes interleaved or apart,
+  // compressed or not; premultiplied alpha is divided out again, within what the
+  // multiplication by alpha rounded away.
+  for (const char* options : {"", "-depth 16", "-interlace plane", "-compress lzw"}) {
+    ASSERT_TRUE(Convert(std::string("small.png -define tiff:alpha=unassociated ") + options +
+                        " straight.tif"));
+    ASSERT_FALSE(Load("straight.tif", &got).empty()) << options;
+    ExpectPixels(got, small, (std::string("TIFF with unassociated alpha ") + options).c_str(),
+                 exact);
+  }
   ASSERT_TRUE(Convert("small.png -define tiff:alpha=associated premultiplied.tif"));
-  ASSERT_FALSE(Load("straight.tif", &got).empty());
-  ExpectPixels(got, small, "TIFF with unassociated alpha", exact);
   ASSERT_FALSE(Load("premultiplied.tif", &got).empty());
   ExpectPixels(got, small, "TIFF with associated alpha", [](int a) { return 1 + 128 / a; });
 }
