@@ -136,7 +136,7 @@ TiffSizes Sizes(const TiffFields& f) {
   if (piece_rows == 0) return s;
   const std::uint64_t across = tiled ? (f.width + piece_width - 1) / piece_width : 1;
   const std::uint64_t down = (f.height + piece_rows - 1) / piece_rows;
-  // Every factor is below 2^32 and the widths below 2^16 times 2^16 bits: no overflow.
+  // Sides are below 2^16 and a pixel below 2^8 bits: every product stays far below 2^64.
   s.piece = (piece_width * pixel_bits + 7) / 8 * piece_rows;
   s.total = s.piece * across * down * planes;
   return s;
