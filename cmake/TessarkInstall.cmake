@@ -18,8 +18,8 @@ target_include_directories(tessark_sdk INTERFACE
 target_compile_features(tessark_sdk INTERFACE cxx_std_17)
 # What the stand-ins are built on. The pkg-config names feed both the CMake package (which finds
 # them again) and tessark.pc; a module that needs another system library adds it here.
-set(TESSARK_PKG_MODULES sdl2 SDL2_image freetype2 fontconfig sndfile fluidsynth)
-set(TESSARK_PKG_TARGETS PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::FREETYPE
+set(TESSARK_PKG_MODULES sdl2 SDL2_image libtiff-4 freetype2 fontconfig sndfile fluidsynth)
+set(TESSARK_PKG_TARGETS PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::TIFF PkgConfig::FREETYPE
   PkgConfig::FONTCONFIG PkgConfig::SNDFILE PkgConfig::FLUIDSYNTH)
 set(TESSARK_PLAIN_LIBS squish stb)
 target_link_libraries(tessark_sdk INTERFACE ${TESSARK_PKG_TARGETS} ${TESSARK_PLAIN_LIBS}

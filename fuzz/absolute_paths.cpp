@@ -18,6 +18,10 @@ std::vector<std::string>& Storage() {
 
 }  // namespace
 
+// A target may define this to add a flag that holds whatever the command line says (it is
+// parsed last, and the last setting counts).
+extern "C" __attribute__((weak)) const char* TessarkFuzzForcedFlag();
+
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   char cwd[4096];
   if (!::getcwd(cwd, sizeof cwd)) return 0;
@@ -37,6 +41,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     }
   }
   if (!artifact_prefix) strings.push_back("-artifact_prefix=" + here);
+  if (TessarkFuzzForcedFlag) strings.push_back(TessarkFuzzForcedFlag());
   // The flags go before the corpus folders, as the fuzzer expects them.
   static std::vector<char*> args;
   for (std::string& s : strings) args.push_back(s.data());

@@ -2,14 +2,18 @@
 // D3DX loads into textures of the size the header claims, as ImageLoad does: keyed into 32-bit
 // ARGB, in the file's own format, and as a mip-mapped texture from the file. Bad input must
 // end in a failure result: never a crash, a hang or an allocation the size checks should stop.
+// Any single allocation above what a decoder may take for one picture (kMaxDecodeAllocation)
+// ends the run as a finding, whatever -malloc_limit_mb the command line gives.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
-#include "platform/d3dx9/d3dx9.h"
 #include "fuzz/input_file.h"
+#include "platform/d3dx9/d3dx9.h"
+#include "platform/d3dx9/image_file.h"
 
 namespace {
 
@@ -53,6 +57,13 @@ void LoadInto(const std::uint8_t* data, std::size_t size, const D3DXIMAGE_INFO& 
 }
 
 }  // namespace
+
+// The allocation limit, held whatever the command line gives (see absolute_paths.cpp).
+extern "C" const char* TessarkFuzzForcedFlag() {
+  static const std::string limit =
+      "-malloc_limit_mb=" + std::to_string(d3dx::kMaxDecodeAllocation >> 20);
+  return limit.c_str();
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0 || size > (1u << 20)) return 0;

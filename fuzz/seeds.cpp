@@ -1,7 +1,9 @@
 // Writes the starting corpus of the image and wave fuzz targets: small files of every kind and
 // variant the loaders take, made here (never committed): TGA in every pixel kind and both
-// orientations, CMYK and YCCK JPEG, the portable maps, HDR, PFM, QOI, ICO, TIFF, WebP, DXT DDS
-// with mip levels; float, wide-PCM, many-channel, fast and compressed waves.
+// orientations, CMYK and YCCK JPEG, the portable maps (8, 12 and 16 bits, text and binary), HDR,
+// PFM, QOI, ICO and CUR (bitmap and PNG inside), TIFF (both byte orders, both alphas, tiled,
+// short and oversized headers), WebP, DXT DDS with mip levels; float, wide-PCM, many-channel,
+// fast and compressed waves.
 //   fuzz_seeds <folder>   makes <folder>/image_load and <folder>/wave_load
 #include <cstdio>
 #include <sndfile.h>
@@ -109,6 +111,17 @@ Bytes Dds(const char* fourcc) {
   return d;
 }
 
+// TIFF headers cut short, big-endian: the directory offset pointing at each of the last bytes.
+void ShortTiffs(const fs::path& dir) {
+  for (std::uint8_t size = 8; size <= 16; ++size) {
+    for (std::uint8_t back = 1; back <= 3 && back <= size - 8 + 2; ++back) {
+      Bytes b = {'M', 'M', 0, 42, 0, 0, 0, static_cast<std::uint8_t>(size - back)};
+      b.resize(size, 1);
+      Save(dir / ("short_be_" + std::to_string(size) + "_" + std::to_string(back) + ".tif"), b);
+    }
+  }
+}
+
 void Images(const fs::path& dir) {
   std::vector<std::uint32_t> picture;
   for (int i = 0; i < 15; ++i) picture.push_back(Colour(i % 5, i / 5));
@@ -135,6 +148,24 @@ void Images(const fs::path& dir) {
   for (int i = 0; i < 8; ++i) b.push_back(static_cast<std::uint8_t>(i * 40));
   Save(dir / "p5_16.pgm", b);
   b.clear();
+  PutText(b, "P5\n2 1\n4095\n");
+  b.insert(b.end(), {0x07, 0xFF, 0x0F, 0xFF});
+  Save(dir / "p5_12.pgm", b);
+  b.clear();
+  PutText(b, "P6\n1 1\n65535\n");
+  b.insert(b.end(), {0x01, 0x00, 0xFF, 0x00, 0x12, 0x34});
+  Save(dir / "p6_16.ppm", b);
+  b.clear();
+  PutText(b, "P3 2 1 65535\n65535 256 0 0 0 32896\n");
+  Save(dir / "p3_16.ppm", b);
+  b.clear();
+  PutText(b, "P2 2 1 100\n20 100\n");
+  Save(dir / "p2.pgm", b);
+  b.clear();
+  PutText(b, "P4\n9 2\n");
+  b.insert(b.end(), {0xA5, 0x80, 0x5A, 0x00});
+  Save(dir / "p4.pbm", b);
+  b.clear();
   PutText(b, "P6\n2 1\n255\n");
   b.insert(b.end(), {1, 2, 3, 250, 251, 252});
   Save(dir / "p6.ppm", b);
@@ -157,8 +188,21 @@ void Images(const fs::path& dir) {
   Save(dir / "small.qoi", b);
   b.clear();
   Save(dir / "icon.ico", picture_files::IcoFile(picture.data(), 5, 3));
+  Bytes cursor = picture_files::IcoFile(picture.data(), 5, 3);
+  cursor[2] = 2;
+  Save(dir / "cursor.cur", cursor);
+  Save(dir / "png_inside.ico",
+       picture_files::IcoPngFile(picture_files::PngFile(picture.data(), 5, 3), 5, 3));
   Save(dir / "rgb.tif", picture_files::TiffFile(picture.data(), 5, 3, false));
   Save(dir / "rgba.tif", picture_files::TiffFile(picture.data(), 5, 3, true));
+  Save(dir / "rgb_be.tif", picture_files::TiffFile(picture.data(), 5, 3, false, true));
+  Save(dir / "rgba_be.tif", picture_files::TiffFile(picture.data(), 5, 3, true, true));
+  Save(dir / "premultiplied.tif", picture_files::TiffFile(picture.data(), 5, 3, true, false, 1));
+  // The shape of a file that once asked for 21 GB (65534 samples, 65280 rows a strip), and a
+  // compressed picture in tiles.
+  Save(dir / "huge_strip.tif", picture_files::HugeStripTiff());
+  Save(dir / "tiled.tif", picture_files::TiledTiff(16));
+  ShortTiffs(dir);
   Save(dir / "lossless.webp", picture_files::WebpFile(picture.data(), 5, 3));
   Save(dir / "dxt1.dds", Dds("DXT1"));
   Save(dir / "dxt5.dds", Dds("DXT5"));

@@ -202,56 +202,6 @@ bool ProbeGif(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
   return false;
 }
 
-// Reads one decimal header field of a PNM file, skipping blanks and comments.
-bool PnmNumber(const std::uint8_t* d, std::size_t n, std::size_t* at, std::int64_t* value) {
-  while (*at < n) {
-    if (d[*at] == '#') {
-      while (*at < n && d[*at] != '\n') ++*at;
-    } else if (d[*at] == ' ' || d[*at] == '\t' || d[*at] == '\r' || d[*at] == '\n') {
-      ++*at;
-    } else {
-      break;
-    }
-  }
-  std::int64_t v = 0;
-  int digits = 0;
-  while (*at < n && d[*at] >= '0' && d[*at] <= '9') {
-    if (++digits > 9) return false;
-    v = v * 10 + (d[*at] - '0');
-    ++*at;
-  }
-  *value = v;
-  return digits > 0;
-}
-
-bool ProbePnm(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
-  if (n < 3 || d[0] != 'P' || d[1] < '1' || d[1] > '6') return false;
-  std::size_t at = 2;
-  std::int64_t width, height, max_value = 1;
-  if (!PnmNumber(d, n, &at, &width) || !PnmNumber(d, n, &at, &height)) return false;
-  if (d[1] != '1' && d[1] != '4' &&
-      (!PnmNumber(d, n, &at, &max_value) || max_value < 1 || max_value > 65535)) {
-    return false;
-  }
-  if (!SetSize(info, width, height)) return false;
-  // Binary samples must all be there; text samples take at least two characters each.
-  const std::int64_t channels = d[1] == '3' || d[1] == '6' ? 3 : 1;
-  const std::int64_t sample_bytes = max_value > 255 ? 2 : 1;
-  const std::int64_t needed = d[1] == '1'   ? width * height
-                              : d[1] == '4' ? (width + 7) / 8 * height
-                              : d[1] >= '5' ? width * height * channels * sample_bytes
-                                            : width * height * channels * 2 - 1;
-  if (static_cast<std::int64_t>(n - at) < needed) return false;
-  info->format = d[1] == '3' || d[1] == '6' ? fmt::kX8R8G8B8 : fmt::kL8;
-  info->file_format = iff::kPpm;
-  // SDL2_image reads 8-bit samples only; stb_image reads the binary 16-bit ones.
-  if (max_value > 255) {
-    if (d[1] != '5' && d[1] != '6') return false;
-    info->stb = true;
-  }
-  return true;
-}
-
 bool ProbeTga(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
   if (n < 18) return false;
   const int map_type = d[1], type = d[2], bits = d[16], alpha_bits = d[17] & 0xF;
@@ -343,20 +293,11 @@ SurfacePtr SdlDecode(int file_format, const std::uint8_t* d, std::size_t n) {
     case iff::kTga:
       s = IMG_LoadTGA_RW(rw);
       break;
-    case iff::kPpm:
-      s = IMG_LoadPNM_RW(rw);
-      break;
     case iff::kWebp:
       s = IMG_LoadWEBP_RW(rw);
       break;
-    case iff::kTiff:
-      s = IMG_LoadTIF_RW(rw);
-      break;
     case iff::kQoi:
       s = IMG_LoadQOI_RW(rw);
-      break;
-    case iff::kIco:
-      s = d[2] == 2 ? IMG_LoadCUR_RW(rw) : IMG_LoadICO_RW(rw);
       break;
     case iff::kPcx:
       s = IMG_LoadPCX_RW(rw);
@@ -485,15 +426,31 @@ bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out) 
   ImageFileInfo info;
   if (!ProbeImage(data, size, &info)) return false;
   if (info.file_format == iff::kDds) return DdsDecode(data, size, out);
-  if (info.file_format == iff::kGif) {
-    out->faces.assign(1, ArgbImage{});
-    if (!DecodeGif(data, size, &out->faces[0])) return false;
-    out->info = info;
-    return true;
+  // The kinds decoded here rather than by SDL2_image.
+  bool (*decode)(const std::uint8_t*, std::size_t, ArgbImage*) = nullptr;
+  switch (info.file_format) {
+    case iff::kGif:
+      decode = DecodeGif;
+      break;
+    case iff::kPpm:
+      decode = DecodePnm;
+      break;
+    case iff::kTiff:
+      decode = DecodeTiff;
+      break;
+    case iff::kIco:
+      decode = DecodeIcon;
+      break;
+    default:
+      break;
   }
-  if (info.stb || info.file_format == iff::kHdr || info.file_format == iff::kPfm) {
+  const bool other = info.stb || info.file_format == iff::kHdr || info.file_format == iff::kPfm;
+  if (decode || other) {
     out->faces.assign(1, ArgbImage{});
-    if (!DecodeOtherKind(data, size, info, &out->faces[0])) return false;
+    if (decode ? !decode(data, size, &out->faces[0])
+               : !DecodeOtherKind(data, size, info, &out->faces[0])) {
+      return false;
+    }
     info.width = out->faces[0].width;
     info.height = out->faces[0].height;
     out->info = info;

@@ -1,8 +1,9 @@
 // Image files in and out for the image stand-in: recognising a file by its content, reading its
-// size and format from the header alone, decoding it into ARGB (PNG, JPEG, BMP and DIB, TGA
-// and PNM through SDL2_image; GIF in gif.cpp, DDS in dds.cpp) and writing BMP, DIB, JPEG, PNG and
-// DDS files. Sizes are checked from the header before anything is decoded, so a file claiming a
-// huge picture is refused without allocating for it.
+// size and format from the header alone, decoding it into ARGB (PNG, JPEG, BMP and DIB and TGA
+// through SDL2_image; GIF in gif.cpp, DDS in dds.cpp, portable maps in pnm.cpp, TIFF in
+// tiff.cpp, icons and cursors in icon.cpp) and writing BMP, DIB, JPEG, PNG and DDS files. Sizes
+// are checked from the header before anything is decoded, so a file claiming a huge picture is
+// refused without allocating for it.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +42,11 @@ constexpr int kMaxImageSide = 65535;
 constexpr std::int64_t kMaxImagePixels = std::int64_t{4096} * 4096;
 // Files larger than this are refused without being read.
 constexpr std::size_t kMaxImageFileBytes = std::size_t{128} << 20;
+// No decoder may allocate more than this at once for one picture. The largest a picture within
+// the limits needs is its float copy (4096 x 4096 x 3 x 4 bytes, Radiance files); everything a
+// file claims beyond its size (TIFF strips and tiles, icon bitmaps) is checked against this
+// from the header, and libtiff is told it as its allocation limit.
+constexpr std::uint64_t kMaxDecodeAllocation = std::uint64_t{256} << 20;
 
 struct ImageFileInfo {
   int width = 0;
@@ -49,7 +55,7 @@ struct ImageFileInfo {
   std::uint32_t format = fmt::kUnknown;
   int file_format = iff::kBmp;
   bool cube = false;
-  bool stb = false;  // decoded through stb_image: CMYK or YCCK JPEG, 16-bit portable maps
+  bool stb = false;  // decoded through stb_image: CMYK or YCCK JPEG
 };
 
 // True when a picture of width by height is within the limits.
@@ -92,11 +98,23 @@ bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out);
 bool EncodeImage(int file_format, std::uint32_t surface_format, const ArgbImage& image,
                  std::vector<std::uint8_t>* out);
 
-// The kinds of other_kinds.cpp: PFM, HDR, WebP, QOI, TIFF, ICO and CUR, PCX headers.
+// The kinds of other_kinds.cpp (PFM, HDR, WebP, QOI, PCX headers), of tiff.cpp and of icon.cpp.
 bool ProbeOtherKinds(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
 // Decodes a PFM file by hand, anything else through stb_image.
 bool DecodeOtherKind(const std::uint8_t* data, std::size_t size, const ImageFileInfo& info,
                      ArgbImage* out);
+
+// Portable maps, P1 to P6, any maximum value (pnm.cpp).
+bool ProbePnm(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
+bool DecodePnm(const std::uint8_t* data, std::size_t size, ArgbImage* out);
+
+// TIFF through libtiff (tiff.cpp).
+bool ProbeTiff(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
+bool DecodeTiff(const std::uint8_t* data, std::size_t size, ArgbImage* out);
+
+// ICO and CUR: the largest picture of the directory, a bitmap or a PNG file (icon.cpp).
+bool ProbeIcon(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
+bool DecodeIcon(const std::uint8_t* data, std::size_t size, ArgbImage* out);
 
 // The first frame of a GIF file (gif.cpp).
 bool DecodeGif(const std::uint8_t* data, std::size_t size, ArgbImage* out);

@@ -1,8 +1,8 @@
-// The picture kinds beyond the first seven: Radiance HDR and 16-bit portable maps through
-// stb_image, CMYK and YCCK JPEG through stb_image too (SDL2_image hands their inverted ink
-// bytes over as if they were colours), PFM by hand (no library we build on reads it), and
-// the kinds only SDL2_image reads (WebP, TIFF, QOI, ICO and CUR, PCX). As for the other
-// kinds, every header is probed for its size before anything is decoded.
+// The picture kinds beyond the first seven: Radiance HDR through stb_image, CMYK and YCCK JPEG
+// through stb_image too (SDL2_image hands their inverted ink bytes over as if they were
+// colours), PFM by hand (no library we build on reads it), and the kinds only SDL2_image reads
+// (WebP, QOI, PCX). As for the other kinds, every header is probed for its size before
+// anything is decoded.
 #include <stb_image.h>
 
 #include <cmath>
@@ -161,57 +161,16 @@ bool ProbeQoi(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
                  iff::kQoi);
 }
 
-// TIFF: the first directory's width, length and samples per pixel.
-bool ProbeTiff(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
-  if (n < 8) return false;
-  const bool le = d[0] == 'I' && d[1] == 'I' && d[2] == 42 && d[3] == 0;
-  const bool be = d[0] == 'M' && d[1] == 'M' && d[2] == 0 && d[3] == 42;
-  if (!le && !be) return false;
-  auto u16 = [&](std::size_t at) { return le ? Le16(d + at) : (Be32(d + at) >> 16); };
-  auto u32 = [&](std::size_t at) { return le ? Le32(d + at) : Be32(d + at); };
-  const std::uint64_t ifd = u32(4);
-  if (ifd + 2 > n) return false;
-  const std::uint32_t count = u16(ifd);
-  if (ifd + 2 + std::uint64_t{count} * 12 > n) return false;
-  std::int64_t width = 0, height = 0, samples = 1;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::size_t e = ifd + 2 + std::size_t{i} * 12;
-    const std::uint32_t tag = u16(e), type = u16(e + 2);
-    const std::int64_t value = type == 3 ? u16(e + 8) : type == 4 ? u32(e + 8) : -1;
-    if (tag == 256) width = value;
-    if (tag == 257) height = value;
-    if (tag == 277) samples = value;
-  }
-  return SetSize(info, width, height, samples == 4 ? fmt::kA8R8G8B8 : fmt::kX8R8G8B8, iff::kTiff);
-}
-
-// ICO and CUR: a directory of pictures whose data must lie in the file; the largest counts.
-bool ProbeIco(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
-  if (n < 6 || Le16(d) != 0 || (Le16(d + 2) != 1 && Le16(d + 2) != 2)) return false;
-  const std::uint32_t count = Le16(d + 4);
-  if (count == 0 || 6 + std::uint64_t{count} * 16 > n) return false;
-  std::int64_t width = 0, height = 0;
-  for (std::uint32_t i = 0; i < count; ++i) {
-    const std::uint8_t* e = d + 6 + std::size_t{i} * 16;
-    if (e[3] != 0 || std::uint64_t{Le32(e + 8)} + Le32(e + 12) > n || Le32(e + 8) == 0) {
-      return false;
-    }
-    const std::int64_t w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256;
-    if (w * h > width * height) width = w, height = h;
-  }
-  return SetSize(info, width, height, fmt::kA8R8G8B8, iff::kIco);
-}
-
 bool ProbePcx(const std::uint8_t* d, std::size_t n, ImageFileInfo* info) {
   if (n < 128 || d[0] != 0x0A || d[1] > 5 || d[2] > 1 || d[64] != 0) return false;
   const int bits = d[3], planes = d[65];
   if ((bits != 1 && bits != 2 && bits != 4 && bits != 8) || planes < 1 || planes > 4) return false;
   const std::int64_t x0 = Le16(d + 4), y0 = Le16(d + 6), x1 = Le16(d + 8), y1 = Le16(d + 10);
   if (x1 < x0 || y1 < y0) return false;
-  // The bytes of a plane's row: at least the row's bits, padded to an even count at most (SDL2
-  // reads the field as signed and sizes its buffers by it).
+  // The bytes of a plane's row: at least the row's bits, padded to an even count at most, and
+  // positive as a signed field (SDL2 reads it as signed and sizes its buffers by it).
   const std::int64_t row = ((x1 - x0 + 1) * bits + 7) / 8, stored = Le16(d + 66);
-  if (stored < row || stored > row + 2) return false;
+  if (stored < row || stored > row + 2 || stored > 0x7FFF) return false;
   return SetSize(info, x1 - x0 + 1, y1 - y0 + 1,
                  bits == 8 && planes == 1 ? fmt::kP8 : fmt::kX8R8G8B8, iff::kPcx);
 }
@@ -241,7 +200,7 @@ bool ProbeOtherKinds(const std::uint8_t* data, std::size_t size, ImageFileInfo* 
   PfmLayout layout;
   return ReadPfmHeader(data, size, info, &layout) || ProbeHdr(data, size, info) ||
          ProbeWebp(data, size, info) || ProbeQoi(data, size, info) || ProbeTiff(data, size, info) ||
-         ProbeIco(data, size, info) || ProbePcx(data, size, info);
+         ProbeIcon(data, size, info) || ProbePcx(data, size, info);
 }
 
 bool DecodeWithStb(const std::uint8_t* data, std::size_t size, ArgbImage* out) {
@@ -259,17 +218,7 @@ bool DecodeWithStb(const std::uint8_t* data, std::size_t size, ArgbImage* out) {
     }
     return true;
   }
-  // Read in the file's own channels and widths and converted here: stb_image's own channel
-  // conversion misreads 16-bit samples.
-  if (stbi_is_16_bit_from_memory(data, length)) {
-    std::unique_ptr<std::uint16_t, StbFree> pixels(
-        stbi_load_16_from_memory(data, length, &w, &h, &channels, 0));
-    if (!pixels || !SizeAcceptable(w, h) || !out->Resize(w, h)) return false;
-    return ToArgb(
-        pixels.get(), channels,
-        [](std::uint16_t v) { return static_cast<std::uint32_t>((v * 255u + 32767u) / 65535u); },
-        out);
-  }
+  // Read in the file's own channels and converted here.
   std::unique_ptr<std::uint8_t, StbFree> pixels(
       stbi_load_from_memory(data, length, &w, &h, &channels, 0));
   if (!pixels || !SizeAcceptable(w, h) || !out->Resize(w, h)) return false;

@@ -1,7 +1,8 @@
 // Picture files written byte by byte, as other programs write them, for the picture tests and
-// the fuzz seeds: little- and big-endian fields, ICO, TIFF and WebP files of a picture given as
-// 0xAARRGGBB pixels, top row first, and CMYK or YCCK JPEG written through libjpeg. Header-only, so
-// that the fuzz tree, built apart from the tests, takes the very same writers.
+// the fuzz seeds: little- and big-endian fields, PNG, ICO (bitmap or PNG inside), TIFF and WebP
+// files of a picture given as 0xAARRGGBB pixels, top row first, and CMYK or YCCK JPEG written
+// through libjpeg. Header-only, so that the fuzz tree, built apart from the tests, takes the very
+// same writers.
 #pragma once
 
 // clang-format off
@@ -13,7 +14,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace picture_files {
@@ -62,10 +65,90 @@ inline Bytes IcoFile(const std::uint32_t* argb, int w, int h) {
   return b;
 }
 
-// An uncompressed TIFF, little-endian, one strip: RGB, or RGBA with unassociated alpha.
-inline Bytes TiffFile(const std::uint32_t* argb, int w, int h, bool alpha) {
+// A PNG of 8-bit RGBA, its data in stored (uncompressed) deflate blocks: no library needed.
+inline Bytes PngFile(const std::uint32_t* argb, int w, int h) {
+  auto crc32 = [](const std::uint8_t* p, std::size_t n) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < n; ++i) {
+      crc ^= p[i];
+      for (int k = 0; k < 8; ++k) crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+  };
+  Bytes raw;
+  for (int i = 0; i < w * h; ++i) {
+    if (i % w == 0) raw.push_back(0);  // no filter
+    const std::uint32_t c = argb[i];
+    raw.insert(raw.end(), {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                           static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 24)});
+  }
+  Bytes z = {0x78, 0x01};
+  std::uint32_t a = 1, b = 0;
+  for (std::size_t at = 0; at < raw.size() || at == 0;) {
+    const std::size_t take = raw.size() - at < 65535 ? raw.size() - at : 65535;
+    z.push_back(at + take == raw.size() ? 1 : 0);
+    Put16(z, static_cast<unsigned>(take));
+    Put16(z, static_cast<unsigned>(~take & 0xFFFF));
+    z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+             raw.begin() + static_cast<std::ptrdiff_t>(at + take));
+    at += take;
+    if (take == 0) break;
+  }
+  for (std::uint8_t v : raw) {
+    a = (a + v) % 65521;
+    b = (b + a) % 65521;
+  }
+  PutBe32(z, b << 16 | a);
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&](const char* type, const Bytes& data) {
+    PutBe32(png, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = png.size();
+    PutText(png, type);
+    png.insert(png.end(), data.begin(), data.end());
+    PutBe32(png, crc32(png.data() + start, png.size() - start));
+  };
+  Bytes header;
+  PutBe32(header, static_cast<std::uint32_t>(w));
+  PutBe32(header, static_cast<std::uint32_t>(h));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, no interlacing
+  chunk("IHDR", header);
+  chunk("IDAT", z);
+  chunk("IEND", {});
+  return png;
+}
+
+// An icon whose one picture is a whole PNG file of w by h pixels (as icon writers store 256-pixel
+// pictures).
+inline Bytes IcoPngFile(const Bytes& png, int w, int h) {
+  Bytes b;
+  Put16(b, 0);
+  Put16(b, 1);
+  Put16(b, 1);
+  b.insert(b.end(),
+           {static_cast<std::uint8_t>(w & 0xFF), static_cast<std::uint8_t>(h & 0xFF), 0, 0});
+  Put16(b, 1);
+  Put16(b, 32);
+  Put32(b, static_cast<std::uint32_t>(png.size()));
+  Put32(b, 22);
+  b.insert(b.end(), png.begin(), png.end());
+  return b;
+}
+
+// An uncompressed TIFF, one strip, little- or big-endian: RGB, or RGBA with alpha as extra
+// sample 2 (unassociated, straight) or 1 (associated: the colours stored multiplied by alpha).
+inline Bytes TiffFile(const std::uint32_t* argb, int w, int h, bool alpha, bool big_endian = false,
+                      unsigned extra_sample = 2) {
   const unsigned samples = alpha ? 4 : 3;
   const unsigned strip = static_cast<unsigned>(w * h) * samples;
+  auto put16 = [big_endian](Bytes& b, unsigned v) {
+    if (big_endian) b.push_back(static_cast<std::uint8_t>(v >> 8));
+    b.push_back(static_cast<std::uint8_t>(v));
+    if (!big_endian) b.push_back(static_cast<std::uint8_t>(v >> 8));
+  };
+  auto put32 = [&](Bytes& b, std::uint32_t v) {
+    put16(b, big_endian ? v >> 16 : v & 0xFFFF);
+    put16(b, big_endian ? v & 0xFFFF : v >> 16);
+  };
   struct Entry {
     unsigned tag, type, value;
   };
@@ -79,25 +162,83 @@ inline Bytes TiffFile(const std::uint32_t* argb, int w, int h, bool alpha) {
                                 {278, 3, static_cast<unsigned>(h)},
                                 {279, 4, strip},
                                 {284, 3, 1}};
-  if (alpha) entries.push_back({338, 3, 2});
+  if (alpha) entries.push_back({338, 3, extra_sample});
   const unsigned data = 8 + 2 + static_cast<unsigned>(entries.size()) * 12 + 4;
-  Bytes b = {'I', 'I', 42, 0};
-  Put32(b, 8);
-  Put16(b, static_cast<unsigned>(entries.size()));
+  Bytes b = big_endian ? Bytes{'M', 'M', 0, 42} : Bytes{'I', 'I', 42, 0};
+  put32(b, 8);
+  put16(b, static_cast<unsigned>(entries.size()));
   for (const Entry& e : entries) {
-    Put16(b, e.tag);
-    Put16(b, e.type);
-    Put32(b, 1);
-    Put32(b, e.tag == 273 ? data : e.value);
+    put16(b, e.tag);
+    put16(b, e.type);
+    put32(b, 1);
+    // A SHORT sits in the first two bytes of the value field.
+    if (e.type == 3) {
+      put16(b, e.value);
+      put16(b, 0);
+    } else {
+      put32(b, e.tag == 273 ? data : e.value);
+    }
   }
-  Put32(b, 0);
+  put32(b, 0);
   for (int i = 0; i < w * h; ++i) {
-    const std::uint32_t c = argb[i];
-    b.insert(b.end(), {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
-                       static_cast<std::uint8_t>(c)});
-    if (alpha) b.push_back(static_cast<std::uint8_t>(c >> 24));
+    const std::uint32_t c = argb[i], a = alpha ? c >> 24 : 255;
+    const auto stored = [&](unsigned shift) {
+      const std::uint32_t v = c >> shift & 0xFF;
+      return static_cast<std::uint8_t>(extra_sample == 1 ? (v * a + 127) / 255 : v);
+    };
+    b.insert(b.end(), {stored(16), stored(8), stored(0)});
+    if (alpha) b.push_back(static_cast<std::uint8_t>(a));
   }
   return b;
+}
+
+// A TIFF header and one directory of SHORT fields (tag, value), little-endian, filled with 0x5A up
+// to total bytes: for headers that claim what the data does not hold.
+inline Bytes TiffOfFields(std::initializer_list<std::pair<unsigned, unsigned>> fields,
+                          std::size_t total) {
+  Bytes b = {'I', 'I', 42, 0};
+  Put32(b, 8);
+  Put16(b, static_cast<unsigned>(fields.size()));
+  for (const auto& [tag, value] : fields) {
+    Put16(b, tag);
+    Put16(b, 3);
+    Put32(b, 1);
+    Put32(b, value);
+  }
+  Put32(b, 0);
+  if (b.size() < total) b.resize(total, 0x5A);
+  return b;
+}
+
+// Found by fuzzing: 195 bytes claiming 5 by 65534 pixels of 65534 samples, 65280 rows a strip,
+// uncompressed. libtiff once asked for one strip of 21,390,297,600 bytes for it.
+inline Bytes HugeStripTiff() {
+  return TiffOfFields({{256, 5},
+                       {257, 65534},
+                       {258, 8},
+                       {259, 1},
+                       {262, 2},
+                       {273, 136},
+                       {277, 65534},
+                       {278, 65280},
+                       {279, 45},
+                       {284, 1}},
+                      195);
+}
+
+// A 16 by 16 LZW-compressed RGB picture in tiles of side by side pixels (data not included).
+inline Bytes TiledTiff(unsigned side) {
+  return TiffOfFields({{256, 16},
+                       {257, 16},
+                       {258, 8},
+                       {259, 5},
+                       {262, 2},
+                       {277, 3},
+                       {322, side},
+                       {323, side},
+                       {324, 200},
+                       {325, 10}},
+                      256);
 }
 
 // A lossless WebP.

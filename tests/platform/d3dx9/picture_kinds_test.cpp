@@ -198,7 +198,10 @@ TEST(PictureKinds, PortableMapsHdrAndPfmLoad) {
       {"P3", Text("P3\n2 1\n255\n255 0 0  0 0 255\n"), 0xFFFF0000, 0xFF0000FF},
       {"P4", Text("P4\n2 1\n", {0x80}), 0xFF000000, 0xFFFFFFFF},
       {"P5", Text("P5\n2 1\n255\n", {0x40, 0xC0}), 0xFF404040, 0xFFC0C0C0},
-      {"P5 16-bit", Text("P5\n2 1\n65535\n", {0x33, 0x33, 0xFF, 0xFF}), 0xFF333333, 0xFFFFFFFF},
+      // Wide samples are most significant byte first and scaled by the maximum value.
+      {"P5 16-bit", Text("P5\n2 1\n65535\n", {0x01, 0x00, 0xFF, 0x00}), 0xFF010101, 0xFFFEFEFE},
+      {"P5 12-bit", Text("P5\n2 1\n4095\n", {0x07, 0xFF, 0x0F, 0xFF}), 0xFF7F7F7F, 0xFFFFFFFF},
+      {"P3 16-bit", Text("P3\n2 1\n65535\n65535 256 0  0 0 32896\n"), 0xFFFF0100, 0xFF000080},
       {"P6", Text("P6\n2 1\n255\n", {1, 2, 3, 250, 251, 252}), 0xFF010203, 0xFFFAFBFC},
       // Radiance: flat (not run-length) RGBE pixels, 1.0 red and 0.5 grey.
       {"HDR",
@@ -234,11 +237,8 @@ TEST(PictureKinds, PortableMapsHdrAndPfmLoad) {
   EXPECT_FALSE(ProbeImage(grey.data(), grey.size() - 1, &info));
 }
 
-// The 2 by 2 picture of the kinds below: red, half-transparent green; blue, white. SDL2_image
-// makes 32-bit icons opaque from their mask and hands TIFF alpha over premultiplied, so those
-// two hold an opaque green.
+// The 2 by 2 picture of the kinds below: red, half-transparent green; blue, white.
 constexpr std::uint32_t kSmall[4] = {0xFFFF0000, 0x8000FF00, 0xFF0000FF, 0xFFFFFFFF};
-constexpr std::uint32_t kOpaque[4] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
 
 Bytes MakeQoi() {
   Bytes b = {'q', 'o', 'i', 'f'};
@@ -254,24 +254,31 @@ Bytes MakeQoi() {
   return b;
 }
 
-Bytes MakeIco() {
-  return picture_files::IcoFile(kOpaque, 2, 2);
-}
-Bytes MakeTiff() {
-  return picture_files::TiffFile(kOpaque, 2, 2, true);
+Bytes MakePng() {
+  ArgbImage image;
+  image.Resize(2, 2);
+  image.pixels.assign(kSmall, kSmall + 4);
+  Bytes png;
+  EncodeImage(iff::kPng, fmt::kA8R8G8B8, image, &png);
+  return png;
 }
 Bytes MakeWebp() {
   return picture_files::WebpFile(kSmall, 2, 2);
 }
 
-TEST(PictureKinds, KindsOnlySdlImageReadsLoadExactly) {
+TEST(PictureKinds, QoiIconTiffPngAndWebpLoadExactly) {
   const struct {
     const char* name;
     Bytes file;
     const std::uint32_t* pixels;
   } cases[] = {{"QOI", MakeQoi(), kSmall},
-               {"ICO", MakeIco(), kOpaque},
-               {"TIFF", MakeTiff(), kOpaque},
+               // A 32-bit icon with alpha and an empty AND mask: the alpha counts.
+               {"ICO", picture_files::IcoFile(kSmall, 2, 2), kSmall},
+               // Straight alpha, big-endian; premultiplied alpha, divided out again.
+               {"TIFF unassociated", picture_files::TiffFile(kSmall, 2, 2, true, true, 2), kSmall},
+               {"TIFF associated", picture_files::TiffFile(kSmall, 2, 2, true, false, 1), kSmall},
+               {"ICO holding a PNG", picture_files::IcoPngFile(MakePng(), 2, 2), kSmall},
+               {"PNG written by hand", picture_files::PngFile(kSmall, 2, 2), kSmall},
                {"WebP", MakeWebp(), kSmall}};
   for (const auto& c : cases) {
     ImageFileInfo info;
@@ -282,10 +289,12 @@ TEST(PictureKinds, KindsOnlySdlImageReadsLoadExactly) {
     const std::vector<std::uint32_t> got = Pixels(c.file);
     ASSERT_EQ(got.size(), 4u) << c.name;
     for (int i = 0; i < 4; ++i) EXPECT_EQ(got[i], c.pixels[i]) << c.name << " pixel " << i;
-    // Cut anywhere, a file is refused or read without running past its end.
-    for (std::size_t cut = 1; cut < c.file.size(); cut += 3) {
+    // Cut anywhere, a file is refused or read without running past its end (each cut is a
+    // buffer of its own, so that the address sanitizer sees a read past it).
+    for (std::size_t cut = 1; cut < c.file.size(); ++cut) {
+      const Bytes part(c.file.begin(), c.file.begin() + static_cast<std::ptrdiff_t>(cut));
       DecodedImage image;
-      DecodeImage(c.file.data(), cut, &image);
+      DecodeImage(part.data(), part.size(), &image);
     }
   }
 }
@@ -314,6 +323,66 @@ TEST(PictureKinds, DamagedHeadersOfTheNewKindsAreRefused) {
   Bytes qoi = {'q', 'o', 'i', 'f', 0, 0, 0x40, 0, 0, 0, 0x40, 0, 4, 0};
   qoi.resize(64, 0);
   EXPECT_FALSE(ProbeImage(qoi.data(), qoi.size(), &info));
+}
+
+TEST(PictureKinds, TiffSizesStripsAndTilesAreCheckedBeforeDecoding) {
+  // The 195 bytes for which libtiff asked for 21 GB: refused from the header alone.
+  const Bytes strip = picture_files::HugeStripTiff();
+  ASSERT_EQ(strip.size(), 195u);
+  ImageFileInfo info;
+  ASSERT_FALSE(ProbeImage(strip.data(), strip.size(), &info));
+  DecodedImage image;
+  EXPECT_FALSE(DecodeImage(strip.data(), strip.size(), &image));
+  // Three samples, but still far more strip than the file holds uncompressed.
+  Bytes short_strip = strip;
+  const std::size_t samples = 8 + 2 + 6 * 12 + 8;  // the value of the seventh field
+  short_strip[samples] = 3;
+  short_strip[samples + 1] = 0;
+  EXPECT_FALSE(ProbeImage(short_strip.data(), short_strip.size(), &info));
+  // A compressed 16 by 16 picture in tiles of 65520 by 65520 (16 GB each); the same in tiles of
+  // 16 by 16 is a picture like any other.
+  const Bytes huge_tiles = picture_files::TiledTiff(65520),
+              small_tiles = picture_files::TiledTiff(16);
+  EXPECT_FALSE(ProbeImage(huge_tiles.data(), huge_tiles.size(), &info));
+  EXPECT_FALSE(DecodeImage(huge_tiles.data(), huge_tiles.size(), &image));
+  ASSERT_TRUE(ProbeImage(small_tiles.data(), small_tiles.size(), &info));
+  EXPECT_EQ(info.width, 16);
+}
+
+TEST(PictureKinds, EveryProbeStopsAtTheEndOfAShortFile) {
+  // Every beginning of a file of every kind, each in a buffer of its own so that the address
+  // sanitizer sees a read past it; big-endian TIFF read its 16-bit fields as 32 bits once.
+  ArgbImage picture;
+  picture.Resize(2, 2);
+  picture.pixels.assign(kSmall, kSmall + 4);
+  std::vector<Bytes> files = {picture_files::TiffFile(kSmall, 2, 2, true, true),
+                              picture_files::TiffFile(kSmall, 2, 2, false, false),
+                              picture_files::IcoFile(kSmall, 2, 2),
+                              picture_files::IcoPngFile(MakePng(), 2, 2),
+                              MakeQoi(),
+                              MakeWebp(),
+                              MakeTga({"", 10, 32, true}, false),
+                              Text("P5\n2 1\n65535\n", {1, 0, 0xFF, 0}),
+                              Text("P3 1 1 65535\n1 2 3\n"),
+                              Text("PF\n1 1\n-1.0\n", Floats({1.0f, 0.5f, 0.0f})),
+                              Text("#?RADIANCE\n\n-Y 1 +X 1\n", {128, 0, 0, 129})};
+  for (int kind : {iff::kBmp, iff::kPng, iff::kJpg, iff::kDds}) {
+    files.emplace_back();
+    ASSERT_TRUE(EncodeImage(kind, fmt::kA8R8G8B8, picture, &files.back()));
+  }
+  for (const Bytes& file : files) {
+    for (std::size_t cut = 1; cut <= file.size(); ++cut) {
+      const Bytes part(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(cut));
+      ImageFileInfo info;
+      DecodedImage image;
+      if (ProbeImage(part.data(), part.size(), &info))
+        DecodeImage(part.data(), part.size(), &image);
+    }
+  }
+  // The 10 bytes that showed it: a big-endian header pointing at a directory in its last two.
+  const Bytes ten = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1};
+  ImageFileInfo info;
+  EXPECT_FALSE(ProbeImage(ten.data(), ten.size(), &info));
 }
 
 }  // namespace
