@@ -130,3 +130,21 @@ MMRESULT mixerGetLineControlsA(HMIXEROBJ mixer, MIXERLINECONTROLSA* controls, DW
 MMRESULT mixerSetControlDetails(HMIXEROBJ mixer, MIXERCONTROLDETAILS* details, DWORD flags);
 // Closes a mixer handle: MMSYSERR_INVALHANDLE for any (none can have been opened).
 MMRESULT mixerClose(HMIXER mixer);
+
+namespace mci::testing {
+
+// A mixer device for tests of the code that drives one: while a table is installed, every mixer
+// call above goes to it instead of answering that there is no device. Null uninstalls it.
+struct MixerFunctions {
+  UINT (*count)();
+  MMRESULT (*open)
+  (LPHMIXER mixer, UINT id, std::uintptr_t callback, std::uintptr_t instance, DWORD flags);
+  MMRESULT (*caps)(std::uintptr_t id, MIXERCAPSA* caps, UINT size);
+  MMRESULT (*line_info)(HMIXEROBJ mixer, MIXERLINEA* line, DWORD flags);
+  MMRESULT (*line_controls)(HMIXEROBJ mixer, MIXERLINECONTROLSA* controls, DWORD flags);
+  MMRESULT (*set_details)(HMIXEROBJ mixer, MIXERCONTROLDETAILS* details, DWORD flags);
+  MMRESULT (*close)(HMIXER mixer);
+};
+void InstallMixer(const MixerFunctions* functions);
+
+}  // namespace mci::testing

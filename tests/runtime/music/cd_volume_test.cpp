@@ -1,8 +1,7 @@
-// The speaker volume a CD track's music sets, through a scripted mixer device that this test
-// program links in place of the system's mixer calls (the system has no mixer device, so the
-// runtime would stop at the first step): the mixer it opens is closed again whichever later
-// step fails, and the volume control gets its share of the range. The script offers no device
-// unless a test asks, which is what the rest of the program expects.
+// The speaker volume a CD track's music sets, through a scripted mixer device installed in the
+// mixer stand-in (the system has no mixer device, so the runtime would stop at the first step):
+// the mixer it opens is closed again whichever later step fails, and the volume control gets
+// its share of the range.
 #include <gtest/gtest.h>
 
 #include "platform/mci/mixer.h"
@@ -31,13 +30,11 @@ MMRESULT Answer(Step step) {
   return g_mixer.fail_at == step ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
 }
 
-}  // namespace
-
-UINT mixerGetNumDevs() {
+UINT Count() {
   return g_mixer.devices;
 }
 
-MMRESULT mixerOpen(LPHMIXER mixer, UINT, std::uintptr_t, std::uintptr_t, DWORD) {
+MMRESULT Open(LPHMIXER mixer, UINT, std::uintptr_t, std::uintptr_t, DWORD) {
   *mixer = nullptr;
   if (g_mixer.fail_at == kOpen) return MMSYSERR_BADDEVICEID;
   ++g_mixer.opened;
@@ -45,35 +42,36 @@ MMRESULT mixerOpen(LPHMIXER mixer, UINT, std::uintptr_t, std::uintptr_t, DWORD) 
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT mixerGetDevCapsA(std::uintptr_t, MIXERCAPSA*, UINT) {
+MMRESULT Caps(std::uintptr_t, MIXERCAPSA*, UINT) {
   return Answer(kCaps);
 }
 
-MMRESULT mixerGetLineInfoA(HMIXEROBJ, MIXERLINEA* line, DWORD) {
+MMRESULT LineInfo(HMIXEROBJ, MIXERLINEA* line, DWORD) {
   line->dwLineID = 7;
   return Answer(kLine);
 }
 
-MMRESULT mixerGetLineControlsA(HMIXEROBJ, MIXERLINECONTROLSA* controls, DWORD) {
+MMRESULT LineControls(HMIXEROBJ, MIXERLINECONTROLSA* controls, DWORD) {
   controls->pamxctrl->dwControlID = 9;
   controls->pamxctrl->Bounds.s2.dwMinimum = 0;
   controls->pamxctrl->Bounds.s2.dwMaximum = 1000;
   return Answer(kControls);
 }
 
-MMRESULT mixerSetControlDetails(HMIXEROBJ, MIXERCONTROLDETAILS* details, DWORD) {
+MMRESULT SetDetails(HMIXEROBJ, MIXERCONTROLDETAILS* details, DWORD) {
   if (g_mixer.fail_at == kSet) return MMSYSERR_ERROR;
   g_mixer.value = static_cast<MIXERCONTROLDETAILS_UNSIGNED*>(details->paDetails)->dwValue;
   return MMSYSERR_NOERROR;
 }
 
-MMRESULT mixerClose(HMIXER mixer) {
+MMRESULT Close(HMIXER mixer) {
   if (mixer != &g_mixer.device) return MMSYSERR_INVALHANDLE;
   ++g_mixer.closed;
   return MMSYSERR_NOERROR;
 }
 
-namespace {
+const mci::testing::MixerFunctions kScripted = {Count,        Open,       Caps, LineInfo,
+                                                LineControls, SetDetails, Close};
 
 TEST(CdVolume, TheMixerOpenedIsClosedWhicheverStepFails) {
   std::int32_t error = 0;
@@ -83,6 +81,7 @@ TEST(CdVolume, TheMixerOpenedIsClosedWhicheverStepFails) {
   tessark::music::SetErrorHandler(&error);
   tessark::music::PassCoreData(tessark::CoreDataGet());
   tessark::MusicLoadCdTrack(2, 1);
+  mci::testing::InstallMixer(&kScripted);
   g_mixer.devices = 1;
   for (Step step : {kCaps, kLine, kControls, kSet, kNone}) {
     SCOPED_TRACE(step);
@@ -99,6 +98,7 @@ TEST(CdVolume, TheMixerOpenedIsClosedWhicheverStepFails) {
   EXPECT_EQ(g_mixer.closed, 0) << "nothing opened, nothing to close";
   EXPECT_EQ(tessark::MusicVolume(1), 50);
   EXPECT_EQ(error, 0);
+  mci::testing::InstallMixer(nullptr);
   g_mixer = ScriptedMixer{};
   tessark::music::Destructor();
   tessark::ErrorWordSet(nullptr);
