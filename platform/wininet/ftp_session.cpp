@@ -145,9 +145,13 @@ Deadline After(int ms) {
   return Clock::now() + std::chrono::milliseconds(ms);
 }
 
+std::string DurationWords(int ms) {
+  if (ms % 1000 == 0) return std::to_string(ms / 1000) + " s";
+  return std::to_string(ms) + " ms";
+}
+
 std::string TimeoutWords() {
-  if (g_timeout_ms % 1000 == 0) return std::to_string(g_timeout_ms / 1000) + " s";
-  return std::to_string(g_timeout_ms) + " ms";
+  return DurationWords(g_timeout_ms);
 }
 
 }  // namespace wininet::ftp

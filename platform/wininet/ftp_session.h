@@ -28,7 +28,8 @@ using Deadline = Clock::time_point;
 int TimeoutMs();
 // The moment ms milliseconds from now.
 Deadline After(int ms);
-// The timeout in words for a message: "30 s", or "300 ms" for a shortened one.
+// A wait in words for a message: "30 s", or "300 ms" for a shortened one.
+std::string DurationWords(int ms);
 std::string TimeoutWords();
 
 // An owned socket descriptor.

@@ -451,7 +451,7 @@ BOOL InternetReadFile(HINTERNET handle, LPVOID buffer, DWORD size, DWORD* read) 
     if (got == Socket::kTimedOut) {
       if (total > 0) break;  // what came by the wait's end
       return Fail(ERROR_INTERNET_TIMEOUT,
-                  "The server sent nothing for " + std::to_string(wait_ms) + " ms");
+                  "The server sent nothing for " + ftp::DurationWords(wait_ms));
     }
     // A failed ending fails the read at once, whatever came before it in this call: the
     // file is not whole, and the caller learns it in the same call.

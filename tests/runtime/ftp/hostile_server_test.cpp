@@ -38,13 +38,14 @@ class FtpHostileTest : public FtpModuleFixture {
     FtpModuleFixture::SetUp();
     wininet::testing::SetTimeoutMs(3000);
   }
-  // Connects through a "host:port" server name, no port hook needed. The listing is refused
-  // so that a download's size is the one given (or the server's SIZE answer).
+  // Connects through the port hook (a "host:port" name is tried on its own below). The listing
+  // is refused so that a download's size is the one given (or the server's SIZE answer).
   static bool ConnectTo(ScriptedServer& server) {
     server.Answer("MLSD", "550 no listing\r\n");
     server.Answer("LIST", "550 no listing\r\n");
     server.Start();
-    return FtpConnect(("127.0.0.1:" + std::to_string(server.port())).c_str(), "user", "secret");
+    wininet::testing::SetFtpPort(server.port());
+    return FtpConnect("127.0.0.1", "user", "secret");
   }
   // Steps until the download ends (at most limit steps); the longest step and the count.
   static int StepToEnd(int limit, double* longest_ms) {
@@ -119,6 +120,8 @@ TEST_F(FtpHostileTest, FailedOrShortEndingEndsTheDownloadInTheSameStep) {
   FtpDisconnect();
 
   // The size from the listing counts too: here the listing (also what RETR sends) says 999.
+  // The server is named with its port.
+  wininet::testing::SetFtpPort(0);
   ScriptedServer listed;
   listed.data = "type=file;size=999; d.bin\r\n";
   listed.Start();
