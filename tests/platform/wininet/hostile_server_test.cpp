@@ -12,8 +12,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
+#include <tuple>
 
 #include "platform/wininet/wininet.h"
 #include "tests/platform/wininet/scripted_server.h"
@@ -26,27 +26,6 @@ namespace {
 // bounded by a short wait (a read with a receive timeout, an abort) by far less.
 constexpr double kTimeoutBoundMs = 2500;
 constexpr double kShortBoundMs = 400;
-
-// How long fn took, in milliseconds.
-double Millis(const std::function<void()>& fn) {
-  const auto start = std::chrono::steady_clock::now();
-  fn();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
-}
-
-// A local port nobody listens on (one just let go of).
-std::uint16_t ClosedPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
 
 std::string Repeated(const std::string& line, int times) {
   std::string all;
@@ -226,13 +205,13 @@ TEST_F(HostileServerTest, EndlessDrippedOrMissingGreetingEndsWithinTheTimeout) {
   dripped.greeting = "220 slowly";
   dripped.greeting_drip_ms = 20;
   silent.greeting = "";
-  const std::pair<ScriptedServer*, std::string> cases[] = {
-      {&endless, "The server's reply was longer than 64 KB"},
-      {&dripped, "The server sent no greeting within 1 s"},
-      {&silent, "The server sent no greeting within 1 s"}};
-  for (const auto& [server, text] : cases) {
+  const std::tuple<ScriptedServer*, std::string, std::string> cases[] = {
+      {&endless, "endless_greeting", "The server's reply was longer than 64 KB"},
+      {&dripped, "dripped_greeting", "The server sent no greeting within 1 s"},
+      {&silent, "silent_server", "The server sent no greeting within 1 s"}};
+  for (const auto& [server, key, text] : cases) {
     HINTERNET connection = nullptr;
-    EXPECT_LT(Millis([&] { connection = Connect(*server); }), kTimeoutBoundMs) << text;
+    EXPECT_LT(Timed(key, [&] { connection = Connect(*server); }), kTimeoutBoundMs) << text;
     EXPECT_EQ(connection, nullptr);
     EXPECT_EQ(LastResponse(), text);
   }
@@ -245,7 +224,9 @@ TEST_F(HostileServerTest, EveryFailureSaysWhatHappenedNeverAnEarlierReply) {
   ASSERT_NE(connection, nullptr);
   EXPECT_EQ(LastResponse(), "230 in\r\n");
   // A code no FTP reply has is not FTP: said so, with what came.
-  EXPECT_FALSE(FtpSetCurrentDirectoryA(connection, "docs"));
+  BOOL changed = TRUE;
+  Timed("garbage_code", [&] { changed = FtpSetCurrentDirectoryA(connection, "docs"); });
+  EXPECT_FALSE(changed);
   EXPECT_EQ(LastResponse(), "The server's reply was not FTP: \"999 what is this\"");
   EXPECT_FALSE(FtpSetCurrentDirectoryA(connection, "docs"));
   EXPECT_EQ(LastResponse(), "The connection to the server has been lost");
@@ -253,8 +234,11 @@ TEST_F(HostileServerTest, EveryFailureSaysWhatHappenedNeverAnEarlierReply) {
 
   // A refused port after all that says it was refused, not what the earlier server said.
   const std::uint16_t port = ClosedPort();
-  EXPECT_EQ(InternetConnectA(session_, "127.0.0.1", port, "u", "p", INTERNET_SERVICE_FTP, 0, 0),
-            nullptr);
+  HINTERNET refused = nullptr;
+  Timed("refused_port", [&] {
+    refused = InternetConnectA(session_, "127.0.0.1", port, "u", "p", INTERNET_SERVICE_FTP, 0, 0);
+  });
+  EXPECT_EQ(refused, nullptr);
   EXPECT_EQ(GetLastError(), ERROR_INTERNET_CANNOT_CONNECT);
   EXPECT_EQ(LastResponse(),
             "Could not connect to 127.0.0.1 port " + std::to_string(port) + ": connection refused");
@@ -277,7 +261,8 @@ TEST_F(HostileServerTest, DripAndStallNeverHoldACallPastItsBound) {
   ASSERT_NE(connection, nullptr);
   BOOL done = TRUE;
   EXPECT_LT(
-      Millis([&] { done = FtpGetFileA(connection, "drip.bin", local.c_str(), FALSE, 0, 0, 0); }),
+      Timed("drip_at_once",
+            [&] { done = FtpGetFileA(connection, "drip.bin", local.c_str(), FALSE, 0, 0, 0); }),
       kTimeoutBoundMs);
   EXPECT_FALSE(done);
   EXPECT_EQ(GetLastError(), ERROR_INTERNET_TIMEOUT);
@@ -305,6 +290,7 @@ TEST_F(HostileServerTest, DripAndStallNeverHoldACallPastItsBound) {
     got.append(piece, read);
   }
   EXPECT_LT(longest, kShortBoundMs);
+  RecordProperty("drip_piece_read_longest_ms", static_cast<int>(longest + 0.5));
   EXPECT_GT(got.size(), 0u);
   EXPECT_LT(Millis([&] { InternetCloseHandle(file); }), kTimeoutBoundMs);
   InternetCloseHandle(connection);
@@ -325,11 +311,13 @@ TEST_F(HostileServerTest, DripAndStallNeverHoldACallPastItsBound) {
   EXPECT_EQ(GetLastError(), ERROR_INTERNET_TIMEOUT);
   EXPECT_EQ(got.size(), 4096u);
   EXPECT_LT(longest, kShortBoundMs);
-  EXPECT_LT(Millis([&] { InternetCloseHandle(file); }), kShortBoundMs);
+  RecordProperty("stall_read_longest_ms", static_cast<int>(longest + 0.5));
+  EXPECT_LT(Timed("stall_abort", [&] { InternetCloseHandle(file); }), kShortBoundMs);
   EXPECT_TRUE(FtpSetCurrentDirectoryA(connection, "docs"));
   WIN32_FIND_DATAA data{};
-  EXPECT_LT(Millis([&] { file = FtpFindFirstFileA(connection, nullptr, &data, 0, 0); }),
-            kTimeoutBoundMs);
+  EXPECT_LT(
+      Timed("stall_listing", [&] { file = FtpFindFirstFileA(connection, nullptr, &data, 0, 0); }),
+      kTimeoutBoundMs);
   EXPECT_EQ(file, nullptr);
   // 4 KB in the first second is below the pace a listing must keep: said so, not "226 ...".
   EXPECT_EQ(LastResponse().rfind("The transfer was too slow: 4096 bytes in 1 s", 0), 0u)
@@ -353,6 +341,7 @@ TEST_F(HostileServerTest, FailedOrShortEndingFailsTheTransferAtOnce) {
   std::string got;
   double longest = 0;
   EXPECT_FALSE(ReadToEnd(file, &got, &longest));
+  RecordProperty("failed_ending_read_longest_ms", static_cast<int>(longest + 0.5));
   EXPECT_EQ(GetLastError(), ERROR_INTERNET_EXTENDED_ERROR);
   EXPECT_EQ(LastResponse(), "426 Connection closed; transfer aborted.\r\n");
   char piece[16];
@@ -372,7 +361,10 @@ TEST_F(HostileServerTest, FailedOrShortEndingFailsTheTransferAtOnce) {
   short_file.Answer("SIZE", "213 5000\r\n");
   connection = Connect(short_file);
   ASSERT_NE(connection, nullptr);
-  EXPECT_FALSE(FtpGetFileA(connection, "h.bin", local.c_str(), FALSE, 0, 0, 0));
+  BOOL whole = TRUE;
+  Timed("short_file_at_once",
+        [&] { whole = FtpGetFileA(connection, "h.bin", local.c_str(), FALSE, 0, 0, 0); });
+  EXPECT_FALSE(whole);
   EXPECT_EQ(LastResponse(), "The server ended the transfer after 2500 of 5000 bytes");
   EXPECT_FALSE(std::filesystem::exists(local));
   file = FtpOpenFileA(connection, "h.bin", GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -17,9 +18,38 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
+
+// How long fn took, in milliseconds: the calls of these tests are timed against their bounds.
+inline double Millis(const std::function<void()>& fn) {
+  const auto start = std::chrono::steady_clock::now();
+  fn();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+// Millis, kept as a property of the test (key_ms in the XML report) for the table of bounds.
+inline double Timed(const std::string& key, const std::function<void()>& fn) {
+  const double ms = Millis(fn);
+  ::testing::Test::RecordProperty(key + "_ms", static_cast<int>(ms + 0.5));
+  return ms;
+}
+
+// A local port nobody listens on (one just let go of): a connection to it is refused.
+inline std::uint16_t ClosedPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
 
 class ScriptedServer {
  public:

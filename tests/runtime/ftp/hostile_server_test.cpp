@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "tests/platform/wininet/scripted_server.h"
 #include "tests/runtime/ftp/ftp_fixture.h"
@@ -24,13 +23,6 @@ namespace {
 // reads before these mends waited for the whole timeout (3 s here).
 constexpr double kStepBoundMs = 400;
 constexpr double kTimeoutBoundMs = 2500;
-
-double Millis(const std::function<void()>& fn) {
-  const auto start = std::chrono::steady_clock::now();
-  fn();
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-      .count();
-}
 
 class FtpHostileTest : public FtpModuleFixture {
  protected:
@@ -77,6 +69,7 @@ TEST_F(FtpHostileTest, StalledDownloadEndsTenSecondsAfterItsLastByteEachStepShor
   clock_ += 1;
   longest = std::max(longest, Millis([] { FtpProceed(); }));
   EXPECT_LT(longest, kStepBoundMs);
+  RecordProperty("stall_step_longest_ms", static_cast<int>(longest + 0.5));
   EXPECT_EQ(FtpProgress(), -1);
   EXPECT_FALSE(std::filesystem::exists("stall.bin"));
   EXPECT_TRUE(FtpFailure());
@@ -97,6 +90,7 @@ TEST_F(FtpHostileTest, FailedOrShortEndingEndsTheDownloadInTheSameStep) {
   double longest = 0;
   EXPECT_LT(StepToEnd(100, &longest), 100);  // the clock stands still: no stall check helps
   EXPECT_LT(longest, kStepBoundMs);
+  RecordProperty("failed_ending_step_longest_ms", static_cast<int>(longest + 0.5));
   EXPECT_FALSE(std::filesystem::exists("f.bin"));
   EXPECT_TRUE(FtpFailure());
   EXPECT_EQ(Take(FtpFailureText()), "426 Connection closed; transfer aborted.\r\n");
@@ -145,7 +139,7 @@ TEST_F(FtpHostileTest, TerminateRemovesOnlyTheRegularFileTheDownloadMade) {
   for (const char* name : {"link.bin", "pipe.bin", "made.bin"}) {
     ASSERT_TRUE(FtpGetFile("s.bin", name, 100000)) << name;
     FtpProceed();
-    EXPECT_LT(Millis([] { FtpTerminate(); }), kStepBoundMs * 5);  // the abort's short wait
+    EXPECT_LT(Timed("terminate", [] { FtpTerminate(); }), kStepBoundMs * 5);  // the abort's wait
     EXPECT_EQ(FtpProgress(), -1);
   }
   close(reader);
@@ -163,15 +157,7 @@ TEST_F(FtpHostileTest, ConnectFailuresSayWhyWithinTheTimeout) {
   EXPECT_TRUE(FtpSetDir("docs"));
   FtpDisconnect();
 
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  const std::string port = std::to_string(ntohs(address.sin_port));
+  const std::string port = std::to_string(ClosedPort());
   EXPECT_FALSE(FtpConnect(("127.0.0.1:" + port).c_str(), "u", "p"));
   EXPECT_TRUE(FtpFailure());
   EXPECT_EQ(Take(FtpFailureText()),
@@ -190,7 +176,7 @@ TEST_F(FtpHostileTest, ConnectFailuresSayWhyWithinTheTimeout) {
   ScriptedServer silent;
   silent.greeting = "";
   bool connected = true;
-  EXPECT_LT(Millis([&] { connected = ConnectTo(silent); }), kTimeoutBoundMs);
+  EXPECT_LT(Timed("silent_connect", [&] { connected = ConnectTo(silent); }), kTimeoutBoundMs);
   EXPECT_FALSE(connected);
   EXPECT_EQ(Take(FtpFailureText()), "The server sent no greeting within 1 s");
 }
