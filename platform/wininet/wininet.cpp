@@ -334,7 +334,7 @@ HINTERNET FtpFindFirstFileA(HINTERNET handle, LPCSTR pattern, WIN32_FIND_DATAA* 
   }
   if (!listed) return nullptr;
   if (entries.empty()) {
-    SetLastError(ERROR_NO_MORE_FILES);
+    Fail(ERROR_NO_MORE_FILES, "The folder is empty");
     return nullptr;
   }
   auto find = std::make_unique<Find>();
