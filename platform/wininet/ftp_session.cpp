@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -25,6 +26,7 @@
 namespace wininet::ftp {
 
 int g_timeout_ms = kTimeoutMs;
+std::atomic<int> g_lookup_delay_ms{0};  // a test's slow resolver
 
 namespace {
 
@@ -110,6 +112,8 @@ Addresses Resolve(const std::string& host, std::uint16_t port, Deadline deadline
   auto shared = std::make_shared<Shared>();
   try {
     std::thread([shared, host, service] {
+      if (const int delay = g_lookup_delay_ms.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
       addrinfo ask{};
       ask.ai_family = AF_UNSPEC;
       ask.ai_socktype = SOCK_STREAM;
@@ -160,6 +164,10 @@ namespace wininet::testing {
 
 void SetTimeoutMs(int ms) {
   ftp::g_timeout_ms = ms > 0 ? ms : ftp::kTimeoutMs;
+}
+
+void SetLookupDelayMs(int ms) {
+  ftp::g_lookup_delay_ms = ms > 0 ? ms : 0;
 }
 
 }  // namespace wininet::testing

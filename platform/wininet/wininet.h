@@ -150,6 +150,9 @@ namespace testing {
 void SetFtpPort(std::uint16_t port);
 // Every wait (connect, reply, data) gives up after ms milliseconds (0: the 30 s default).
 void SetTimeoutMs(int ms);
+// Every name lookup (of a name that is not an address) first waits ms, as a slow resolver
+// would (0: none).
+void SetLookupDelayMs(int ms);
 // The connected state to report: -1 the machine's, 0 offline, 1 online.
 void SetConnectedState(int state);
 // The handles still open (a leak check for tests).

@@ -243,6 +243,20 @@ TEST_F(HostileServerTest, EveryFailureSaysWhatHappenedNeverAnEarlierReply) {
   EXPECT_EQ(LastResponse(),
             "Could not connect to 127.0.0.1 port " + std::to_string(port) + ": connection refused");
 
+  // A name lookup that takes longer than the timeout is given up at the timeout.
+  wininet::testing::SetLookupDelayMs(5000);
+  HINTERNET looked_up = nullptr;
+  EXPECT_LT(Timed("slow_lookup",
+                  [&] {
+                    looked_up = InternetConnectA(session_, "localhost", port, "u", "p",
+                                                 INTERNET_SERVICE_FTP, 0, 0);
+                  }),
+            kTimeoutBoundMs);
+  wininet::testing::SetLookupDelayMs(0);
+  EXPECT_EQ(looked_up, nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INTERNET_TIMEOUT);
+  EXPECT_EQ(LastResponse(), "Could not find the server localhost within 1 s");
+
   ScriptedServer http;
   http.greeting = "HTTP/1.1 400 Bad Request\r\n";
   EXPECT_EQ(Connect(http), nullptr);
