@@ -1,10 +1,11 @@
 // Fuzz target: what an FTP server sends. The bytes are read as reply lines (through the reply
-// parser, the way the control connection splits them), as EPSV and PASV answers, and as a
+// parser, the way the control connection splits them), as SIZE, EPSV and PASV answers, and as a
 // listing in both MLSD and LIST form. Nothing may crash, a reply may never keep more than its
 // limits allow, and every entry must be a name that can stand for one entry of the folder.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "platform/wininet/ftp_parse.h"
@@ -31,12 +32,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (parser.text().size() > kMaxReplyText) std::abort();
     if (step == ReplyParser::Step::kDone) {
       if (parser.code() < 100 || parser.code() > 599) std::abort();
+      ParseSize(parser.text());
       ParseEpsv(parser.text());
       ParsePasv(parser.text());
     }
     if (step != ReplyParser::Step::kMore) parser.Reset();
   });
 
+  // A size is digits only: never one that the text does not hold.
+  if (auto size = ParseSize(bytes);
+      size && bytes.find(std::to_string(*size)) == std::string_view::npos)
+    std::abort();
   if (auto port = ParseEpsv(bytes); port && *port == 0) std::abort();
   if (auto target = ParsePasv(bytes); target && target->port == 0) std::abort();
 

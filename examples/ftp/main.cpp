@@ -1,6 +1,7 @@
-// The FTP demo: connects to the server named on the command line (port 21, passive mode),
-// lists the remote folder and downloads one file piece by piece, drawing a progress bar as it
-// goes. The runtime entry takes no arguments, so they are read from /proc/self/cmdline:
+// The FTP demo: connects to the server named on the command line (port 21, or the one a
+// "host:port" or "[v6]:port" server name gives; passive mode), lists the remote folder and
+// downloads one file piece by piece, drawing a progress bar as it goes. The runtime entry takes no
+// arguments, so they are read from /proc/self/cmdline:
 //
 //   example_ftp <server> <user> <password> <remote file> [local file]
 //
@@ -121,6 +122,7 @@ void GameMain() {
     status = "could not connect: " + Take(FtpFailureText());
   } else {
     entries = ListFolder();
+    FtpFailure();  // a listing that failed is not the download's failure
     running = FtpGetFile(remote.c_str(), local.c_str(), 1);
     status = running ? "0 %" : "failed: " + Take(FtpFailureText());
   }
@@ -131,11 +133,11 @@ void GameMain() {
       FtpProceed();
       const std::int32_t progress = FtpProgress();
       if (progress == -1) {
-        // The end of the file keeps the local file; an aborted download deletes it.
+        // The end of the file keeps the local file; a failed download deletes it and says why.
         running = false;
-        const bool saved = std::ifstream(local).good();
-        percent = saved ? 100 : percent;
-        status = saved ? "done, saved as " + local : "aborted";
+        const bool failed = FtpFailure();
+        percent = failed ? percent : 100;
+        status = failed ? "failed: " + Take(FtpFailureText()) : "done, saved as " + local;
       } else {
         percent = progress;
         status = std::to_string(progress) + " %";

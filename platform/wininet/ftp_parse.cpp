@@ -179,6 +179,15 @@ ReplyParser::Step ReplyParser::Feed(std::string_view line) {
   return Step::kMore;
 }
 
+std::optional<std::uint64_t> ParseSize(std::string_view reply) {
+  if (LineCode(reply) != 213 || reply.size() < 5 || reply[3] != ' ') return std::nullopt;
+  std::string_view rest = reply.substr(4);
+  const std::size_t end = rest.find_first_of("\r\n");
+  rest = rest.substr(0, end);
+  while (!rest.empty() && (rest.back() == ' ' || rest.back() == '\t')) rest.remove_suffix(1);
+  return Number(TrimLeft(rest));
+}
+
 std::optional<std::uint16_t> ParseEpsv(std::string_view reply) {
   const std::size_t open = reply.find('(');
   if (open == std::string_view::npos || open + 4 >= reply.size()) return std::nullopt;

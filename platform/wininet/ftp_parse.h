@@ -10,16 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/wininet/ftp_limits.h"
+
 namespace wininet::ftp {
 
-// A reply line longer than this is cut (the rest of the line is dropped).
-inline constexpr std::size_t kMaxLineLength = 4096;
-// A reply with more lines than this, or more text than kMaxReplyText, is a protocol failure.
-inline constexpr std::size_t kMaxReplyLines = 1000;
-inline constexpr std::size_t kMaxReplyText = 64 * 1024;
-
-// Collects the lines of one reply. Feed lines without their CR LF; a reply is complete when a
-// single-line reply ("ddd text" or "ddd") or the closing line of a multi-line reply ("ddd-"
+// Collects the lines of one reply (a line is cut at kMaxLineLength; more than kMaxReplyLines
+// lines or kMaxReplyText of text is a protocol failure). Feed lines without their CR LF; a reply is
+// complete when a single-line reply ("ddd text" or "ddd") or the closing line of a multi-line reply
+// ("ddd-"
 // ... "ddd ") has been fed.
 class ReplyParser {
  public:
@@ -41,6 +39,9 @@ class ReplyParser {
 
 // The three-digit code at the start of a line (100..599), or nothing.
 std::optional<int> LineCode(std::string_view line);
+
+// The size in a SIZE reply ("213 1234"), or nothing when it is not understood or past 64 bits.
+std::optional<std::uint64_t> ParseSize(std::string_view reply);
 
 // The port of an EPSV reply ("229 ... (|||6446|)"), or nothing when it is not understood.
 std::optional<std::uint16_t> ParseEpsv(std::string_view reply);

@@ -16,6 +16,7 @@
 
 #include "platform/wininet/ftp_parse.h"
 #include "platform/wininet/ftp_session.h"
+#include "platform/wininet/local_file.h"
 #include "platform/wininet/wininet_internal.h"
 
 // The object behind every HINTERNET.
@@ -34,12 +35,11 @@ namespace {
 
 using ftp::Session;
 using ftp::Socket;
+using ftp::Transfer;
 
-constexpr std::size_t kMaxListingBytes = 16u << 20;  // a listing larger than this is refused
 constexpr std::size_t kChunk = 64 * 1024;
 
 thread_local DWORD t_last_error = ERROR_SUCCESS;
-thread_local std::string t_last_response;
 std::uint16_t g_test_port = 0;
 
 struct Connection : InternetObject {
@@ -56,15 +56,26 @@ struct Find : InternetObject {
 
 struct File : InternetObject {
   File() : InternetObject(Kind::kFile) {}
-  Socket data;
-  bool ended = false;      // the data connection has closed and the server confirmed it
-  bool confirmed = false;  // the transfer's final reply was read (successfully or not)
+  Transfer transfer;
+  int wait_ms = 0;  // the longest one InternetReadFile waits (0: the timeout)
 };
 
-// Every open handle, owned here; a pointer not in the map is not a handle.
+// What every call shares: the open handles (owned here; a pointer not in the map is not a
+// handle) and the server's last response. Never destroyed: a handle may be closed from the
+// destructor of any static object of the program, in whatever order those end, so the
+// registry has to outlive them all.
+struct Registry {
+  std::map<InternetObject*, std::unique_ptr<InternetObject>> handles;
+  std::string last_response;
+};
+
+Registry& Shared() {
+  static Registry* registry = new Registry;
+  return *registry;
+}
+
 std::map<InternetObject*, std::unique_ptr<InternetObject>>& Handles() {
-  static std::map<InternetObject*, std::unique_ptr<InternetObject>> handles;
-  return handles;
+  return Shared().handles;
 }
 
 template <typename T>
@@ -97,16 +108,27 @@ BOOL Fail(DWORD error) {
   return FALSE;
 }
 
+// Fails saying why, in words for the user.
+BOOL Fail(DWORD error, const std::string& why) {
+  KeepResponse(why);
+  return Fail(error);
+}
+
+// Every call that talks to a server starts with no response: whatever it leaves is its own.
+void Begin() {
+  Shared().last_response.clear();
+}
+
 // The connection ready for a new command: open, alive and not busy with a transfer.
 Connection* Ready(HINTERNET handle) {
   auto* connection = Lookup<Connection>(handle, InternetObject::Kind::kConnection);
   if (!connection) return nullptr;
   if (connection->session.dead()) {
-    SetLastError(ERROR_FTP_DROPPED);
+    Fail(ERROR_FTP_DROPPED, "The connection to the server has been lost");
     return nullptr;
   }
   if (connection->transfer) {
-    SetLastError(ERROR_FTP_TRANSFER_IN_PROGRESS);
+    Fail(ERROR_FTP_TRANSFER_IN_PROGRESS, "A listing or download still holds the connection");
     return nullptr;
   }
   return connection;
@@ -129,65 +151,62 @@ BOOL Simple(Connection* connection, const std::string& command) {
   return TRUE;
 }
 
-// Opens a data connection and sends a transfer command, reading its preliminary reply.
-Socket StartTransfer(Connection* connection, const std::string& command, char type) {
+// Opens a data connection and sends a transfer command, reading its preliminary reply; for a
+// binary download asks the file's size first, so that a short file is found out.
+bool StartTransfer(Connection* connection, const std::string& command, char type, const char* sized,
+                   Transfer* transfer) {
   Session& session = connection->session;
   DWORD error = ERROR_SUCCESS;
   if (type && !session.SetType(type, &error)) {
     KeepResponse(session.last_reply());
-    SetLastError(error);
-    return Socket();
+    return Fail(error);
   }
+  const std::uint64_t expected = sized && type == 'I' ? session.RemoteSize(sized) : 0;
   Socket data = session.OpenData(&error);
-  KeepResponse(session.last_reply());
   if (!data.valid()) {
-    SetLastError(session.dead() ? ERROR_FTP_DROPPED : error);
-    return Socket();
+    if (!session.dead() && error != ERROR_INTERNET_EXTENDED_ERROR)
+      session.Say("Could not open a data connection to the server");
+    KeepResponse(session.last_reply());
+    return Fail(session.dead() ? ERROR_FTP_DROPPED : error);
   }
   int code = 0;
   const bool answered = session.Command(command, &code);
   KeepResponse(session.last_reply());
-  if (!answered) {
-    SetLastError(ERROR_FTP_DROPPED);
-    return Socket();
-  }
-  if (code != 125 && code != 150) {
-    SetLastError(code / 100 == 2 ? ERROR_INTERNET_INTERNAL_ERROR : ERROR_INTERNET_EXTENDED_ERROR);
-    return Socket();
-  }
-  return data;
-}
-
-// Reads the reply that ends a transfer; TRUE for 2xx.
-BOOL FinishTransfer(Connection* connection) {
-  int code = 0;
-  const bool answered = connection->session.ReadReply(&code);
-  KeepResponse(connection->session.last_reply());
   if (!answered) return Fail(ERROR_FTP_DROPPED);
-  if (code / 100 != 2) return Fail(ERROR_INTERNET_EXTENDED_ERROR);
+  if (code != 125 && code != 150)
+    return Fail(code / 100 == 2 ? ERROR_INTERNET_INTERNAL_ERROR : ERROR_INTERNET_EXTENDED_ERROR);
+  *transfer = Transfer(&session, std::move(data), expected);
   return TRUE;
 }
 
-// Ends a transfer early: the data connection closed, then the abort exchanged.
-void AbortTransfer(Connection* connection, Socket& data) {
-  data.Close();
-  connection->session.Abort();
+// Ends a transfer that failed: the abort exchanged, the failure's own text kept for the caller.
+BOOL FailTransfer(Connection* connection, Transfer& transfer, DWORD error) {
+  transfer.Abort();
   KeepResponse(connection->session.last_reply());
+  return Fail(error);
 }
 
-// Reads a whole data connection into body (at most limit bytes); FALSE on a failure, a timeout
-// or a body past the limit.
-BOOL ReadAll(Socket& data, std::string& body, std::size_t limit) {
+// Reads a whole data connection into body (at most limit bytes), at the pace a blocking
+// transfer must keep; FALSE on a failure, a timeout or a body past the limit.
+BOOL ReadAll(Connection* connection, Transfer& transfer, std::string& body, std::size_t limit) {
   std::vector<char> chunk(kChunk);
+  ftp::Pace pace;
   for (;;) {
-    const long got = data.Receive(chunk.data(), chunk.size());
-    if (got == 0) return TRUE;
-    if (got < 0)
-      return Fail(got == Socket::kTimedOut ? ERROR_INTERNET_TIMEOUT
-                                           : ERROR_INTERNET_CONNECTION_ABORTED);
-    if (body.size() + static_cast<std::size_t>(got) > limit) return Fail(ERROR_NOT_ENOUGH_SPACE);
+    const long got = transfer.Read(chunk.data(), chunk.size(), pace.Next(transfer.moved()));
+    if (got == 0) break;
+    if (got == Socket::kTimedOut) {
+      connection->session.Say(pace.Why(transfer.moved(), false));
+      return FailTransfer(connection, transfer, ERROR_INTERNET_TIMEOUT);
+    }
+    if (got < 0) return FailTransfer(connection, transfer, transfer.error());
+    if (body.size() + static_cast<std::size_t>(got) > limit) {
+      connection->session.Say("The listing was larger than " + std::to_string(limit >> 20) + " MB");
+      return FailTransfer(connection, transfer, ERROR_NOT_ENOUGH_SPACE);
+    }
     body.append(chunk.data(), static_cast<std::size_t>(got));
   }
+  KeepResponse(connection->session.last_reply());
+  return TRUE;
 }
 
 void FillFindData(const ftp::ListEntry& entry, WIN32_FIND_DATAA* data) {
@@ -204,8 +223,8 @@ void FillFindData(const ftp::ListEntry& entry, WIN32_FIND_DATAA* data) {
 bool ListWith(Connection* connection, const std::string& command, bool mlsd,
               std::vector<ftp::ListEntry>* entries, bool* failed) {
   *failed = true;
-  Socket data = StartTransfer(connection, command, 0);
-  if (!data.valid()) {
+  Transfer transfer;
+  if (!StartTransfer(connection, command, 0, nullptr, &transfer)) {
     const std::string& reply = connection->session.last_reply();
     const bool unknown = !connection->session.dead() && reply.size() >= 3 && reply[0] == '5' &&
                          reply[1] == '0' && reply[2] >= '0' && reply[2] <= '4';
@@ -213,14 +232,7 @@ bool ListWith(Connection* connection, const std::string& command, bool mlsd,
     return false;
   }
   std::string body;
-  if (!ReadAll(data, body, kMaxListingBytes)) {
-    const DWORD error = GetLastError();
-    AbortTransfer(connection, data);
-    SetLastError(error);
-    return false;
-  }
-  data.Close();
-  if (!FinishTransfer(connection)) return false;
+  if (!ReadAll(connection, transfer, body, ftp::kMaxListingBytes)) return false;
   ftp::ForEachLine(body, [&](std::string_view line) {
     auto entry = mlsd ? ftp::ParseMlsdLine(line) : ftp::ParseListLine(line);
     if (entry) entries->push_back(std::move(*entry));
@@ -232,11 +244,7 @@ bool ListWith(Connection* connection, const std::string& command, bool mlsd,
 void Close(InternetObject* object) {
   // Beneath first, so that a connection's transfer ends before the connection.
   while (!object->children.empty()) Close(object->children.back());
-  if (object->kind == InternetObject::Kind::kFile) {
-    auto* file = static_cast<File*>(object);
-    auto* connection = static_cast<Connection*>(file->parent);
-    if (!file->confirmed && !connection->session.dead()) AbortTransfer(connection, file->data);
-  }
+  if (object->kind == InternetObject::Kind::kFile) static_cast<File*>(object)->transfer.Abort();
   if (object->parent) {
     auto& siblings = object->parent->children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), object), siblings.end());
@@ -262,7 +270,7 @@ void SetLastError(DWORD error) {
 }
 
 void KeepResponse(const std::string& text) {
-  if (!text.empty()) t_last_response = text;
+  Shared().last_response = text;
 }
 
 HINTERNET InternetOpenA(LPCSTR, DWORD access_type, LPCSTR, LPCSTR, DWORD) {
@@ -276,11 +284,12 @@ HINTERNET InternetOpenA(LPCSTR, DWORD access_type, LPCSTR, LPCSTR, DWORD) {
 
 HINTERNET InternetConnectA(HINTERNET session, LPCSTR server, INTERNET_PORT port, LPCSTR user,
                            LPCSTR password, DWORD service, DWORD, DWORD_PTR) {
+  Begin();
   auto* parent = Lookup<InternetObject>(session, InternetObject::Kind::kSession);
   if (!parent) return nullptr;
   if (service != INTERNET_SERVICE_FTP || !server || !*server || !NameUsable(server) ||
       (user && std::strpbrk(user, "\r\n")) || (password && std::strpbrk(password, "\r\n"))) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+    Fail(ERROR_INVALID_PARAMETER, "The server name was empty, or a name held a line break");
     return nullptr;
   }
   if (port == INTERNET_INVALID_PORT_NUMBER) port = INTERNET_DEFAULT_FTP_PORT;
@@ -298,20 +307,22 @@ HINTERNET InternetConnectA(HINTERNET session, LPCSTR server, INTERNET_PORT port,
 }
 
 BOOL FtpSetCurrentDirectoryA(HINTERNET handle, LPCSTR folder) {
+  Begin();
   Connection* connection = Ready(handle);
   if (!connection) return FALSE;
-  if (!NameUsable(folder)) return Fail(ERROR_INVALID_PARAMETER);
+  if (!NameUsable(folder)) return Fail(ERROR_INVALID_PARAMETER, "The folder name was not usable");
   return Simple(connection, std::string("CWD ") + folder);
 }
 
 HINTERNET FtpFindFirstFileA(HINTERNET handle, LPCSTR pattern, WIN32_FIND_DATAA* data, DWORD,
                             DWORD_PTR) {
+  Begin();
   Connection* connection = Ready(handle);
   if (!connection) return nullptr;
   const bool whole =
       !pattern || !*pattern || std::strcmp(pattern, "*") == 0 || std::strcmp(pattern, "*.*") == 0;
   if (!whole && !NameUsable(pattern)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+    Fail(ERROR_INVALID_PARAMETER, "The listing's pattern was not usable");
     return nullptr;
   }
   std::vector<ftp::ListEntry> entries;
@@ -323,7 +334,7 @@ HINTERNET FtpFindFirstFileA(HINTERNET handle, LPCSTR pattern, WIN32_FIND_DATAA* 
   }
   if (!listed) return nullptr;
   if (entries.empty()) {
-    SetLastError(ERROR_NO_MORE_FILES);
+    Fail(ERROR_NO_MORE_FILES, "The folder is empty");
     return nullptr;
   }
   auto find = std::make_unique<Find>();
@@ -347,66 +358,71 @@ BOOL InternetFindNextFileA(HINTERNET handle, LPVOID data) {
 
 BOOL FtpGetFileA(HINTERNET handle, LPCSTR remote, LPCSTR local, BOOL fail_if_exists, DWORD,
                  DWORD flags, DWORD_PTR) {
+  Begin();
   Connection* connection = Ready(handle);
   if (!connection) return FALSE;
-  if (!NameUsable(remote) || !local || !*local) return Fail(ERROR_INVALID_PARAMETER);
+  if (!NameUsable(remote) || !local || !*local)
+    return Fail(ERROR_INVALID_PARAMETER, "The remote or local name was not usable");
   if (fail_if_exists && win32::GetFileAttributesA(local) != INVALID_FILE_ATTRIBUTES)
-    return Fail(ERROR_FILE_EXISTS);
+    return Fail(ERROR_FILE_EXISTS, std::string("The local file ") + local + " exists already");
   const char type = (flags & 3u) == FTP_TRANSFER_TYPE_ASCII ? 'A' : 'I';
-  Socket data = StartTransfer(connection, std::string("RETR ") + remote, type);
-  if (!data.valid()) return FALSE;
+  Transfer transfer;
+  if (!StartTransfer(connection, std::string("RETR ") + remote, type, remote, &transfer))
+    return FALSE;
+  Session& session = connection->session;
   win32::UniqueHandle file = win32::AdoptHandle(win32::CreateFileA(
       local, GENERIC_WRITE, 0, nullptr, fail_if_exists ? CREATE_NEW : CREATE_ALWAYS, 0, nullptr));
   if (!file) {
-    AbortTransfer(connection, data);
-    return Fail(ERROR_ACCESS_DENIED);
+    session.Say(std::string("Could not create the local file ") + local);
+    return FailTransfer(connection, transfer, ERROR_ACCESS_DENIED);
   }
+  const DownloadMark made(local);
   std::vector<char> chunk(kChunk);
+  ftp::Pace pace;
   DWORD error = ERROR_SUCCESS;
   for (;;) {
-    const long got = data.Receive(chunk.data(), chunk.size());
+    const long got = transfer.Read(chunk.data(), chunk.size(), pace.Next(transfer.moved()));
     if (got == 0) break;
+    if (got == Socket::kTimedOut) {
+      session.Say(pace.Why(transfer.moved(), false));
+      error = ERROR_INTERNET_TIMEOUT;
+      break;
+    }
     if (got < 0) {
-      error = got == Socket::kTimedOut ? ERROR_INTERNET_TIMEOUT : ERROR_INTERNET_CONNECTION_ABORTED;
+      error = transfer.error();
       break;
     }
     DWORD written = 0;
     if (!win32::WriteFile(file.get(), chunk.data(), static_cast<DWORD>(got), &written, nullptr) ||
         written != static_cast<DWORD>(got)) {
+      session.Say(std::string("Could not write the local file ") + local);
       error = ERROR_NOT_ENOUGH_SPACE;
       break;
     }
   }
-  BOOL done = FALSE;
-  if (error == ERROR_SUCCESS) {
-    data.Close();
-    done = FinishTransfer(connection);
-  } else {
-    AbortTransfer(connection, data);
-    SetLastError(error);
-  }
   file.reset();
-  if (!done) {
-    // A file cut short is not left behind looking whole.
-    const DWORD why = GetLastError();
-    win32::DeleteFileA(local);
-    SetLastError(why);
+  if (error == ERROR_SUCCESS) {
+    KeepResponse(session.last_reply());
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
   }
-  return done;
+  // A file cut short is not left behind looking whole; only what this download made goes.
+  made.RemoveIfOurs();
+  return FailTransfer(connection, transfer, error);
 }
 
 HINTERNET FtpOpenFileA(HINTERNET handle, LPCSTR name, DWORD access, DWORD flags, DWORD_PTR) {
+  Begin();
   Connection* connection = Ready(handle);
   if (!connection) return nullptr;
   if (!NameUsable(name) || access != GENERIC_READ) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+    Fail(ERROR_INVALID_PARAMETER, "The remote name was not usable");
     return nullptr;
   }
   const char type = (flags & 3u) == FTP_TRANSFER_TYPE_ASCII ? 'A' : 'I';
-  Socket data = StartTransfer(connection, std::string("RETR ") + name, type);
-  if (!data.valid()) return nullptr;
   auto file = std::make_unique<File>();
-  file->data = std::move(data);
+  if (!StartTransfer(connection, std::string("RETR ") + name, type, name, &file->transfer))
+    return nullptr;
   File* raw = Adopt(std::move(file), connection);
   connection->transfer = raw;
   SetLastError(ERROR_SUCCESS);
@@ -418,77 +434,99 @@ BOOL InternetReadFile(HINTERNET handle, LPVOID buffer, DWORD size, DWORD* read) 
   auto* file = Lookup<File>(handle, InternetObject::Kind::kFile);
   if (!file) return FALSE;
   if (!read || (!buffer && size > 0)) return Fail(ERROR_INVALID_PARAMETER);
-  auto* connection = static_cast<Connection*>(file->parent);
-  if (file->confirmed) return file->ended ? TRUE : Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+  Begin();
+  Session& session = static_cast<Connection*>(file->parent)->session;
+  // One deadline for the whole call: bytes that trickle in do not extend it.
+  const int wait_ms = file->wait_ms > 0 ? file->wait_ms : ftp::TimeoutMs();
+  const ftp::Deadline wait_until = ftp::After(wait_ms);
   auto* bytes = static_cast<char*>(buffer);
   DWORD total = 0;
   while (total < size) {
-    const long got = file->data.Receive(bytes + total, size - total);
+    const long got = file->transfer.Read(bytes + total, size - total, wait_until);
     if (got > 0) {
       total += static_cast<DWORD>(got);
       continue;
     }
-    if (got == 0) {
-      // The data connection closed: the file is whole only when the server says so.
-      file->data.Close();
-      file->confirmed = true;
-      file->ended = FinishTransfer(connection) == TRUE;
-      if (!file->ended && total == 0) return FALSE;
-      break;
+    if (got == 0) break;
+    if (got == Socket::kTimedOut) {
+      if (total > 0) break;  // what came by the wait's end
+      return Fail(ERROR_INTERNET_TIMEOUT,
+                  "The server sent nothing for " + ftp::DurationWords(wait_ms));
     }
-    if (total > 0) break;  // give what came; the next read meets the failure again
-    return Fail(got == Socket::kTimedOut ? ERROR_INTERNET_TIMEOUT
-                                         : ERROR_INTERNET_CONNECTION_ABORTED);
+    // A failed ending fails the read at once, whatever came before it in this call: the
+    // file is not whole, and the caller learns it in the same call.
+    KeepResponse(session.last_reply());
+    return Fail(file->transfer.error());
   }
   *read = total;
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
+}
+
+BOOL InternetSetOptionA(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length) {
+  if (option != INTERNET_OPTION_RECEIVE_TIMEOUT && option != INTERNET_OPTION_DATA_RECEIVE_TIMEOUT)
+    return Fail(ERROR_INTERNET_INVALID_OPTION);
+  auto* file = Lookup<File>(handle, InternetObject::Kind::kFile);
+  if (!file) return FALSE;
+  if (!buffer || length != sizeof(DWORD)) return Fail(ERROR_INVALID_PARAMETER);
+  DWORD ms = 0;
+  std::memcpy(&ms, buffer, sizeof ms);
+  file->wait_ms = static_cast<int>(std::min<DWORD>(ms, INT32_MAX));
   return TRUE;
 }
 
 BOOL FtpPutFileA(HINTERNET handle, LPCSTR local, LPCSTR remote, DWORD flags, DWORD_PTR) {
+  Begin();
   Connection* connection = Ready(handle);
   if (!connection) return FALSE;
-  if (!NameUsable(remote) || !local || !*local) return Fail(ERROR_INVALID_PARAMETER);
+  if (!NameUsable(remote) || !local || !*local)
+    return Fail(ERROR_INVALID_PARAMETER, "The remote or local name was not usable");
   win32::UniqueHandle file = win32::AdoptHandle(
       win32::CreateFileA(local, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file) return Fail(ERROR_FILE_NOT_FOUND);
+  if (!file)
+    return Fail(ERROR_FILE_NOT_FOUND, std::string("Could not open the local file ") + local);
   const char type = (flags & 3u) == FTP_TRANSFER_TYPE_ASCII ? 'A' : 'I';
-  Socket data = StartTransfer(connection, std::string("STOR ") + remote, type);
-  if (!data.valid()) return FALSE;
+  Transfer transfer;
+  if (!StartTransfer(connection, std::string("STOR ") + remote, type, nullptr, &transfer))
+    return FALSE;
   std::vector<char> chunk(kChunk);
+  ftp::Pace pace;
   for (;;) {
     DWORD got = 0;
     if (!win32::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got,
                          nullptr)) {
-      AbortTransfer(connection, data);
-      return Fail(ERROR_ACCESS_DENIED);
+      connection->session.Say(std::string("Could not read the local file ") + local);
+      return FailTransfer(connection, transfer, ERROR_ACCESS_DENIED);
     }
     if (got == 0) break;
-    if (!data.SendAll(chunk.data(), got)) {
-      AbortTransfer(connection, data);
-      return Fail(ERROR_INTERNET_CONNECTION_ABORTED);
+    if (!transfer.Send(chunk.data(), got, pace.Next(transfer.moved()))) {
+      connection->session.Say(pace.Why(transfer.moved(), true));
+      return FailTransfer(connection, transfer, ERROR_INTERNET_CONNECTION_ABORTED);
     }
   }
-  data.ShutdownSend();
-  data.Close();
-  return FinishTransfer(connection);
+  const bool done = transfer.FinishUpload();
+  KeepResponse(connection->session.last_reply());
+  return done ? TRUE : Fail(transfer.error());
 }
 
 BOOL FtpDeleteFileA(HINTERNET handle, LPCSTR name) {
+  Begin();
   Connection* connection = Ready(handle);
   if (!connection) return FALSE;
-  if (!NameUsable(name)) return Fail(ERROR_INVALID_PARAMETER);
+  if (!NameUsable(name)) return Fail(ERROR_INVALID_PARAMETER, "The remote name was not usable");
   return Simple(connection, std::string("DELE ") + name);
 }
 
 BOOL InternetGetLastResponseInfoA(DWORD* error, LPSTR buffer, DWORD* length) {
   if (error) *error = t_last_error;
   if (!length) return Fail(ERROR_INVALID_PARAMETER);
-  const auto needed = static_cast<DWORD>(t_last_response.size());
+  const std::string& response = Shared().last_response;
+  const auto needed = static_cast<DWORD>(response.size());
   if (!buffer || *length <= needed) {
     *length = needed + 1;
     return Fail(ERROR_INSUFFICIENT_BUFFER);
   }
-  std::memcpy(buffer, t_last_response.c_str(), needed + 1);
+  std::memcpy(buffer, response.c_str(), needed + 1);
   *length = needed;
   return TRUE;
 }

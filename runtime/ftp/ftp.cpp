@@ -4,6 +4,7 @@
 // stand-ins.
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/win32/user.h"
@@ -41,9 +42,60 @@ char* MakeText(const std::string& text) {
   return out;
 }
 
+// What an error of the stand-in means, for a failure that came without a text.
+std::string ErrorWords(DWORD error) {
+  switch (error) {
+    case ERROR_INTERNET_TIMEOUT:
+      return "The server did not answer in time";
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+      return "Could not find the server";
+    case ERROR_INTERNET_CANNOT_CONNECT:
+      return "Could not connect to the server";
+    case ERROR_FTP_DROPPED:
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+      return "The connection to the server was lost";
+    case ERROR_INTERNET_LOGIN_FAILURE:
+      return "The server refused the login";
+    case ERROR_FTP_TRANSFER_IN_PROGRESS:
+      return "A listing or download still holds the connection";
+    default:
+      return "The FTP operation failed (error " + std::to_string(error) + ")";
+  }
+}
+
 // A credential or server name that could carry a second command is refused before it is sent.
 bool LineFree(const std::string& text) {
   return text.find_first_of("\r\n") == std::string::npos;
+}
+
+// Splits a server name into the host and the port: "host", "host:port", "[v6]", "[v6]:port",
+// or a bare IPv6 address (two colons or more, which leave no room for a port). Without a port
+// the FTP port, 21. False when the port is not a number from 1 to 65535 or a bracket is open.
+bool SplitServer(const std::string& server, std::string* host, INTERNET_PORT* port) {
+  *host = server;
+  *port = INTERNET_DEFAULT_FTP_PORT;
+  std::string port_text;
+  if (!server.empty() && server.front() == '[') {
+    const std::size_t close = server.find(']');
+    if (close == std::string::npos) return false;
+    *host = server.substr(1, close - 1);
+    const std::string rest = server.substr(close + 1);
+    if (rest.empty()) return !host->empty();
+    if (rest.front() != ':') return false;
+    port_text = rest.substr(1);
+  } else {
+    const std::size_t colon = server.find(':');
+    if (colon == std::string::npos || server.find(':', colon + 1) != std::string::npos) return true;
+    *host = server.substr(0, colon);
+    port_text = server.substr(colon + 1);
+  }
+  if (port_text.empty() || port_text.size() > 5 ||
+      port_text.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  const long value = std::stol(port_text);
+  if (value < 1 || value > 65535) return false;
+  *port = static_cast<INTERNET_PORT>(value);
+  return !host->empty();
 }
 
 void CloseAll() {
@@ -82,10 +134,16 @@ bool Connect(const char* server, const char* user, const char* password, bool mi
                                              nullptr, nullptr, 0));
       if (!s.session) RecordFailure();
     }
+    std::string host;
+    INTERNET_PORT port = INTERNET_DEFAULT_FTP_PORT;
+    if (s.session && !SplitServer(s.server, &host, &port)) {
+      RecordFailure("The server name's port is not a number from 1 to 65535");
+      s.session.reset();
+    }
     if (s.session) {
-      s.connection.reset(wininet::InternetConnectA(
-          s.session.get(), s.server.c_str(), INTERNET_DEFAULT_FTP_PORT, s.user.c_str(),
-          s.password.c_str(), INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0));
+      s.connection.reset(wininet::InternetConnectA(s.session.get(), host.c_str(), port,
+                                                   s.user.c_str(), s.password.c_str(),
+                                                   INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0));
       if (s.connection) {
         s.connected = true;
       } else {
@@ -151,6 +209,9 @@ void RecordFailure() {
   } else {
     s.failure_text.clear();
   }
+  // The stand-in leaves a text for everything it fails; should one ever come without, the
+  // error still says what kind of failure it was.
+  if (s.failure_text.empty()) s.failure_text = ErrorWords(wininet::GetLastError());
   s.failure_pending = true;
   s.entry_type = -1;
 }
@@ -192,6 +253,8 @@ void Reset() {
   s.listing.reset();
   s.download.reset();
   s.local_file.reset();
+  s.local_mark = wininet::DownloadMark();
+  s.listed_size = 0;
   s.connection.reset();
   s.bytes_written = 0;
   s.entry_name.clear();
@@ -211,8 +274,9 @@ void AbortDownload() {
   State& s = S();
   if (s.local_file) {
     s.local_file.reset();
-    win32::DeleteFileA(s.local_name.c_str());
+    s.local_mark.RemoveIfOurs();
   }
+  s.local_mark = wininet::DownloadMark();
   s.local_name.clear();
   s.download.reset();
   s.progress = -1;

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "platform/win32/files.h"
+#include "platform/wininet/ftp_limits.h"
+#include "platform/wininet/local_file.h"
 #include "platform/wininet/wininet.h"
 #include "runtime/core/core.h"
 
@@ -22,7 +24,9 @@ inline constexpr std::int32_t kFtpGetFileFailed = 8305;
 
 inline constexpr std::uint32_t kPieceSize = 1024;
 inline constexpr int kPiecesPerStep = 3;
-inline constexpr std::uint32_t kStallMs = 10000;
+// The step and stall limits sit with the stand-in's waits they are weighed against.
+inline constexpr std::uint32_t kStepWaitMs = wininet::ftp::kStepWaitMs;
+inline constexpr std::uint32_t kStallMs = wininet::ftp::kStallMs;
 inline constexpr std::uint32_t kHangUpWaitMs = 3000;
 inline constexpr std::size_t kFailureTextSize = 256;  // the failure text keeps 255 characters
 inline constexpr std::int32_t kFullScreenMode = 3;
@@ -40,6 +44,8 @@ struct State {
   InternetHandle download;
   win32::UniqueHandle local_file;
   std::string local_name;
+  wininet::DownloadMark local_mark;  // what an abort may remove
+  std::int64_t listed_size = 0;      // the size the server's listing gave (0: none)
   std::int64_t bytes_written = 0;
   std::string server, user, password;
   bool connected = false;
@@ -75,7 +81,8 @@ void RecordFailure(const char* text);
 void CheckConnection();
 // Forgets the connection, listing and download handles and sets every value as new.
 void Reset();
-// Closes and deletes the local file and closes the download (progress -1).
+// Closes the local file and the download (progress -1), and deletes the local file when it is
+// the regular file the download created or truncated (never a device, a pipe or a link).
 void AbortDownload();
 // True when a remote name can be sent; otherwise records why and answers false.
 bool RemoteNameUsable(const char* name);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 
 #include "runtime/ftp/ftp_state.h"
 #include "tessark/ftp.h"
@@ -32,19 +33,26 @@ std::int32_t ProgressOf(std::int64_t received, std::int64_t expected) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(percent, 0, 100));
 }
 
-// The size the current folder's listing gives for name (compared without regard to case).
-std::int64_t ListedSize(const char* name, std::int64_t given) {
+// The size the current folder's listing gives for name (compared without regard to case), or
+// -1 when the listing does not show it.
+std::int64_t ListedSize(const char* name) {
   State& s = S();
   WIN32_FIND_DATAA data{};
   InternetHandle listing(wininet::FtpFindFirstFileA(s.connection.get(), nullptr, &data,
                                                     INTERNET_FLAG_RESYNCHRONIZE, 0));
-  if (!listing) return given;
+  if (!listing) return -1;
   do {
     if (strncasecmp(data.cFileName, name, sizeof data.cFileName) == 0)
       return static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) |
                                        data.nFileSizeLow);
   } while (wininet::InternetFindNextFileA(listing.get(), &data));
-  return given;
+  return -1;
+}
+
+// Ends a piecewise download that failed, as FtpTerminate does, keeping why.
+void FailDownload(const std::string& why) {
+  RecordFailure(why.c_str());
+  AbortDownload();
 }
 
 bool GetAtOnce(const char* remote, const char* local) {
@@ -115,7 +123,8 @@ bool FtpGetFile(const char* remote, const char* local, std::int32_t size) {
   if (size == 0) return ftp::GetAtOnce(remote, local);
   ftp::State& s = S();
   if (!ftp::ConnectionOpen() || !ftp::RemoteNameUsable(remote) || !remote || !local) return false;
-  const std::int64_t expected = ftp::ListedSize(remote, size);
+  const std::int64_t listed = ftp::ListedSize(remote);
+  const std::int64_t expected = listed >= 0 ? listed : size;
   ftp::InternetHandle download(
       wininet::FtpOpenFileA(s.connection.get(), remote, GENERIC_READ,
                             FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RESYNCHRONIZE, 0));
@@ -128,10 +137,19 @@ bool FtpGetFile(const char* remote, const char* local, std::int32_t size) {
   win32::UniqueHandle file = win32::AdoptHandle(win32::CreateFileA(
       local, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   // Without a local file the download is closed again rather than left holding the connection.
-  if (!file) return false;
+  if (!file) {
+    ftp::RecordFailure((std::string("Could not create the local file ") + local).c_str());
+    return false;
+  }
+  // Each step waits only a moment for each piece, so that it never holds a frame for long.
+  DWORD wait_ms = ftp::kStepWaitMs;
+  wininet::InternetSetOptionA(download.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &wait_ms,
+                              sizeof wait_ms);
   s.download = std::move(download);
   s.local_file = std::move(file);
   s.local_name = local;
+  s.local_mark = wininet::DownloadMark(local);
+  s.listed_size = std::max<std::int64_t>(listed, 0);
   s.bytes_written = 0;
   s.progress = 0;
   s.last_progress = 0;
@@ -147,44 +165,62 @@ void FtpProceed() {
   if (!s.download) return;
   std::array<char, ftp::kPieceSize * ftp::kPiecesPerStep> buffer;
   DWORD total = 0;
-  bool read_failed = false;
+  bool waiting = false;  // nothing more came within the step's wait: the transfer goes on
+  bool failed = false;   // the transfer is over and failed
   for (int piece = 0; piece < ftp::kPiecesPerStep; ++piece) {
     DWORD got = 0;
     if (!wininet::InternetReadFile(s.download.get(), buffer.data() + total, ftp::kPieceSize,
                                    &got)) {
-      read_failed = true;
+      waiting = wininet::GetLastError() == ERROR_INTERNET_TIMEOUT;
+      failed = !waiting;
       break;
     }
     total += got;
     if (got < ftp::kPieceSize) break;
   }
+  if (failed) {
+    // The server ended the transfer with a failure (426), it ended short of the size the
+    // server gave, or the connection broke: the download is over now, not when the stall check
+    // notices, and the server's reason is kept.
+    ftp::RecordFailure();
+    ftp::AbortDownload();
+    ftp::CheckConnection();
+    return;
+  }
   if (total > 0) {
     DWORD written = 0;
     if (!win32::WriteFile(s.local_file.get(), buffer.data(), total, &written, nullptr) ||
         written != total) {
-      ftp::AbortDownload();
+      ftp::FailDownload("Could not write the local file " + s.local_name);
       return;
     }
     s.bytes_written += total;
     s.received += total;
     s.progress = ftp::ProgressOf(s.received, s.expected_size);
-  } else if (!read_failed) {
-    // The end of the file: the local file stays.
+  } else if (!waiting) {
+    // The end of the file. Where the server's listing gave the size, a file that ended short
+    // of it is not whole, whatever the server said.
+    if (s.listed_size > 0 && s.received < s.listed_size) {
+      ftp::FailDownload("The server ended the download after " + std::to_string(s.received) +
+                        " of " + std::to_string(s.listed_size) + " bytes");
+      return;
+    }
     s.download.reset();
     s.local_file.reset();
+    s.local_mark = wininet::DownloadMark();
     s.local_name.clear();
     s.progress = -1;
     return;
-  }
-  if (read_failed) {
+  } else {
     ftp::CheckConnection();
     if (!s.download) return;
   }
-  // A read that failed (a silent server times out) makes no progress: it meets the stall check
-  // rather than ending the step, so a download whose data stopped is ended after 10 s.
+  // A step that got nothing makes no progress: it meets the stall check, so a download whose
+  // data stopped is ended 10 s after the last byte, each step having waited only a moment.
   const std::uint32_t now = ftp::Now();
   if (s.bytes_written == s.last_bytes_written && now - s.last_change_time > ftp::kStallMs) {
-    ftp::AbortDownload();
+    ftp::FailDownload("The download stalled: nothing arrived for " +
+                      std::to_string(ftp::kStallMs / 1000) + " s");
     ftp::CheckConnection();
   } else if (s.bytes_written != s.last_bytes_written) {
     s.last_bytes_written = s.bytes_written;

@@ -1,8 +1,17 @@
 /// @file
-/// The FTP module: one connection at a time to an FTP server (port 21, passive mode), its
-/// current remote folder, listing it entry by entry, downloads at once or piece by piece with a
-/// progress value, uploads and deletes. Nothing here raises a runtime error: results say whether
-/// an operation worked, and a server-side failure also sets the failure flag and text.
+/// The FTP module: one connection at a time to an FTP server (port 21 unless the server name
+/// gives another, passive mode), its current remote folder, listing it entry by entry,
+/// downloads at once or piece by piece with a progress value, uploads and deletes. Nothing here
+/// raises a runtime error: results say whether an operation worked, and a failure also sets the
+/// failure flag and a text saying what happened (the server's reply, or a sentence such as
+/// "Could not connect to ftp.example.org port 21: connection refused").
+///
+/// How long a call can block: a connect (name lookup included) and each reply give up after
+/// 30 s however slowly the server sends; a download at once or an upload must keep an average
+/// of 16 KB a second after its first 30 s; one FtpProceed step waits at most 16 ms for each of
+/// its three pieces (48 ms), so a piecewise download never holds a frame for long, and one that
+/// gets no byte for 10 s is ended by the step after. Ending a download (FtpTerminate, or a step
+/// that ends it) waits at most 2 s for the server to answer the abort.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +19,9 @@
 namespace tessark {
 
 /// Connects and logs in (dialling first when the machine is offline); false on failure, and
-/// false while a connection exists already (that connection is kept).
+/// false while a connection exists already (that connection is kept). The server is a host
+/// name or address, optionally with a port: "ftp.example.org:2121", "[2001:db8::1]:2121"
+/// (a bare IPv6 address such as "2001:db8::1" takes port 21).
 bool FtpConnect(const char* server, const char* user, const char* password);
 /// As above; with minimise set, a full-screen window is minimised while dialling.
 bool FtpConnect(const char* server, const char* user, const char* password, bool minimise);
@@ -26,14 +37,18 @@ bool FtpSetDir(const char* folder);
 bool FtpFindFirst();
 /// Reads the next entry of the listing; false when there is no listing or it has ended.
 bool FtpFindNext();
-/// Downloads a remote file into a local one at once; false on failure.
+/// Downloads a remote file into a local one at once; false on failure (also when the file ends
+/// short of the size the server gives, and then no part of it is left behind).
 bool FtpGetFile(const char* remote, const char* local);
 /// Starts a piecewise download (size: the file's size when known, 0 downloads at once); the
 /// program then calls FtpProceed until FtpProgress is -1. False when it could not start.
 bool FtpGetFile(const char* remote, const char* local, std::int32_t size);
-/// Moves a piecewise download on by up to 3072 bytes; a download stalled for 10 s is aborted.
+/// Moves a piecewise download on by up to 3072 bytes. It ends the download, deleting its local
+/// file and recording the failure, when no byte came for 10 s, when the server reports the
+/// transfer failed, or when the file ends short of the size the server's listing gave.
 void FtpProceed();
-/// Aborts a piecewise download and deletes its local file.
+/// Aborts a piecewise download and deletes its local file: only the regular file the download
+/// created or truncated, never a device, a named pipe or a link given as the local name.
 void FtpTerminate();
 /// Uploads a local file under the same name into the current remote folder; false on failure.
 bool FtpPutFile(const char* local);

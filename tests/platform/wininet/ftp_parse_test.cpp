@@ -49,7 +49,13 @@ TEST(FtpReplyParser, GarbageAndOversizedRepliesAreRefused) {
   EXPECT_EQ(step, ReplyParser::Step::kBad);
 }
 
-TEST(FtpPassiveReplies, EpsvAndPasvPortsAndMalformedOnes) {
+TEST(FtpPassiveReplies, SizeEpsvAndPasvAndMalformedOnes) {
+  EXPECT_EQ(ParseSize("213 5000\r\n"), 5000u);
+  EXPECT_EQ(ParseSize("213 18446744073709551615"), UINT64_MAX);
+  for (const char* bad :
+       {"213 18446744073709551616", "213 12ab", "213 ", "550 5000", "2135000", "213 -1", "213 1 2"})
+    EXPECT_FALSE(ParseSize(bad).has_value()) << bad;
+
   EXPECT_EQ(ParseEpsv("229 Entering Extended Passive Mode (|||6446|)"), 6446);
   EXPECT_EQ(ParseEpsv("229 ok (!!!21!)"), 21);
   for (const char* bad : {"229 (|||0|)", "229 (|||65536|)", "229 (|||99999999999999999999|)",

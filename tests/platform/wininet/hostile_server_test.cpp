@@ -1,160 +1,31 @@
 // The FTP stand-in against a scripted server that misbehaves on purpose: garbage and overlong
-// replies, replies that never end, connections closed in the middle, hostile listings, and a
-// PASV answer naming another machine. Nothing may crash, hang past the timeouts or write
-// outside the file asked for.
-#include <arpa/inet.h>
+// replies, replies that never end or come a byte at a time, data dripped or stopped, failed
+// and short endings, connections closed in the middle, hostile listings, and a PASV answer
+// naming another machine. Nothing may crash, block past its bound, leave an empty or stale
+// failure text, or write (or remove) anything but the file asked for.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <map>
+#include <fstream>
 #include <string>
-#include <thread>
+#include <tuple>
 
 #include "platform/wininet/wininet.h"
+#include "tests/platform/wininet/scripted_server.h"
 
 using namespace wininet;
 
 namespace {
 
-// One control connection served from a thread by a script of raw answers.
-class ScriptedServer {
- public:
-  static constexpr const char* kClose = "<close>";
-
-  ScriptedServer() {
-    listener_ = Listen(&port_);
-    answers_ = {{"USER", "331 password please\r\n"},
-                {"PASS", "230 in\r\n"},
-                {"TYPE", "200 ok\r\n"},
-                {"CWD", "250 ok\r\n"},
-                {"DELE", "250 ok\r\n"},
-                {"ABOR", "226 ok\r\n"},
-                {"QUIT", "221 bye\r\n"}};
-  }
-  ~ScriptedServer() {
-    if (thread_.joinable()) thread_.join();
-    close(listener_);
-  }
-
-  std::string greeting = "220 ready\r\n";
-  std::string data;             // what each data connection sends
-  bool data_cut_short = false;  // send half the data, then close everything
-  bool refuse_epsv = false;
-  // The transfer's ending reply is held until the abort comes, and the abort's own answer
-  // follows a moment later: the order a busy server may give.
-  bool late_transfer_end = false;
-  void Answer(const std::string& verb, const std::string& bytes) { answers_[verb] = bytes; }
-  void Start() {
-    thread_ = std::thread([this] { Serve(); });
-  }
-  std::uint16_t port() const { return port_; }
-
- private:
-  static int Listen(std::uint16_t* port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(fd, 4);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    *port = ntohs(address.sin_port);
-    return fd;
-  }
-  static int AcceptWithin(int listener, int ms) {
-    pollfd entry{listener, POLLIN, 0};
-    if (poll(&entry, 1, ms) <= 0) return -1;
-    return accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-  }
-  static void Send(int fd, const std::string& bytes) {
-    send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-  }
-  void Serve() {
-    const int control = AcceptWithin(listener_, 5000);
-    if (control < 0) return;
-    Send(control, greeting.substr(0, greeting.find(kClose)));
-    int data_listener = -1;
-    std::string pending;
-    char chunk[4096];
-    bool open = greeting.find(kClose) == std::string::npos;
-    bool owe_transfer_end = false;
-    while (open) {
-      const std::size_t end = pending.find('\n');
-      if (end == std::string::npos) {
-        pollfd entry{control, POLLIN, 0};
-        if (poll(&entry, 1, 5000) <= 0) break;
-        const ssize_t got = recv(control, chunk, sizeof chunk, 0);
-        if (got <= 0) break;
-        pending.append(chunk, static_cast<std::size_t>(got));
-        continue;
-      }
-      std::string line = pending.substr(0, end);
-      pending.erase(0, end + 1);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      const std::string verb = line.substr(0, line.find(' '));
-      if (verb == "EPSV" && !refuse_epsv) {
-        std::uint16_t port = 0;
-        data_listener = Listen(&port);
-        Send(control, "229 Extended (|||" + std::to_string(port) + "|)\r\n");
-        continue;
-      }
-      if (verb == "PASV" && !answers_.count("PASV")) {
-        std::uint16_t port = 0;
-        data_listener = Listen(&port);
-        // Names another machine: a careful client still goes to this server.
-        Send(control, "227 Passive (10,255,255,1," + std::to_string(port / 256) + "," +
-                          std::to_string(port % 256) + ")\r\n");
-        continue;
-      }
-      auto answer = answers_.find(verb);
-      const bool transfer = verb == "RETR" || verb == "LIST" || verb == "MLSD";
-      if (answer == answers_.end() && transfer) {
-        Send(control, "150 here it comes\r\n");
-        const int data_fd = AcceptWithin(data_listener, 5000);
-        if (data_cut_short) {
-          Send(data_fd, data.substr(0, data.size() / 2));
-          close(data_fd);
-          break;
-        }
-        Send(data_fd, data);
-        close(data_fd);
-        if (late_transfer_end) {
-          owe_transfer_end = true;
-        } else {
-          Send(control, "226 done\r\n");
-        }
-        continue;
-      }
-      if (verb == "ABOR" && owe_transfer_end) {
-        owe_transfer_end = false;
-        Send(control, "226 done\r\n");
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        Send(control, "225 nothing to abort\r\n");
-        continue;
-      }
-      const std::string reply = answer == answers_.end() ? "502 not here\r\n" : answer->second;
-      const std::size_t cut = reply.find(kClose);
-      Send(control, reply.substr(0, cut));
-      if (cut != std::string::npos) break;
-      if (verb == "QUIT") break;
-    }
-    if (data_listener >= 0) close(data_listener);
-    close(control);
-  }
-
-  int listener_ = -1;
-  std::uint16_t port_ = 0;
-  std::map<std::string, std::string> answers_;
-  std::thread thread_;
-};
+// A call blocked for at most the test's 1 s timeout, with room for a loaded machine; a call
+// bounded by a short wait (a read with a receive timeout, an abort) by far less.
+constexpr double kTimeoutBoundMs = 2500;
+constexpr double kShortBoundMs = 400;
 
 std::string Repeated(const std::string& line, int times) {
   std::string all;
@@ -184,7 +55,22 @@ class HostileServerTest : public ::testing::Test {
     if (!InternetGetLastResponseInfoA(nullptr, buffer, &length)) return std::string();
     return std::string(buffer, length);
   }
+  // Reads an open file with InternetReadFile until it fails or ends (at most 200 calls), keeping
+  // what came and the longest call.
+  static BOOL ReadToEnd(HINTERNET file, std::string* got, double* longest_ms) {
+    BOOL ok = TRUE;
+    for (int i = 0; i < 200; ++i) {
+      char piece[1024];
+      DWORD read = 0;
+      *longest_ms = std::max(
+          *longest_ms, Millis([&] { ok = InternetReadFile(file, piece, sizeof piece, &read); }));
+      if (!ok || read == 0) break;
+      got->append(piece, read);
+    }
+    return ok;
+  }
   HINTERNET session_ = nullptr;
+  char folder_[32] = "/tmp/tessark_ftp_hostile_XXXXXX";
 };
 
 }  // namespace
@@ -202,13 +88,14 @@ TEST_F(HostileServerTest, BrokenGreetingsFailTheConnect) {
 
 TEST_F(HostileServerTest, OverlongAndEndlessRepliesAreBounded) {
   ScriptedServer server;
-  server.greeting = "220 " + std::string(1 << 20, 'x') + "\r\n";
+  server.greeting = "220 " + std::string(8000, 'x') + "\r\n";
   std::string endless = "250-start\r\n";
   for (int i = 0; i < 3000; ++i) endless += "250-more\r\n";
   server.Answer("CWD", endless);
   HINTERNET connection = Connect(server);
-  ASSERT_NE(connection, nullptr);  // the megabyte line was cut, the login went on
+  ASSERT_NE(connection, nullptr);  // the overlong line was cut, the login went on
   EXPECT_FALSE(FtpSetCurrentDirectoryA(connection, "docs"));
+  EXPECT_EQ(LastResponse(), "The server's reply was longer than 1000 lines");
   EXPECT_FALSE(FtpSetCurrentDirectoryA(connection, "."));
   EXPECT_EQ(GetLastError(), ERROR_FTP_DROPPED);
   InternetCloseHandle(connection);
@@ -308,4 +195,235 @@ TEST_F(HostileServerTest, AbortReadsBothRepliesSoTheNextCommandGetsItsOwn) {
   EXPECT_TRUE(FtpSetCurrentDirectoryA(connection, "docs"));
   EXPECT_EQ(LastResponse().substr(0, 15), "250 now in docs");
   InternetCloseHandle(connection);
+}
+
+TEST_F(HostileServerTest, EndlessDrippedOrMissingGreetingEndsWithinTheTimeout) {
+  // An endless line is cut off by the reply's byte limit, a dripped one by its deadline, which
+  // bytes coming in do not move; a silent server by the same deadline.
+  ScriptedServer endless, dripped, silent;
+  endless.endless_greeting = true;
+  dripped.greeting = "220 slowly";
+  dripped.greeting_drip_ms = 20;
+  silent.greeting = "";
+  const std::tuple<ScriptedServer*, std::string, std::string> cases[] = {
+      {&endless, "endless_greeting", "The server's reply was longer than 64 KB"},
+      {&dripped, "dripped_greeting", "The server sent no greeting within 1 s"},
+      {&silent, "silent_server", "The server sent no greeting within 1 s"}};
+  for (const auto& [server, key, text] : cases) {
+    HINTERNET connection = nullptr;
+    EXPECT_LT(Timed(key, [&] { connection = Connect(*server); }), kTimeoutBoundMs) << text;
+    EXPECT_EQ(connection, nullptr);
+    EXPECT_EQ(LastResponse(), text);
+  }
+}
+
+TEST_F(HostileServerTest, EveryFailureSaysWhatHappenedNeverAnEarlierReply) {
+  ScriptedServer good;
+  good.Answer("CWD", "999 what is this\r\n");
+  HINTERNET connection = Connect(good);
+  ASSERT_NE(connection, nullptr);
+  EXPECT_EQ(LastResponse(), "230 in\r\n");
+  // A code no FTP reply has is not FTP: said so, with what came.
+  BOOL changed = TRUE;
+  Timed("garbage_code", [&] { changed = FtpSetCurrentDirectoryA(connection, "docs"); });
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(LastResponse(), "The server's reply was not FTP: \"999 what is this\"");
+  EXPECT_FALSE(FtpSetCurrentDirectoryA(connection, "docs"));
+  EXPECT_EQ(LastResponse(), "The connection to the server has been lost");
+  InternetCloseHandle(connection);
+
+  // A refused port after all that says it was refused, not what the earlier server said.
+  const std::uint16_t port = ClosedPort();
+  HINTERNET refused = nullptr;
+  Timed("refused_port", [&] {
+    refused = InternetConnectA(session_, "127.0.0.1", port, "u", "p", INTERNET_SERVICE_FTP, 0, 0);
+  });
+  EXPECT_EQ(refused, nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INTERNET_CANNOT_CONNECT);
+  EXPECT_EQ(LastResponse(),
+            "Could not connect to 127.0.0.1 port " + std::to_string(port) + ": connection refused");
+
+  // A name lookup that takes longer than the timeout is given up at the timeout.
+  wininet::testing::SetLookupDelayMs(5000);
+  HINTERNET looked_up = nullptr;
+  EXPECT_LT(Timed("slow_lookup",
+                  [&] {
+                    looked_up = InternetConnectA(session_, "localhost", port, "u", "p",
+                                                 INTERNET_SERVICE_FTP, 0, 0);
+                  }),
+            kTimeoutBoundMs);
+  wininet::testing::SetLookupDelayMs(0);
+  EXPECT_EQ(looked_up, nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INTERNET_TIMEOUT);
+  EXPECT_EQ(LastResponse(), "Could not find the server localhost within 1 s");
+
+  ScriptedServer http;
+  http.greeting = "HTTP/1.1 400 Bad Request\r\n";
+  EXPECT_EQ(Connect(http), nullptr);
+  EXPECT_EQ(LastResponse(), "The server's reply was not FTP: \"HTTP/1.1 400 Bad Request\"");
+}
+
+TEST_F(HostileServerTest, DripAndStallNeverHoldACallPastItsBound) {
+  ASSERT_NE(mkdtemp(folder_), nullptr);
+  const std::string local = std::string(folder_) + "/drip.bin";
+  // At once: the whole download must keep its pace; a drip ends it after the timeout with
+  // nothing left behind.
+  ScriptedServer drip;
+  drip.data = std::string(100000, 'd');
+  drip.data_drip_ms = 5;
+  HINTERNET connection = Connect(drip);
+  ASSERT_NE(connection, nullptr);
+  BOOL done = TRUE;
+  EXPECT_LT(
+      Timed("drip_at_once",
+            [&] { done = FtpGetFileA(connection, "drip.bin", local.c_str(), FALSE, 0, 0, 0); }),
+      kTimeoutBoundMs);
+  EXPECT_FALSE(done);
+  EXPECT_EQ(GetLastError(), ERROR_INTERNET_TIMEOUT);
+  EXPECT_EQ(LastResponse().rfind("The transfer was too slow: ", 0), 0u) << LastResponse();
+  EXPECT_FALSE(std::filesystem::exists(local));
+  InternetCloseHandle(connection);
+
+  // Piece by piece with a short receive timeout, each read gives what came within it.
+  ScriptedServer drip_pieces;
+  drip_pieces.data = std::string(100000, 'p');
+  drip_pieces.data_drip_ms = 5;
+  connection = Connect(drip_pieces);
+  ASSERT_NE(connection, nullptr);
+  HINTERNET file = FtpOpenFileA(connection, "drip.bin", GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0);
+  ASSERT_NE(file, nullptr);
+  DWORD wait_ms = 16;
+  ASSERT_TRUE(InternetSetOptionA(file, INTERNET_OPTION_RECEIVE_TIMEOUT, &wait_ms, sizeof wait_ms));
+  double longest = 0;
+  std::string got;
+  for (int i = 0; i < 20; ++i) {
+    char piece[1024];
+    DWORD read = 0;
+    longest =
+        std::max(longest, Millis([&] { InternetReadFile(file, piece, sizeof piece, &read); }));
+    got.append(piece, read);
+  }
+  EXPECT_LT(longest, kShortBoundMs);
+  RecordProperty("drip_piece_read_longest_ms", static_cast<int>(longest + 0.5));
+  EXPECT_GT(got.size(), 0u);
+  EXPECT_LT(Millis([&] { InternetCloseHandle(file); }), kTimeoutBoundMs);
+  InternetCloseHandle(connection);
+
+  // Data that stops with the connection open: reads time out one by one, the abort is answered,
+  // and a listing that stops says so rather than repeating the abort's reply.
+  ScriptedServer stall;
+  stall.data = std::string(100000, 's');
+  stall.data_stop_at = 4096;
+  connection = Connect(stall);
+  ASSERT_NE(connection, nullptr);
+  file = FtpOpenFileA(connection, "stall.bin", GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(InternetSetOptionA(file, INTERNET_OPTION_RECEIVE_TIMEOUT, &wait_ms, sizeof wait_ms));
+  got.clear();
+  longest = 0;
+  EXPECT_FALSE(ReadToEnd(file, &got, &longest));
+  EXPECT_EQ(GetLastError(), ERROR_INTERNET_TIMEOUT);
+  EXPECT_EQ(got.size(), 4096u);
+  EXPECT_LT(longest, kShortBoundMs);
+  RecordProperty("stall_read_longest_ms", static_cast<int>(longest + 0.5));
+  EXPECT_LT(Timed("stall_abort", [&] { InternetCloseHandle(file); }), kShortBoundMs);
+  EXPECT_TRUE(FtpSetCurrentDirectoryA(connection, "docs"));
+  WIN32_FIND_DATAA data{};
+  EXPECT_LT(
+      Timed("stall_listing", [&] { file = FtpFindFirstFileA(connection, nullptr, &data, 0, 0); }),
+      kTimeoutBoundMs);
+  EXPECT_EQ(file, nullptr);
+  // 4 KB in the first second is below the pace a listing must keep: said so, not "226 ...".
+  EXPECT_EQ(LastResponse().rfind("The transfer was too slow: 4096 bytes in 1 s", 0), 0u)
+      << LastResponse();
+  InternetCloseHandle(connection);
+  std::filesystem::remove_all(folder_);
+}
+
+TEST_F(HostileServerTest, FailedOrShortEndingFailsTheTransferAtOnce) {
+  ASSERT_NE(mkdtemp(folder_), nullptr);
+  const std::string local = std::string(folder_) + "/got.bin";
+  // 426 after part of the file: the read that meets it fails, and so does every later one.
+  ScriptedServer failed;
+  failed.data = std::string(5000, 'f');
+  failed.data_send = 2048;
+  failed.ending = "426 Connection closed; transfer aborted.\r\n";
+  HINTERNET connection = Connect(failed);
+  ASSERT_NE(connection, nullptr);
+  HINTERNET file = FtpOpenFileA(connection, "f.bin", GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0);
+  ASSERT_NE(file, nullptr);
+  std::string got;
+  double longest = 0;
+  EXPECT_FALSE(ReadToEnd(file, &got, &longest));
+  RecordProperty("failed_ending_read_longest_ms", static_cast<int>(longest + 0.5));
+  EXPECT_EQ(GetLastError(), ERROR_INTERNET_EXTENDED_ERROR);
+  EXPECT_EQ(LastResponse(), "426 Connection closed; transfer aborted.\r\n");
+  char piece[16];
+  DWORD read = 0;
+  EXPECT_FALSE(InternetReadFile(file, piece, sizeof piece, &read));
+  EXPECT_EQ(LastResponse(), "426 Connection closed; transfer aborted.\r\n");
+  InternetCloseHandle(file);
+  EXPECT_FALSE(FtpGetFileA(connection, "f.bin", local.c_str(), FALSE, 0, 0, 0));
+  EXPECT_FALSE(std::filesystem::exists(local));
+  InternetCloseHandle(connection);
+
+  // 226 after half the file whose size the server gave: short, so failed and removed; where
+  // the server gives no size, the file is taken as it came.
+  ScriptedServer short_file;
+  short_file.data = std::string(5000, 'h');
+  short_file.data_send = 2500;
+  short_file.Answer("SIZE", "213 5000\r\n");
+  connection = Connect(short_file);
+  ASSERT_NE(connection, nullptr);
+  BOOL whole = TRUE;
+  Timed("short_file_at_once",
+        [&] { whole = FtpGetFileA(connection, "h.bin", local.c_str(), FALSE, 0, 0, 0); });
+  EXPECT_FALSE(whole);
+  EXPECT_EQ(LastResponse(), "The server ended the transfer after 2500 of 5000 bytes");
+  EXPECT_FALSE(std::filesystem::exists(local));
+  file = FtpOpenFileA(connection, "h.bin", GENERIC_READ, FTP_TRANSFER_TYPE_BINARY, 0);
+  ASSERT_NE(file, nullptr);
+  got.clear();
+  EXPECT_FALSE(ReadToEnd(file, &got, &longest));
+  EXPECT_EQ(LastResponse(), "The server ended the transfer after 2500 of 5000 bytes");
+  InternetCloseHandle(file);
+  InternetCloseHandle(connection);
+
+  ScriptedServer unsized;
+  unsized.data = std::string(5000, 'u');
+  unsized.data_send = 2500;
+  connection = Connect(unsized);
+  ASSERT_NE(connection, nullptr);
+  EXPECT_TRUE(FtpGetFileA(connection, "u.bin", local.c_str(), FALSE, 0, 0, 0));
+  EXPECT_EQ(std::filesystem::file_size(local), 2500u);
+  InternetCloseHandle(connection);
+  std::filesystem::remove_all(folder_);
+}
+
+TEST_F(HostileServerTest, FailedDownloadRemovesOnlyTheRegularFileItMade) {
+  ASSERT_NE(mkdtemp(folder_), nullptr);
+  const std::string folder = folder_;
+  std::filesystem::path target = folder + "/target.txt";
+  std::ofstream(target) << "keep me";
+  std::filesystem::create_symlink(target, folder + "/link.bin");
+  ASSERT_EQ(mkfifo((folder + "/pipe.bin").c_str(), 0600), 0);
+  // A reader, so that the pipe opens for writing without waiting.
+  const int reader = open((folder + "/pipe.bin").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+
+  ScriptedServer failed;
+  failed.data = std::string(5000, 'f');
+  failed.data_send = 2048;
+  failed.ending = "426 transfer aborted\r\n";
+  HINTERNET connection = Connect(failed);
+  ASSERT_NE(connection, nullptr);
+  for (const char* name : {"/link.bin", "/pipe.bin", "/made.bin"})
+    EXPECT_FALSE(FtpGetFileA(connection, "f.bin", (folder + name).c_str(), FALSE, 0, 0, 0));
+  InternetCloseHandle(connection);
+  close(reader);
+  EXPECT_TRUE(std::filesystem::is_symlink(folder + "/link.bin"));
+  EXPECT_TRUE(std::filesystem::exists(target));
+  EXPECT_TRUE(std::filesystem::is_fifo(folder + "/pipe.bin"));
+  EXPECT_FALSE(std::filesystem::exists(folder + "/made.bin"));
+  std::filesystem::remove_all(folder_);
 }

@@ -131,7 +131,7 @@ TEST_F(FtpModuleTest, PiecewiseProgressWithKnownGivenAndUnknownSizes) {
 
   // Unknown: 1 while it runs, -1 after.
   ASSERT_TRUE(FtpGetFile("docs/part.bin", "unknown.bin", -1));
-  EXPECT_EQ(Proceed(), (std::vector<std::int32_t>{1, 1, -1}));
+  EXPECT_EQ(Proceed(), (std::vector<std::int32_t>{1, -1}));
 
   // A missing file does not start, and the connection stays.
   EXPECT_FALSE(FtpGetFile("absent.bin", "absent.bin", 100));
@@ -203,7 +203,7 @@ TEST_F(FtpModuleTest, StalledDownloadIsAbortedAfterTenSeconds) {
   ASSERT_TRUE(Connect());
   server_.Put("stall.bin", Pattern(100000));  // sends 4096 bytes, then nothing
   ASSERT_TRUE(FtpGetFile("stall.bin", "stall.bin", 100000));
-  for (int i = 0; i < 4; ++i) FtpProceed();
+  for (int i = 0; i < 200 && FtpProgress() < 4; ++i) FtpProceed();
   EXPECT_EQ(FtpProgress(), 4);  // 4096 of 100000
   clock_ += 10000;              // not more than 10000 ms yet
   FtpProceed();
