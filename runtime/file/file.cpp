@@ -21,7 +21,7 @@ namespace tessark::file {
 
 namespace {
 
-State g_state;
+FileState g_state;
 
 // One entry of a folder listing.
 struct Listed {
@@ -72,7 +72,7 @@ void CheckListFill(const std::vector<Listed>& entries, bool has_values) {
 
 // The current entry's time as the 24 characters of its ctime text.
 std::string FindTimeText(std::time_t time) {
-  if (!S().find.has_entry) return std::string();
+  if (!State().find.has_entry) return std::string();
   char text[64] = {};
   crt::CTimeText(time, text, sizeof text);
   return std::string(text, strnlen(text, 24));
@@ -81,30 +81,30 @@ std::string FindTimeText(std::time_t time) {
 // --- Module entries --------------------------------------------------------------------------
 
 void Constructor(void*) {
-  S().find.Close();
-  for (FileSlot& slot : S().files) slot = FileSlot{};
-  S().process.reset();
+  State().find.Close();
+  for (FileSlot& slot : State().files) slot = FileSlot{};
+  State().process.reset();
 }
 
 void SetErrorHandler(std::int32_t* error_word) {
-  S().error_word = error_word;
+  State().error_word = error_word;
 }
 
 void PassCoreData(CoreData* core) {
-  S().core = core;
-  S().memblock = Modules().memblock_services;
+  State().core = core;
+  State().memblock = Modules().memblock_services;
 }
 
 void Destructor() {
-  S().find.Close();
-  for (FileSlot& slot : S().files) slot = FileSlot{};
-  S().process.reset();
-  S().memblock = MemblockServices{};
+  State().find.Close();
+  for (FileSlot& slot : State().files) slot = FileSlot{};
+  State().process.reset();
+  State().memblock = MemblockServices{};
 }
 
 }  // namespace
 
-State& S() {
+FileState& State() {
   return g_state;
 }
 
@@ -113,7 +113,7 @@ FileSlot* Slot(std::int32_t number, bool report) {
     if (report) RuntimeError(error::kFileNumberOutOfRange);
     return nullptr;
   }
-  return &S().files[static_cast<std::size_t>(number)];
+  return &State().files[static_cast<std::size_t>(number)];
 }
 
 bool ResolveName(const char* name, char (&buffer)[kNameSize]) {
@@ -121,24 +121,24 @@ bool ResolveName(const char* name, char (&buffer)[kNameSize]) {
   std::size_t length = strnlen(name, kNameSize);
   if (length >= kNameSize) return false;  // longer than any name Windows takes
   std::memcpy(buffer, name, length + 1);
-  CoreData* core = S().core;
+  CoreData* core = State().core;
   if (core && core->MediaPathResolve) core->MediaPathResolve(buffer, kNameSize);
   buffer[kNameSize - 1] = 0;
   return true;
 }
 
 void Unscramble(const char* name) {
-  CoreData* core = S().core;
+  CoreData* core = State().core;
   if (core && core->MediaUnscramble) core->MediaUnscramble(name);
 }
 
 void Rescramble(const char* name) {
-  CoreData* core = S().core;
+  CoreData* core = State().core;
   if (core && core->MediaRescramble) core->MediaRescramble(name);
 }
 
 void Print(const std::string& text) {
-  CoreData* core = S().core;
+  CoreData* core = State().core;
   if (core && core->PrintDispatch) core->PrintDispatch(text.c_str(), 1);
 }
 
@@ -218,7 +218,7 @@ void DirectoryDelete(const char* path) {
 }
 
 void DirectoryPrint() {
-  S().find.Close();
+  State().find.Close();
   Print(CurrentDirectory() + ":");
   for (const auto& entry : ListCurrentFolder()) {
     Print(entry.folder ? "<dir>" + entry.name : entry.name);
@@ -237,7 +237,7 @@ void DrivesPrint() {
 }
 
 void DirectoryList() {
-  S().find.Close();
+  State().find.Close();
   // One listing fills the list, so a folder that changes meanwhile cannot make the count and
   // the entries disagree.
   std::vector<Listed> entries = ListCurrentFolder();
@@ -257,7 +257,7 @@ void DriveList() {
 // --- Find first / next -------------------------------------------------------------------------
 
 void FileFindFirst() {
-  FindState& find = S().find;
+  FindState& find = State().find;
   find.Close();
   find.handle = win32::_findfirst("*.*", &find.entry);
   find.result = find.handle == -1 ? -1 : 0;
@@ -265,7 +265,7 @@ void FileFindFirst() {
 }
 
 void FileFindNext() {
-  FindState& find = S().find;
+  FindState& find = State().find;
   if (find.handle == -1) return;
   if (find.result == -1) {
     RuntimeError(error::kFileListingEnded);
@@ -276,7 +276,7 @@ void FileFindNext() {
 }
 
 static std::string FileFindNameString() {
-  return S().find.has_entry ? std::string(S().find.entry.name) : std::string();
+  return State().find.has_entry ? std::string(State().find.entry.name) : std::string();
 }
 
 char* FileFindName() {
@@ -284,12 +284,12 @@ char* FileFindName() {
 }
 
 std::int32_t FileFindType() {
-  if (!S().find.has_entry) return -1;
-  return (S().find.entry.attrib & _A_SUBDIR) ? 1 : 0;
+  if (!State().find.has_entry) return -1;
+  return (State().find.entry.attrib & _A_SUBDIR) ? 1 : 0;
 }
 
 static std::string FileFindWrittenString() {
-  return FindTimeText(S().find.entry.time_write);
+  return FindTimeText(State().find.entry.time_write);
 }
 
 char* FileFindWritten() {
@@ -297,7 +297,7 @@ char* FileFindWritten() {
 }
 
 static std::string FileFindCreatedString() {
-  return FindTimeText(S().find.entry.time_create);
+  return FindTimeText(State().find.entry.time_create);
 }
 
 char* FileFindCreated() {

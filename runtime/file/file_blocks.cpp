@@ -119,7 +119,7 @@ void MakePath(const std::string& path) {
 
 // Checks shared by the memory-block transfers; false when the operation is to do nothing.
 bool TransferReady(std::int32_t memblock, std::int32_t number, FileSlot*& slot) {
-  const MemblockServices& services = S().memblock;
+  const MemblockServices& services = State().memblock;
   if (!services.Make || !services.Address || !services.Size) return false;
   if (memblock < 1 || memblock > 255) {
     RuntimeError(error::kMemblockNumberOutOfRange);
@@ -138,12 +138,12 @@ bool TransferReady(std::int32_t memblock, std::int32_t number, FileSlot*& slot) 
 void WriteMemblock(std::int32_t number, std::int32_t memblock, bool with_size) {
   FileSlot* slot = nullptr;
   if (!TransferReady(memblock, number, slot)) return;
-  std::uint8_t* bytes = S().memblock.Address(memblock);
+  std::uint8_t* bytes = State().memblock.Address(memblock);
   if (!bytes) {
     RuntimeError(error::kMemblockMissing);
     return;
   }
-  std::int32_t size = std::max(S().memblock.Size(memblock), 0);
+  std::int32_t size = std::max(State().memblock.Size(memblock), 0);
   bool ok = !with_size || SlotWriteUnsigned(*slot, static_cast<std::uint32_t>(size), 4);
   if (ok) ok = SlotWrite(*slot, bytes, static_cast<DWORD>(size));
   if (!ok) RuntimeError(error::kFileWriteFailed);
@@ -223,7 +223,7 @@ void FileReadMemblock(std::int32_t number, std::int32_t memblock) {
     RuntimeError(error::kFileReadFailed);
     return;
   }
-  std::uint8_t* bytes = S().memblock.Make(memblock, static_cast<std::int32_t>(size));
+  std::uint8_t* bytes = State().memblock.Make(memblock, static_cast<std::int32_t>(size));
   if (!bytes) {
     RuntimeError(error::kMemblockAllocFailed);
     return;
@@ -239,7 +239,7 @@ void FileLoadMemblock(std::int32_t memblock, std::int32_t number) {
     RuntimeError(error::kFileReadFailed);
     return;
   }
-  std::uint8_t* bytes = S().memblock.Make(memblock, static_cast<std::int32_t>(size));
+  std::uint8_t* bytes = State().memblock.Make(memblock, static_cast<std::int32_t>(size));
   if (!bytes) {
     RuntimeError(error::kMemblockAllocFailed);
     return;

@@ -69,18 +69,18 @@ std::uint32_t LoadLong(const BYTE* at) {
 }
 
 HWND Window() {
-  return S().core ? S().core->window : nullptr;
+  return State().core ? State().core->window : nullptr;
 }
 
 }  // namespace
 
 void ProgramRun(const char* file, const char* parameters, const char* folder) {
-  S().process.reset();
+  State().process.reset();
   win32::ShellExecuteA(Window(), "open", file, parameters, folder, SW_SHOWNORMAL);
 }
 
 void ProgramRun(const char* file, const char* parameters, const char* folder, std::int32_t wait) {
-  S().process.reset();
+  State().process.reset();
   SHELLEXECUTEINFOA info{};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_NOCLOSEPROCESS;
@@ -91,12 +91,12 @@ void ProgramRun(const char* file, const char* parameters, const char* folder, st
   info.lpDirectory = folder;
   info.nShow = SW_SHOWNORMAL;
   if (!win32::ShellExecuteExA(&info)) return;
-  S().process = win32::UniqueHandle(info.hProcess);
-  if (wait != 1 || !S().process) return;
+  State().process = win32::UniqueHandle(info.hProcess);
+  if (wait != 1 || !State().process) return;
   for (;;) {
     DWORD code = 0;
-    if (!win32::GetExitCodeProcess(S().process.get(), &code) || code != STILL_ACTIVE) return;
-    CoreData* core = S().core;
+    if (!win32::GetExitCodeProcess(State().process.get(), &code) || code != STILL_ACTIVE) return;
+    CoreData* core = State().core;
     if (core && core->MessagePump && core->MessagePump() == 1) return;
     // The window keeps answering through the pump; a short sleep keeps the wait off the CPU.
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

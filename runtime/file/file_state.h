@@ -1,4 +1,4 @@
-// The file module's state and the helpers its parts share. One State value holds everything
+// The file module's state and the helpers its parts share. One FileState value holds everything
 // the module owns; Destructor resets it, so Destructor then Constructor leaves the module new.
 // The shared areas are the exception: they are held for the life of the process.
 #pragma once
@@ -41,7 +41,7 @@ struct FindState {
   }
 };
 
-struct State {
+struct FileState {
   std::array<FileSlot, kFileCount + 1> files;  // [0] unused
   FindState find;
   win32::UniqueHandle process;  // the last program started by the waiting ProgramRun
@@ -50,7 +50,7 @@ struct State {
   MemblockServices memblock;
 };
 
-State& S();
+FileState& State();
 
 // The slot of a number in 1..64, else null (and 8213 when report is set).
 FileSlot* Slot(std::int32_t number, bool report = true);

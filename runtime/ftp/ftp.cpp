@@ -15,14 +15,14 @@ namespace tessark::ftp {
 
 namespace {
 
-State g_state;
+FtpState g_state;
 std::uint32_t (*g_clock)() = nullptr;
 void (*g_sleep)(std::uint32_t) = nullptr;
 
 // A full-screen window is minimised while dialling only when the connect asked for it.
 bool FullScreenMinimise() {
-  const CoreData* core = S().core;
-  return S().minimise && core && core->window && core->window_mode == kFullScreenMode;
+  const CoreData* core = State().core;
+  return State().minimise && core && core->window && core->window_mode == kFullScreenMode;
 }
 
 void Wait(std::uint32_t ms) {
@@ -34,7 +34,7 @@ void Wait(std::uint32_t ms) {
 
 // A new text through the core's TextAlloc, holding text.
 char* MakeText(const std::string& text) {
-  CoreData* core = S().core;
+  CoreData* core = State().core;
   if (!core || !core->TextAlloc) return TextCopy(text.c_str());
   char* out = nullptr;
   core->TextAlloc(&out, static_cast<std::int32_t>(text.size() + 1));
@@ -100,14 +100,14 @@ bool SplitServer(const std::string& server, std::string* host, INTERNET_PORT* po
 
 void CloseAll() {
   AbortDownload();
-  State& s = S();
+  FtpState& s = State();
   s.listing.reset();
   s.connection.reset();
   s.session.reset();
 }
 
 bool Connect(const char* server, const char* user, const char* password, bool minimise) {
-  State& s = S();
+  FtpState& s = State();
   s.server = server ? server : "";
   s.user = user ? user : "";
   s.password = password ? password : "";
@@ -165,23 +165,23 @@ bool Connect(const char* server, const char* user, const char* password, bool mi
 void Constructor(void*) {}
 
 void SetErrorHandler(std::int32_t* error_word) {
-  S().error_word = error_word;
+  State().error_word = error_word;
 }
 
 void PassCoreData(CoreData* core) {
-  S().core = core;
+  State().core = core;
 }
 
 // Closes what is open and leaves the module as new.
 void Destructor() {
   CloseAll();
-  State& s = S();
-  s = State{};
+  FtpState& s = State();
+  s = FtpState{};
 }
 
 }  // namespace
 
-State& S() {
+FtpState& State() {
   return g_state;
 }
 
@@ -192,7 +192,7 @@ std::uint32_t Now() {
 void ReportFailure(std::int32_t) {}
 
 void RecordFailure() {
-  State& s = S();
+  FtpState& s = State();
   if (s.failure_pending) return;
   char buffer[kFailureTextSize] = {};
   DWORD error = 0;
@@ -217,7 +217,7 @@ void RecordFailure() {
 }
 
 void RecordFailure(const char* text) {
-  State& s = S();
+  FtpState& s = State();
   if (s.failure_pending) return;
   s.failure_text.assign(text, strnlen(text, kFailureTextSize - 1));
   s.failure_pending = true;
@@ -233,14 +233,14 @@ bool RemoteNameUsable(const char* name) {
 }
 
 bool ConnectionOpen() {
-  if (S().connection) return true;
+  if (State().connection) return true;
   // The server's last response would belong to some earlier exchange: say what is wrong.
   RecordFailure("Not connected to an FTP server");
   return false;
 }
 
 void CheckConnection() {
-  State& s = S();
+  FtpState& s = State();
   if (wininet::FtpSetCurrentDirectoryA(s.connection.get(), ".")) return;
   // A connection busy with our own listing or download answered that it is busy: it is alive.
   if (s.connection && wininet::GetLastError() == ERROR_FTP_TRANSFER_IN_PROGRESS) return;
@@ -249,7 +249,7 @@ void CheckConnection() {
 }
 
 void Reset() {
-  State& s = S();
+  FtpState& s = State();
   s.listing.reset();
   s.download.reset();
   s.local_file.reset();
@@ -271,7 +271,7 @@ void Reset() {
 }
 
 void AbortDownload() {
-  State& s = S();
+  FtpState& s = State();
   if (s.local_file) {
     s.local_file.reset();
     s.local_mark.RemoveIfOurs();
@@ -317,7 +317,7 @@ bool FtpConnect(const char* server, const char* user, const char* password, bool
 
 bool FtpReconnect() {
   // Copies: Connect keeps its arguments in the very strings they would come from.
-  const std::string server = S().server, user = S().user, password = S().password;
+  const std::string server = State().server, user = State().user, password = State().password;
   return ftp::Connect(server.c_str(), user.c_str(), password.c_str(), false);
 }
 
@@ -326,7 +326,7 @@ bool FtpDisconnect() {
 }
 
 bool FtpDisconnect(bool hang_up) {
-  ftp::State& s = S();
+  ftp::FtpState& s = State();
   ftp::CloseAll();
   if (hang_up && s.dialled) {
     const bool full = ftp::FullScreenMinimise();
@@ -341,39 +341,39 @@ bool FtpDisconnect(bool hang_up) {
 }
 
 bool FtpConnected() {
-  return S().connected;
+  return State().connected;
 }
 
 bool FtpFailure() {
-  const bool pending = S().failure_pending;
-  S().failure_pending = false;
+  const bool pending = State().failure_pending;
+  State().failure_pending = false;
   return pending;
 }
 
 char* FtpFailureText() {
-  S().text_scratch = S().failure_text;
-  return ftp::MakeText(S().text_scratch);
+  State().text_scratch = State().failure_text;
+  return ftp::MakeText(State().text_scratch);
 }
 
 char* FtpEntryName() {
-  S().text_scratch = S().entry_name;
-  return ftp::MakeText(S().text_scratch);
+  State().text_scratch = State().entry_name;
+  return ftp::MakeText(State().text_scratch);
 }
 
 char* FtpLastText() {
-  return ftp::MakeText(S().text_scratch);
+  return ftp::MakeText(State().text_scratch);
 }
 
 std::int32_t FtpEntryType() {
-  return S().entry_type;
+  return State().entry_type;
 }
 
 std::int32_t FtpEntrySize() {
-  return S().entry_size;
+  return State().entry_size;
 }
 
 std::int32_t FtpProgress() {
-  return S().progress;
+  return State().progress;
 }
 
 }  // namespace tessark

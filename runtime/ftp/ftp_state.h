@@ -1,4 +1,4 @@
-// The FTP module's state and what its two files share. One State value holds everything;
+// The FTP module's state and what its two files share. One FtpState value holds everything;
 // Reset (and Destructor then Constructor) leave it as new.
 #pragma once
 
@@ -37,7 +37,7 @@ struct InternetCloser {
 };
 using InternetHandle = std::unique_ptr<InternetObject, InternetCloser>;
 
-struct State {
+struct FtpState {
   InternetHandle session;
   InternetHandle connection;
   InternetHandle listing;
@@ -67,7 +67,7 @@ struct State {
   std::int32_t* error_word = nullptr;
 };
 
-State& S();
+FtpState& State();
 
 // The clock the stall check reads (timeGetTime unless a test sets another).
 std::uint32_t Now();

@@ -16,7 +16,7 @@ namespace {
 
 // Keeps a listing entry: folder bit 0x10 gives type 1; the size only when it fits the answer.
 void KeepEntry(const WIN32_FIND_DATAA& data) {
-  State& s = S();
+  FtpState& s = State();
   s.entry_type = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
   s.entry_name.assign(data.cFileName, strnlen(data.cFileName, sizeof data.cFileName));
   s.entry_size = data.nFileSizeHigh == 0 && data.nFileSizeLow <= 0x7FFFFFFFu
@@ -36,7 +36,7 @@ std::int32_t ProgressOf(std::int64_t received, std::int64_t expected) {
 // The size the current folder's listing gives for name (compared without regard to case), or
 // -1 when the listing does not show it.
 std::int64_t ListedSize(const char* name) {
-  State& s = S();
+  FtpState& s = State();
   WIN32_FIND_DATAA data{};
   InternetHandle listing(wininet::FtpFindFirstFileA(s.connection.get(), nullptr, &data,
                                                     INTERNET_FLAG_RESYNCHRONIZE, 0));
@@ -56,7 +56,7 @@ void FailDownload(const std::string& why) {
 }
 
 bool GetAtOnce(const char* remote, const char* local) {
-  State& s = S();
+  FtpState& s = State();
   if (!ConnectionOpen() || !RemoteNameUsable(remote)) return false;
   if (!wininet::FtpGetFileA(s.connection.get(), remote, local, FALSE,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH,
@@ -78,7 +78,7 @@ using ftp::S;
 
 bool FtpSetDir(const char* folder) {
   if (!ftp::ConnectionOpen() || !ftp::RemoteNameUsable(folder)) return false;
-  if (wininet::FtpSetCurrentDirectoryA(S().connection.get(), folder)) return true;
+  if (wininet::FtpSetCurrentDirectoryA(State().connection.get(), folder)) return true;
   ftp::RecordFailure();
   ftp::ReportFailure(ftp::kFtpSetDirFailed);
   ftp::CheckConnection();
@@ -86,7 +86,7 @@ bool FtpSetDir(const char* folder) {
 }
 
 bool FtpFindFirst() {
-  ftp::State& s = S();
+  ftp::FtpState& s = State();
   s.listing.reset();
   if (!ftp::ConnectionOpen()) return false;
   WIN32_FIND_DATAA data{};
@@ -102,7 +102,7 @@ bool FtpFindFirst() {
 }
 
 bool FtpFindNext() {
-  ftp::State& s = S();
+  ftp::FtpState& s = State();
   if (!s.listing) return false;
   WIN32_FIND_DATAA data{};
   if (wininet::InternetFindNextFileA(s.listing.get(), &data)) {
@@ -121,7 +121,7 @@ bool FtpGetFile(const char* remote, const char* local) {
 
 bool FtpGetFile(const char* remote, const char* local, std::int32_t size) {
   if (size == 0) return ftp::GetAtOnce(remote, local);
-  ftp::State& s = S();
+  ftp::FtpState& s = State();
   if (!ftp::ConnectionOpen() || !ftp::RemoteNameUsable(remote) || !remote || !local) return false;
   const std::int64_t listed = ftp::ListedSize(remote);
   const std::int64_t expected = listed >= 0 ? listed : size;
@@ -161,7 +161,7 @@ bool FtpGetFile(const char* remote, const char* local, std::int32_t size) {
 }
 
 void FtpProceed() {
-  ftp::State& s = S();
+  ftp::FtpState& s = State();
   if (!s.download) return;
   std::array<char, ftp::kPieceSize * ftp::kPiecesPerStep> buffer;
   DWORD total = 0;
@@ -234,7 +234,7 @@ void FtpTerminate() {
 }
 
 bool FtpPutFile(const char* local) {
-  ftp::State& s = S();
+  ftp::FtpState& s = State();
   if (!ftp::ConnectionOpen() || !local || !ftp::RemoteNameUsable(local)) return false;
   char resolved[MAX_PATH] = {};
   const std::size_t length = strnlen(local, sizeof resolved);
@@ -254,7 +254,7 @@ bool FtpPutFile(const char* local) {
 
 bool FtpDeleteFile(const char* remote) {
   if (!ftp::ConnectionOpen() || !ftp::RemoteNameUsable(remote)) return false;
-  if (wininet::FtpDeleteFileA(S().connection.get(), remote)) return true;
+  if (wininet::FtpDeleteFileA(State().connection.get(), remote)) return true;
   ftp::RecordFailure();
   ftp::ReportFailure(ftp::kFtpDeleteFileFailed);
   return false;
