@@ -305,7 +305,7 @@ void SetSleep(void (*sleep)(std::uint32_t ms)) {
 
 namespace tessark {
 
-using ftp::S;
+using ftp::State;
 
 bool FtpConnect(const char* server, const char* user, const char* password) {
   return ftp::Connect(server, user, password, false);

@@ -74,7 +74,7 @@ bool GetAtOnce(const char* remote, const char* local) {
 
 namespace tessark {
 
-using ftp::S;
+using ftp::State;
 
 bool FtpSetDir(const char* folder) {
   if (!ftp::ConnectionOpen() || !ftp::RemoteNameUsable(folder)) return false;
