@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -157,6 +158,13 @@ TEST_F(BitmapTest, CopiesTakeTheSharedTopLeftOrStretch) {
   // Rectangles reaching outside their bitmaps copy nothing (never past the surface).
   BitmapCopyRect(3, 0, 0, 2, 1, 4, 3, 0, 9, 2);
   BitmapCopyRect(3, -1, 0, 2, 1, 4, 0, 0, 3, 1);
+  // Destinations at the ends of the 32-bit range, whose sums and differences overflow it.
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  BitmapCopyRect(3, 0, 0, 2, 1, 4, 0, kMax, 2, kMax);
+  BitmapCopyRect(3, 0, 0, 2, 1, 4, kMax, 0, kMax, 1);
+  BitmapCopyRect(3, 0, 0, 2, 1, 4, kMin, kMin, kMax, kMax);
+  BitmapCopyRect(3, 0, 0, 2, 1, 4, kMax - 1, 0, kMin, 1);  // a width of 2 modulo 2^32
   EXPECT_EQ(Pixels(4), (std::vector<std::uint32_t>{1, 1, 1, 2, 2, 0, 1, 1, 1, 2, 2, 0}));
   EXPECT_EQ(Error(), 0);
 }
