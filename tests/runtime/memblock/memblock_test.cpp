@@ -288,6 +288,29 @@ TEST_F(MemblockTest, ImagesGoToBlocksAndBackUnchanged) {
   EXPECT_EQ(Error(), 501);
 }
 
+// Grey (8-bit) and blue-green-red (24-bit) rows make opaque 32-bit images; other depths that
+// are not whole bytes make none and say so.
+TEST_F(MemblockTest, ImagesFromBlocksOfEightAndTwentyFourBitsAreWidened) {
+  Block(1, {2, 1, 24}, {0x30, 0x20, 0x10, 0xFF, 0x00, 0x00});
+  ImageFromMemblock(5, 1);
+  Block(1, {2, 1, 8}, {0x00, 0x80});
+  ImageFromMemblock(6, 1);
+  EXPECT_EQ(Error(), 0);
+  MemblockFromImage(2, 5);
+  MemblockFromImage(3, 6);
+  ASSERT_EQ(Error(), 0);
+  EXPECT_EQ(MemblockReadDword(2, 8), 32);
+  EXPECT_EQ(static_cast<std::uint32_t>(MemblockReadDword(2, 12)), 0xFF102030u);
+  EXPECT_EQ(static_cast<std::uint32_t>(MemblockReadDword(2, 16)), 0xFF0000FFu);
+  EXPECT_EQ(static_cast<std::uint32_t>(MemblockReadDword(3, 16)), 0xFF808080u);
+
+  Block(1, {2, 1, 12}, std::vector<std::uint8_t>(4));
+  ImageFromMemblock(7, 1);
+  EXPECT_EQ(Error(), 502);
+  MemblockFromImage(2, 7);
+  EXPECT_EQ(Error(), 502);
+}
+
 TEST_F(MemblockTest, BlocksWhoseHeadersClaimMoreThanTheyHoldAreRefused) {
   ImageSetData(4, 2, 2, 32, std::vector<std::uint8_t>(16, 0x55).data());
   struct Case {
