@@ -15,6 +15,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -404,8 +405,24 @@ struct Presenter {
     if (hwnd && fullscreen) win32::SetWindowFullScreen(hwnd, false);
   }
 
+  // dest is in client pixels; a window shown at a whole-pixel scale has them at another place
+  // and size on its SDL window.
   void Show(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) {
-    if (way) way->Show(back, src, dest);
+    if (!way) return;
+    const win32::WindowView view = win32::GetWindowView(hwnd);
+    if (view.scale == 1 && view.left == 0 && view.top == 0) return way->Show(back, src, dest);
+    int client_w = 0, client_h = 0;
+    WindowClientSize(hwnd, &client_w, &client_h);
+    const SDL_Rect d = dest ? *dest : SDL_Rect{0, 0, client_w, client_h};
+    // The program's destination may lie anywhere; far outside the window it stays far outside.
+    auto at = [&](int origin, std::int64_t v) {
+      return static_cast<int>(std::clamp<std::int64_t>(
+          origin + static_cast<std::int64_t>(v) * view.scale, -(1 << 28), 1 << 28));
+    };
+    const int left = at(view.left, d.x), top = at(view.top, d.y);
+    const SDL_Rect on_window{left, top, at(view.left, std::int64_t{d.x} + d.w) - left,
+                             at(view.top, std::int64_t{d.y} + d.h) - top};
+    way->Show(back, src, &on_window);
   }
 };
 
@@ -503,7 +520,12 @@ HRESULT IDirect3DDevice9::Present(const RECT* source, const RECT* dest, HWND ove
     }
     s = *source;
   }
-  if (dest && (dest->left >= dest->right || dest->top >= dest->bottom)) return D3DERR_INVALIDCALL;
+  // A destination wider or taller than an int can say is no rectangle at all.
+  if (dest && (dest->left >= dest->right || dest->top >= dest->bottom ||
+               std::int64_t{dest->right} - dest->left > INT_MAX ||
+               std::int64_t{dest->bottom} - dest->top > INT_MAX)) {
+    return D3DERR_INVALIDCALL;
+  }
   ++present_count;
   last_present_had_source = source != nullptr;
   last_present_source = s;

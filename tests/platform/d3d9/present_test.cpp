@@ -233,6 +233,39 @@ TEST_F(PresentToWindow, SurfaceScalesSourcesOfEveryWidthWithTheirOwnColumns) {
   }
 }
 
+// A window at a whole-pixel scale shows each back-buffer pixel as a square of that side; made
+// larger by the window manager, at the largest whole scale that fits, centred on black.
+TEST_F(PresentToWindow, ScaledWindowsShowWholePixelsCentredOnBlack) {
+  ASSERT_TRUE(win32::SetWindowScale(window_, 2));
+  Create(kClientW, kClientH, D3DPRESENT_INTERVAL_IMMEDIATE);
+  Paint(kClientW, kClientH);
+  ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Shown(1, 1), 0x00FF00u);
+  EXPECT_EQ(Shown(2, 0), 0xFF0000u);
+  EXPECT_EQ(Shown(kClientW - 1, 5), 0xFF0000u);
+  EXPECT_EQ(Shown(kClientW, 5), 0x0000FFu);
+  EXPECT_EQ(Shown(2 * kClientW - 1, 2 * kClientH - 1), 0x0000FFu);
+
+  SDL_SetWindowSize(win32::SdlWindowOf(window_), 2 * kClientW + 45, 2 * kClientH + 11);
+  win32::PumpSdlEvents();
+  ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Shown(21, 4), 0x000000u);
+  EXPECT_EQ(Shown(22, 5), 0x00FF00u);
+  EXPECT_EQ(Shown(23, 6), 0x00FF00u);
+  EXPECT_EQ(Shown(24, 5), 0xFF0000u);
+  EXPECT_EQ(Shown(22 + 2 * kClientW - 1, 5 + 2 * kClientH - 1), 0x0000FFu);
+  EXPECT_EQ(Shown(22 + 2 * kClientW, 30), 0x000000u);
+  EXPECT_EQ(Shown(40, 5 + 2 * kClientH), 0x000000u);
+  // A destination rectangle is in the program's pixels too: a quarter of them at scale 2 takes
+  // the back buffer pixel for pixel.
+  RECT quarter{0, 0, kClientW / 2, kClientH / 2};
+  ASSERT_EQ(device_->Present(nullptr, &quarter, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Shown(22, 5), 0x00FF00u);
+  EXPECT_EQ(Shown(23, 5), 0xFF0000u);
+  EXPECT_EQ(Shown(22 + kClientW - 1, 5 + kClientH - 1), 0x0000FFu);
+  EXPECT_EQ(Shown(22 + kClientW, 5 + kClientH), 0x000000u);
+}
+
 TEST_F(PresentToWindow, IntervalOnePresentsOneRefreshApart) {
   d3d9::testing::WaitForRefreshHeadless(true);
   Create(kClientW, kClientH);
