@@ -15,7 +15,9 @@
 #include <time.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -38,16 +40,23 @@ std::uint64_t RefreshClock::NextTick(std::uint64_t now_ns) {
   return tick;
 }
 
-void ScaleNearest32(const std::uint8_t* src, int src_pitch, int src_w, int src_h, std::uint8_t* dst,
-                    int dst_pitch, int dst_w, int dst_h, std::vector<int>& columns) {
-  if (src_w <= 0 || src_h <= 0 || dst_w <= 0 || dst_h <= 0) return;
-  if (columns.size() != static_cast<std::size_t>(dst_w)) {
-    columns.resize(static_cast<std::size_t>(dst_w));
+const int* ColumnTable::For(int src_w, int dst_w) {
+  if (src_w != src_w_ || dst_w != dst_w_) {
+    columns_.resize(static_cast<std::size_t>(dst_w));
     for (int x = 0; x < dst_w; ++x) {
-      columns[static_cast<std::size_t>(x)] = static_cast<int>(
+      columns_[static_cast<std::size_t>(x)] = static_cast<int>(
           (static_cast<std::int64_t>(x) * 2 + 1) * src_w / (static_cast<std::int64_t>(dst_w) * 2));
     }
+    src_w_ = src_w;
+    dst_w_ = dst_w;
   }
+  return columns_.data();
+}
+
+void ScaleNearest32(const std::uint8_t* src, int src_pitch, int src_w, int src_h, std::uint8_t* dst,
+                    int dst_pitch, int dst_w, int dst_h, ColumnTable& columns) {
+  if (src_w <= 0 || src_h <= 0 || dst_w <= 0 || dst_h <= 0) return;
+  const int* column = src_w == dst_w ? nullptr : columns.For(src_w, dst_w);
   int last_row = -1;
   for (int y = 0; y < dst_h; ++y) {
     int sy = static_cast<int>((static_cast<std::int64_t>(y) * 2 + 1) * src_h /
@@ -63,7 +72,7 @@ void ScaleNearest32(const std::uint8_t* src, int src_pitch, int src_w, int src_h
     if (src_w == dst_w) {
       std::memcpy(out, in, static_cast<std::size_t>(dst_w) * 4);
     } else {
-      for (int x = 0; x < dst_w; ++x) out[x] = in[columns[static_cast<std::size_t>(x)]];
+      for (int x = 0; x < dst_w; ++x) out[x] = in[column[x]];
     }
     last_row = sy;
   }
@@ -240,86 +249,91 @@ void WindowClientSize(HWND window, int* width, int* height) {
   }
 }
 
-struct Presenter {
-  HWND hwnd = nullptr;
-  SDL_Window* window = nullptr;
-  PresentPath path = PresentPath::kNone;
-  bool wait_for_refresh = false;  // interval one on a way without a retrace of its own
-  bool fullscreen = false;
-  // The renderer way.
-  SDL_Renderer* renderer = nullptr;
-  SDL_Texture* texture = nullptr;
-  int texture_width = 0, texture_height = 0;
-  Uint32 texture_format = 0;
-  // The surface way: the back buffer seen as an SDL surface (its pixels are not copied), and
-  // the scaling's column table.
-  SDL_Surface* source = nullptr;
-  std::vector<int> columns;
+namespace {
 
-  ~Presenter() {
-    if (texture) SDL_DestroyTexture(texture);
-    if (source) SDL_FreeSurface(source);
-    if (renderer) RendererRelease(window);
-    if (hwnd && fullscreen) win32::SetWindowFullScreen(hwnd, false);
+// One way to the screen. Each way keeps its own caches; the way is chosen once, when the device
+// attaches to its window, and nothing of one way is seen by the other.
+class PresentWay {
+ public:
+  explicit PresentWay(SDL_Window* window) : window_(window) {}
+  virtual ~PresentWay() = default;
+  PresentWay(const PresentWay&) = delete;
+  PresentWay& operator=(const PresentWay&) = delete;
+  // Shows src of the back buffer on dest of the window (its whole client area when null).
+  virtual void Show(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) = 0;
+  // Whether the way waits for the display's retrace itself.
+  virtual bool KeepsToTheRetrace() const { return false; }
+  // Interval one on a way without a retrace of its own: wait for the refresh clock's tick.
+  void WaitForTheClock(bool on) { wait_for_refresh_ = on; }
+
+ protected:
+  void WaitForRefresh() const {
+    if (wait_for_refresh_) SleepUntilNs(TheRefreshClock().NextTick(MonotonicNs()));
+  }
+  SDL_Window* window_;
+
+ private:
+  bool wait_for_refresh_ = false;
+};
+
+// An SDL renderer, which scales for free and waits for a real retrace when it has vsync.
+class RendererWay final : public PresentWay {
+ public:
+  RendererWay(SDL_Window* window, bool vsync)
+      : PresentWay(window), renderer_(RendererAcquire(window, vsync)) {}
+  ~RendererWay() override {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) RendererRelease(window_);
   }
 
-  void WaitForRefresh() {
-    if (!wait_for_refresh) return;
-    SleepUntilNs(TheRefreshClock().NextTick(MonotonicNs()));
+  bool KeepsToTheRetrace() const override {
+    SDL_RendererInfo info{};
+    return renderer_ && SDL_GetRendererInfo(renderer_, &info) == 0 &&
+           (info.flags & SDL_RENDERER_PRESENTVSYNC);
   }
 
-  void Show(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) {
-    if (path == PresentPath::kSurface) {
-      ShowOnSurface(back, src, dest);
-    } else if (path == PresentPath::kRenderer) {
-      ShowWithRenderer(back, src, dest);
-    }
-  }
-
-  void ShowWithRenderer(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) {
-    if (!renderer) return;
+  void Show(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) override {
+    if (!renderer_) return;
     Uint32 format = SdlFormat(back->Format());
     int w = static_cast<int>(back->Width()), h = static_cast<int>(back->Height());
-    if (!texture || texture_width != w || texture_height != h || texture_format != format) {
-      if (texture) SDL_DestroyTexture(texture);
-      texture = SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_STREAMING, w, h);
-      if (!texture) return;
+    if (!texture_ || texture_width_ != w || texture_height_ != h || texture_format_ != format) {
+      if (texture_) SDL_DestroyTexture(texture_);
+      texture_ = SDL_CreateTexture(renderer_, format, SDL_TEXTUREACCESS_STREAMING, w, h);
+      if (!texture_) return;
       // The back buffer's alpha is not part of the picture (X8R8G8B8 leaves it undefined).
-      SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_NONE);
-      texture_width = w, texture_height = h, texture_format = format;
+      SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+      texture_width_ = w, texture_height_ = h, texture_format_ = format;
     }
     int bytes = SDL_BYTESPERPIXEL(format);
     const BYTE* bits = back->Bits() + src.y * back->Pitch() + src.x * bytes;
-    SDL_UpdateTexture(texture, &src, bits, static_cast<int>(back->Pitch()));
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
+    SDL_UpdateTexture(texture_, &src, bits, static_cast<int>(back->Pitch()));
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
     WaitForRefresh();
-    SDL_RenderCopy(renderer, texture, &src, dest);
-    SDL_RenderPresent(renderer);
+    SDL_RenderCopy(renderer_, texture_, &src, dest);
+    SDL_RenderPresent(renderer_);
   }
 
-  // The back buffer as an SDL surface over its own pixels, made again only when the back
-  // buffer changes.
-  SDL_Surface* SourceOf(IDirect3DSurface9* back) {
-    Uint32 format = SdlFormat(back->Format());
-    int w = static_cast<int>(back->Width()), h = static_cast<int>(back->Height());
-    if (source && source->pixels == back->Bits() && source->w == w && source->h == h &&
-        source->format->format == format && source->pitch == static_cast<int>(back->Pitch())) {
-      return source;
-    }
-    if (source) SDL_FreeSurface(source);
-    source = SDL_CreateRGBSurfaceWithFormatFrom(back->Bits(), w, h, SDL_BITSPERPIXEL(format),
-                                                static_cast<int>(back->Pitch()), format);
-    // The back buffer's alpha is not part of the picture (X8R8G8B8 leaves it undefined).
-    if (source) SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
-    return source;
+ private:
+  SDL_Renderer* renderer_;
+  SDL_Texture* texture_ = nullptr;
+  int texture_width_ = 0, texture_height_ = 0;
+  Uint32 texture_format_ = 0;
+};
+
+// The window's own surface, the picture copied (and scaled) into it here.
+class SurfaceWay final : public PresentWay {
+ public:
+  explicit SurfaceWay(SDL_Window* window) : PresentWay(window) {}
+  ~SurfaceWay() override {
+    if (source_) SDL_FreeSurface(source_);
   }
 
   // The picture is copied into the window's surface first and handed over at the refresh
   // tick, so that as little as possible happens between the tick and the screen.
-  void ShowOnSurface(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) {
+  void Show(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) override {
     SDL_Surface* from = SourceOf(back);
-    SDL_Surface* to = SDL_GetWindowSurface(window);
+    SDL_Surface* to = SDL_GetWindowSurface(window_);
     if (!from || !to) return;
     SDL_Rect whole{0, 0, to->w, to->h};
     SDL_Rect dst = dest ? *dest : whole;
@@ -339,7 +353,7 @@ struct Presenter {
       const auto* in =
           static_cast<const std::uint8_t*>(from->pixels) + src.y * from->pitch + src.x * 4;
       auto* out = static_cast<std::uint8_t*>(to->pixels) + dst.y * to->pitch + dst.x * 4;
-      ScaleNearest32(in, from->pitch, src.w, src.h, out, to->pitch, dst.w, dst.h, columns);
+      ScaleNearest32(in, from->pitch, src.w, src.h, out, to->pitch, dst.w, dst.h, columns_);
       if (SDL_MUSTLOCK(to)) SDL_UnlockSurface(to);
     } else {
       SDL_Rect s = src, d = dst;
@@ -350,7 +364,65 @@ struct Presenter {
       }
     }
     WaitForRefresh();
-    SDL_UpdateWindowSurface(window);
+    SDL_UpdateWindowSurface(window_);
+  }
+
+ private:
+  // The back buffer as an SDL surface over its own pixels, made again only when the back
+  // buffer changes.
+  SDL_Surface* SourceOf(IDirect3DSurface9* back) {
+    Uint32 format = SdlFormat(back->Format());
+    int w = static_cast<int>(back->Width()), h = static_cast<int>(back->Height());
+    if (source_ && source_->pixels == back->Bits() && source_->w == w && source_->h == h &&
+        source_->format->format == format && source_->pitch == static_cast<int>(back->Pitch())) {
+      return source_;
+    }
+    if (source_) SDL_FreeSurface(source_);
+    source_ = SDL_CreateRGBSurfaceWithFormatFrom(back->Bits(), w, h, SDL_BITSPERPIXEL(format),
+                                                 static_cast<int>(back->Pitch()), format);
+    // The back buffer's alpha is not part of the picture (X8R8G8B8 leaves it undefined).
+    if (source_) SDL_SetSurfaceBlendMode(source_, SDL_BLENDMODE_NONE);
+    return source_;
+  }
+
+  SDL_Surface* source_ = nullptr;  // the back buffer seen as an SDL surface, not copied
+  ColumnTable columns_;
+};
+
+}  // namespace
+
+// The device's side of its window: which way its frames take, and the full-screen state it set.
+struct Presenter {
+  HWND hwnd = nullptr;
+  SDL_Window* window = nullptr;
+  PresentPath path = PresentPath::kNone;
+  bool wait_for_refresh = false;
+  bool fullscreen = false;
+  std::unique_ptr<PresentWay> way;  // none without a window: nothing is shown
+
+  ~Presenter() {
+    way.reset();
+    if (hwnd && fullscreen) win32::SetWindowFullScreen(hwnd, false);
+  }
+
+  // dest is in client pixels; a window shown at a whole-pixel scale has them at another place
+  // and size on its SDL window.
+  void Show(IDirect3DSurface9* back, const SDL_Rect& src, const SDL_Rect* dest) {
+    if (!way) return;
+    const win32::WindowView view = win32::GetWindowView(hwnd);
+    if (view.scale == 1 && view.left == 0 && view.top == 0) return way->Show(back, src, dest);
+    int client_w = 0, client_h = 0;
+    WindowClientSize(hwnd, &client_w, &client_h);
+    const SDL_Rect d = dest ? *dest : SDL_Rect{0, 0, client_w, client_h};
+    // The program's destination may lie anywhere; far outside the window it stays far outside.
+    auto at = [&](int origin, std::int64_t v) {
+      return static_cast<int>(std::clamp<std::int64_t>(
+          origin + static_cast<std::int64_t>(v) * view.scale, -(1 << 28), 1 << 28));
+    };
+    const int left = at(view.left, d.x), top = at(view.top, d.y);
+    const SDL_Rect on_window{left, top, at(view.left, std::int64_t{d.x} + d.w) - left,
+                             at(view.top, std::int64_t{d.y} + d.h) - top};
+    way->Show(back, src, &on_window);
   }
 };
 
@@ -377,24 +449,24 @@ void IDirect3DDevice9::AttachPresenter() {
     win32::SetWindowFullScreen(hwnd, false);
   }
   bool retrace = params_.PresentationInterval != D3DPRESENT_INTERVAL_IMMEDIATE;
-  presenter_->path = ChoosePath(window);
-  if (presenter_->path == PresentPath::kSurface) {
+  PresentPath path = ChoosePath(window);
+  if (path == PresentPath::kSurface) {
     // The window's surface must not become an OpenGL texture behind SDL's back: that is the
     // emulated-GPU detour this way exists to avoid.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     // A window that cannot give a surface (one made for OpenGL elsewhere) is shown through a
     // renderer instead.
-    if (!SDL_GetWindowSurface(window)) presenter_->path = PresentPath::kRenderer;
+    if (!SDL_GetWindowSurface(window)) path = PresentPath::kRenderer;
   }
-  if (presenter_->path == PresentPath::kRenderer) {
-    presenter_->renderer = RendererAcquire(window, retrace);
-    SDL_RendererInfo info{};
-    bool vsync = presenter_->renderer && SDL_GetRendererInfo(presenter_->renderer, &info) == 0 &&
-                 (info.flags & SDL_RENDERER_PRESENTVSYNC);
-    presenter_->wait_for_refresh = retrace && !vsync && ShowsPictures();
+  if (path == PresentPath::kRenderer) {
+    presenter_->way = std::make_unique<RendererWay>(window, retrace);
   } else {
-    presenter_->wait_for_refresh = retrace && ShowsPictures();
+    presenter_->way = std::make_unique<SurfaceWay>(window);
   }
+  presenter_->path = path;
+  presenter_->wait_for_refresh =
+      retrace && !presenter_->way->KeepsToTheRetrace() && ShowsPictures();
+  presenter_->way->WaitForTheClock(presenter_->wait_for_refresh);
   if (presenter_->wait_for_refresh)
     TheRefreshClock().SetPeriod(RefreshPeriodNs(DisplayRefreshHz(window)));
 }
@@ -448,7 +520,12 @@ HRESULT IDirect3DDevice9::Present(const RECT* source, const RECT* dest, HWND ove
     }
     s = *source;
   }
-  if (dest && (dest->left >= dest->right || dest->top >= dest->bottom)) return D3DERR_INVALIDCALL;
+  // A destination wider or taller than an int can say is no rectangle at all.
+  if (dest && (dest->left >= dest->right || dest->top >= dest->bottom ||
+               std::int64_t{dest->right} - dest->left > INT_MAX ||
+               std::int64_t{dest->bottom} - dest->top > INT_MAX)) {
+    return D3DERR_INVALIDCALL;
+  }
   ++present_count;
   last_present_had_source = source != nullptr;
   last_present_source = s;

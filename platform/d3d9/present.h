@@ -34,10 +34,23 @@ class RefreshClock {
 // The refresh period of a display that refreshes hz times a second; 60 Hz when hz is unknown.
 std::uint64_t RefreshPeriodNs(int hz);
 
+// Which source column each destination column of a nearest-pixel scaling takes. The table
+// depends on both widths and is made again whenever either changes, so that repeated frames of
+// one size allocate nothing and a frame of another source width never reads with an old table.
+class ColumnTable {
+ public:
+  const int* For(int src_w, int dst_w);
+
+ private:
+  int src_w_ = 0;
+  int dst_w_ = 0;
+  std::vector<int> columns_;
+};
+
 // Copies a src_w by src_h block of 32-bit pixels to a dst_w by dst_h block, each destination
-// pixel taking the source pixel its centre falls in. columns is scratch kept by the caller so
-// that repeated frames of one size allocate nothing. The top byte is copied as it is.
+// pixel taking the source pixel its centre falls in. columns is kept by the caller across
+// frames. The top byte is copied as it is.
 void ScaleNearest32(const std::uint8_t* src, int src_pitch, int src_w, int src_h, std::uint8_t* dst,
-                    int dst_pitch, int dst_w, int dst_h, std::vector<int>& columns);
+                    int dst_pitch, int dst_w, int dst_h, ColumnTable& columns);
 
 }  // namespace d3d9_internal

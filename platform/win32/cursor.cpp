@@ -209,7 +209,9 @@ BOOL SetCursorPos(int x, int y) {
     POINT p{x, y};
     ScreenToClient(it->get(), &p);
     if (p.x >= 0 && p.y >= 0 && p.x < w.client_width && p.y < w.client_height) {
-      SDL_WarpMouseInWindow(w.sdl, p.x, p.y);
+      WindowView view = GetWindowView(it->get());  // the middle of the pixel on a scaled window
+      SDL_WarpMouseInWindow(w.sdl, view.left + p.x * view.scale + view.scale / 2,
+                            view.top + p.y * view.scale + view.scale / 2);
       return TRUE;
     }
   }

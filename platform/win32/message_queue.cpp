@@ -83,15 +83,21 @@ void WindowEvent(const SDL_WindowEvent& e) {
     case SDL_WINDOWEVENT_MOVED: {
       if (w->full_screen) break;
       RECT f = detail::FrameOf(w->style, w->ex_style);
-      LONG left = e.data1 - f.left, top = e.data2 - f.top;
+      POINT origin = detail::ClientOriginFromSdl(*w, e.data1, e.data2);
+      LONG left = origin.x - f.left, top = origin.y - f.top;
       if (left == w->window_rect.left && top == w->window_rect.top) break;
       LONG width = w->window_rect.right - w->window_rect.left;
       LONG height = w->window_rect.bottom - w->window_rect.top;
       w->window_rect = RECT{left, top, left + width, top + height};
-      SendMessageA(window, WM_MOVE, 0, MAKELPARAM(e.data1, e.data2));
+      SendMessageA(window, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
       break;
     }
     case SDL_WINDOWEVENT_SIZE_CHANGED: {
+      if (detail::Scaled(*w)) {  // the client keeps its size; its view on the window is fitted
+        detail::FitView(*w, e.data1, e.data2);
+        InvalidateRect(window, nullptr, TRUE);
+        break;
+      }
       if (e.data1 == w->client_width && e.data2 == w->client_height) break;
       w->client_width = e.data1;
       w->client_height = e.data2;
@@ -163,9 +169,10 @@ void MouseButtonEvent(const SDL_MouseButtonEvent& e) {
       return;
   }
   if (down && GetForegroundWindow() != window) SetForegroundWindow(window);
-  RememberCursor(window, e.x, e.y);
+  POINT at = detail::ClientFromSdl(window, e.x, e.y);
+  RememberCursor(window, at.x, at.y);
   detail::Post(window, message, MouseKeys(SDL_GetMouseState(nullptr, nullptr)) | extra,
-               MAKELPARAM(e.x, e.y));
+               MAKELPARAM(at.x, at.y));
 }
 
 }  // namespace
@@ -219,9 +226,9 @@ void EventToMessages(const SDL_Event& event) {
     case SDL_MOUSEMOTION: {
       HWND window = TargetOf(event.motion.windowID);
       if (!window) break;
-      RememberCursor(window, event.motion.x, event.motion.y);
-      Post(window, WM_MOUSEMOVE, MouseKeys(event.motion.state),
-           MAKELPARAM(event.motion.x, event.motion.y));
+      POINT at = ClientFromSdl(window, event.motion.x, event.motion.y);
+      RememberCursor(window, at.x, at.y);
+      Post(window, WM_MOUSEMOVE, MouseKeys(event.motion.state), MAKELPARAM(at.x, at.y));
       break;
     }
     case SDL_MOUSEBUTTONDOWN:

@@ -354,6 +354,21 @@ HWND GetFocus();
 // Switches the window's SDL window to desktop full screen (true) or back to a window.
 BOOL SetWindowFullScreen(HWND window, bool full_screen);
 
+// Whole-pixel scaling: the window's SDL window shows each client pixel as scale x scale pixels
+// (1 to 8; 1, the default, shows it as it is). The program keeps the client size it asked for,
+// and mouse positions come back in it. When the window manager makes the SDL window another size
+// (maximised, full screen, resized by hand) the client is shown at the largest whole scale that
+// fits, centred on black. A program's own full screen (SetWindowFullScreen) is not scaled.
+BOOL SetWindowScale(HWND window, int scale);
+// Where the client area lies on the SDL window: client pixel (x, y) covers the SDL window's
+// pixels from (left + x * scale, top + y * scale), scale on a side.
+struct WindowView {
+  int scale = 1;
+  int left = 0;
+  int top = 0;
+};
+WindowView GetWindowView(HWND window);
+
 // Messages.
 BOOL PeekMessageA(MSG* message, HWND window, UINT filter_min, UINT filter_max, UINT remove);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

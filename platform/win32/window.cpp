@@ -130,11 +130,54 @@ void ClearActive() {
   Ws().active = nullptr;
 }
 
+// A scaled window grows about its client's centre, kept clear of the screen's top-left so that
+// its frame stays in reach; ClientOriginFromSdl is the way back.
+POINT SdlOrigin(const Win32Window& w) {
+  RECT f = FrameOf(w.style, w.ex_style);
+  POINT at{w.window_rect.left + f.left, w.window_rect.top + f.top};
+  if (!Scaled(w)) return at;
+  return POINT{std::max<LONG>(f.left, at.x - w.client_width * (w.scale - 1) / 2),
+               std::max<LONG>(f.top, at.y - w.client_height * (w.scale - 1) / 2)};
+}
+
+POINT ClientOriginFromSdl(const Win32Window& w, int x, int y) {
+  if (!Scaled(w)) return POINT{x, y};
+  return POINT{x + w.client_width * (w.scale - 1) / 2, y + w.client_height * (w.scale - 1) / 2};
+}
+
 void SyncSdlGeometry(Win32Window& w) {
   if (!w.sdl || w.full_screen) return;
-  RECT f = FrameOf(w.style, w.ex_style);
-  SDL_SetWindowSize(w.sdl, std::max(1, w.client_width), std::max(1, w.client_height));
-  SDL_SetWindowPosition(w.sdl, w.window_rect.left + f.left, w.window_rect.top + f.top);
+  const int scale = Scaled(w) ? w.scale : 1;
+  const int width = std::max(1, w.client_width * scale);
+  const int height = std::max(1, w.client_height * scale);
+  SDL_SetWindowSize(w.sdl, width, height);
+  POINT at = SdlOrigin(w);
+  SDL_SetWindowPosition(w.sdl, at.x, at.y);
+  FitView(w, width, height);
+}
+
+bool Scaled(const Win32Window& w) {
+  return w.scale > 1 && !w.full_screen;
+}
+
+void FitView(Win32Window& w, int width, int height) {
+  w.view = WindowView{};
+  if (!Scaled(w) || w.client_width <= 0 || w.client_height <= 0) return;
+  w.view.scale = std::max(1, std::min(width / w.client_width, height / w.client_height));
+  w.view.left = (width - w.client_width * w.view.scale) / 2;
+  w.view.top = (height - w.client_height * w.view.scale) / 2;
+}
+
+POINT ClientFromSdl(HWND window, int x, int y) {
+  Win32Window* w = Live(window);
+  if (!w || !Scaled(*w)) return POINT{x, y};
+  // Floor division: the border left of and above the picture is negative, and kept at 0.
+  auto client = [&](int at, int origin, int size) {
+    int offset = at - origin;
+    int pixel = offset >= 0 ? offset / w->view.scale : -1;
+    return std::clamp(pixel, 0, std::max(0, size - 1));
+  };
+  return POINT{client(x, w->view.left, w->client_width), client(y, w->view.top, w->client_height)};
 }
 
 }  // namespace detail
@@ -510,6 +553,20 @@ HWND SetFocus(HWND window) {
 
 HWND GetFocus() {
   return detail::Live(Ws().focus) ? Ws().focus : nullptr;
+}
+
+BOOL SetWindowScale(HWND window, int scale) {
+  Win32Window* w = detail::Live(window);
+  if (!w || scale < 1 || scale > 8) return FALSE;
+  w->scale = scale;
+  detail::SyncSdlGeometry(*w);
+  InvalidateAll(*w, true);
+  return TRUE;
+}
+
+WindowView GetWindowView(HWND window) {
+  Win32Window* w = detail::Live(window);
+  return w && detail::Scaled(*w) ? w->view : WindowView{};
 }
 
 BOOL SetWindowFullScreen(HWND window, bool full_screen) {

@@ -26,6 +26,10 @@ struct Win32Window {
   bool visible = false;
   bool minimised = false;
   bool full_screen = false;
+  // Whole-pixel scaling (SetWindowScale): the scale asked for, and the view now in effect on the
+  // SDL window, fitted to the size the window manager gave it.
+  int scale = 1;
+  win32::WindowView view;
   // Painting: the pending update region (as one rectangle) and whether it needs erasing.
   bool needs_paint = false;
   bool erase = false;
@@ -52,6 +56,16 @@ RECT FrameOf(DWORD style, DWORD ex_style);
 DWORD Now();
 // Makes the SDL window follow the window's outer rectangle and client size.
 void SyncSdlGeometry(Win32Window& w);
+// Whether the window's client is shown scaled on its SDL window.
+bool Scaled(const Win32Window& w);
+// Fits the scaled view to an SDL window of width x height pixels: the largest whole scale at
+// which the client fits (at least 1), centred.
+void FitView(Win32Window& w, int width, int height);
+// An SDL window position (a mouse event's) as a client position: the client pixel under it,
+// kept inside the client area.
+POINT ClientFromSdl(HWND window, int x, int y);
+// The client area's screen origin for an SDL window placed at (x, y).
+POINT ClientOriginFromSdl(const Win32Window& w, int x, int y);
 // Turns one SDL event into window messages (installed into the event source).
 void EventToMessages(const SDL_Event& event);
 // Forgets the active window without messages (it lost the focus to another program).

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/d3d9/formats.h"
 #include "platform/d3dx9/d3dx9.h"
@@ -256,7 +257,8 @@ bool DataOut(std::int32_t id, std::int32_t mode, std::int32_t header[3], std::ui
 void DataIn(std::int32_t id, const std::int32_t header[3], const std::uint8_t* data,
             std::int32_t size) {
   const std::int32_t width = header[0], height = header[1], depth = header[2];
-  if (!data || id < 0 || id > kIdLast || width < 1 || height < 1 || depth < 8 || depth > 32) {
+  if (!data || id < 0 || id > kIdLast || width < 1 || height < 1 ||
+      (depth != 8 && depth != 16 && depth != 24 && depth != 32)) {
     return;
   }
   // The rows are counted against the data before they are multiplied: no product overflows.
@@ -271,15 +273,29 @@ void DataIn(std::int32_t id, const std::int32_t header[3], const std::uint8_t* d
   IDirect3DSurface9* surface = record ? SurfaceOf(id, *record) : nullptr;
   D3DSURFACE_DESC desc{};
   if (!surface || FAILED(surface->GetDesc(&desc))) return;
-  // Rows of another depth than the surface's are cut to the surface's row, never past it.
+  // Rows of the surface's own depth go in as they come. Rows of another depth are converted
+  // pixel by pixel: 8 bits as grey levels, 16 as red 5, green 6, blue 5 bits (the layout of a
+  // 16-bit display), 24 as blue, green and red bytes, 32 as alpha, red, green and blue bytes.
+  const std::int32_t surface_bits = d3d9_internal::FormatBits(desc.Format);
   const std::size_t source_row = static_cast<std::size_t>(width) * (depth / 8);
-  const std::size_t surface_row =
-      static_cast<std::size_t>(desc.Width) * (d3d9_internal::FormatBits(desc.Format) / 8);
-  const std::size_t row = std::min(source_row, surface_row);
+  const UINT columns = std::min(static_cast<UINT>(width), desc.Width);
   const std::int32_t rows = std::min(height, static_cast<std::int32_t>(desc.Height));
   SurfaceLock lock(surface, 0);
   if (!lock) return;
-  for (std::int32_t y = 0; y < rows; ++y) std::memcpy(lock.Row(y), data + source_row * y, row);
+  if (depth == surface_bits) {
+    const std::size_t row = static_cast<std::size_t>(columns) * (depth / 8);
+    for (std::int32_t y = 0; y < rows; ++y) std::memcpy(lock.Row(y), data + source_row * y, row);
+    return;
+  }
+  const D3DFORMAT given = depth == 8    ? D3DFMT_L8
+                          : depth == 16 ? D3DFMT_R5G6B5
+                          : depth == 24 ? D3DFMT_R8G8B8
+                                        : D3DFMT_A8R8G8B8;
+  std::vector<std::uint32_t> argb(columns);
+  for (std::int32_t y = 0; y < rows; ++y) {
+    d3d9_internal::DecodeRow(given, data + source_row * y, columns, nullptr, argb.data());
+    d3d9_internal::EncodeRow(desc.Format, argb.data(), columns, lock.Row(y));
+  }
 }
 
 void Wire(ModuleTable& table) {

@@ -164,11 +164,16 @@ void BitmapCopyRect(std::int32_t source, std::int32_t left, std::int32_t top, st
     }
     s.surface = temporary.Get();
   }
-  if (right - left == to_right - to_left) {
+  // In 64 bits: the destination's coordinates are the program's, any 32-bit values at all.
+  const std::int64_t width = std::int64_t{right} - left, height = std::int64_t{bottom} - top;
+  if (width == std::int64_t{to_right} - to_left) {
     // Same widths: a plain copy of the source's size at the destination's top-left.
-    dst.right = dst.left + (right - left);
-    dst.bottom = dst.top + (bottom - top);
-    if (Inside(dst, d)) device->StretchRect(s.surface, &src, d.surface, &dst, D3DTEXF_NONE);
+    if (to_left < 0 || to_top < 0 || to_left + width > d.width || to_top + height > d.height) {
+      return;
+    }
+    dst.right = static_cast<LONG>(to_left + width);
+    dst.bottom = static_cast<LONG>(to_top + height);
+    device->StretchRect(s.surface, &src, d.surface, &dst, D3DTEXF_NONE);
     return;
   }
   if (Inside(dst, d)) CopyStretched(s, src, d, dst);

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "runtime/core/core.h"
+#include "runtime/core/launch_options.h"
 #include "runtime/core/runtime_state.h"
 
 namespace tessark {
@@ -240,6 +241,8 @@ bool WindowCreate(std::uint32_t mode, const char* title, HINSTANCE instance) {
   }
   core.window = CreateWindowExA(0, rt.class_name, caption, style, x, y, core.window_width,
                                 core.window_height, nullptr, nullptr, instance, nullptr);
+  // The player's --scale: the window shows the display's pixels that many times over.
+  if (core.window && mode == 1) SetWindowScale(core.window, LaunchOptionsGet().scale);
   return core.window != nullptr;
 }
 

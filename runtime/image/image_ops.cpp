@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
+#include "platform/d3d9/formats.h"
 #include "platform/d3dx9/d3dx9.h"
 #include "platform/d3dx9/pixel_formats.h"
 #include "runtime/image/image_state.h"
@@ -294,13 +296,21 @@ void ImageDataFree(std::uint8_t* block) {
 
 void ImageSetData(std::int32_t id, std::int32_t width, std::int32_t height, std::int32_t depth,
                   const std::uint8_t* pixels) {
-  if (!pixels || (depth != 16 && depth != 32) || width < 1 || height < 1) return;
+  // 16 and 32 bits are the image's own formats and go in as they come; rows of grey levels
+  // (8 bits) and of blue, green and red bytes (24 bits) are widened to opaque 32-bit pixels.
+  D3DFORMAT given = D3DFMT_UNKNOWN;
+  if (depth == 8) given = D3DFMT_L8;
+  if (depth == 16) given = D3DFMT_A1R5G5B5;
+  if (depth == 24) given = D3DFMT_R8G8B8;
+  if (depth == 32) given = D3DFMT_A8R8G8B8;
+  if (!pixels || given == D3DFMT_UNKNOWN || width < 1 || height < 1) return;
+  const D3DFORMAT stored = depth == 16 ? D3DFMT_A1R5G5B5 : D3DFMT_A8R8G8B8;
+  const std::int32_t stored_depth = depth == 16 ? 16 : 32;
   ImageRecord* record = Find(id);
-  if (!record || record->width != width || record->height != height || record->depth != depth) {
+  if (!record || record->width != width || record->height != height ||
+      record->depth != stored_depth) {
     if (record) Discard(id);
-    if (!CreateBlank(id, width, height, depth == 16 ? D3DFMT_A1R5G5B5 : D3DFMT_A8R8G8B8, false)) {
-      return;
-    }
+    if (!CreateBlank(id, width, height, stored, false)) return;
     record = Find(id);
   }
   IDirect3DTexture9* texture = record ? Texture2d(*record) : nullptr;
@@ -308,12 +318,18 @@ void ImageSetData(std::int32_t id, std::int32_t width, std::int32_t height, std:
   if (!texture || record->locked || FAILED(texture->LockRect(0, &locked, nullptr, 0))) return;
   const D3DSURFACE_DESC desc = LevelDesc(*record);
   const std::size_t source_row = static_cast<std::size_t>(depth / 8) * width;
-  const std::size_t copy_row =
-      static_cast<std::size_t>(depth / 8) * std::min<UINT>(static_cast<UINT>(width), desc.Width);
+  const UINT columns = std::min<UINT>(static_cast<UINT>(width), desc.Width);
   const std::int32_t rows = std::min(height, static_cast<std::int32_t>(desc.Height));
+  std::vector<std::uint32_t> widened(given == stored ? 0 : columns);
   for (std::int32_t y = 0; y < rows; ++y) {
-    std::memcpy(static_cast<BYTE*>(locked.pBits) + static_cast<std::size_t>(y) * locked.Pitch,
-                pixels + source_row * y, copy_row);
+    BYTE* out = static_cast<BYTE*>(locked.pBits) + static_cast<std::size_t>(y) * locked.Pitch;
+    const std::uint8_t* in = pixels + source_row * y;
+    if (given == stored) {
+      std::memcpy(out, in, static_cast<std::size_t>(stored_depth / 8) * columns);
+    } else {
+      d3d9_internal::DecodeRow(given, in, columns, nullptr, widened.data());
+      std::memcpy(out, widened.data(), widened.size() * 4);
+    }
   }
   texture->UnlockRect(0);
   NotifyChanged();

@@ -44,9 +44,16 @@ T Load(std::int32_t number, std::int32_t position) {
 bool InRange(std::int32_t number) {
   return number >= 1 && number <= kNumberLast;
 }
+// Make frees the block of that number first, whatever the size, and then makes it as
+// MemblockMake would: a size of 0 or less makes nothing. So a file whose size field reads 0 or
+// more than the block can hold leaves no block behind rather than the one that was there before
+// (the file module raises 5104). An empty block (only MemblockFromArray of an empty array makes
+// one) written out with its size therefore reads back as no block and 5104, like any other
+// size that MemblockMake refuses.
 std::uint8_t* ServiceMake(std::int32_t number, std::int32_t size) {
-  if (!InRange(number) || size <= 0) return nullptr;
-  return BlockMake(number, size);
+  if (!InRange(number)) return nullptr;
+  BlockFree(number);
+  return size > 0 ? BlockMake(number, size) : nullptr;
 }
 void ServiceFree(std::int32_t number) {
   if (InRange(number)) BlockFree(number);
@@ -54,8 +61,12 @@ void ServiceFree(std::int32_t number) {
 std::int32_t ServiceSize(std::int32_t number) {
   return InRange(number) && State().blocks[number] ? State().sizes[number] : 0;
 }
+// Every bounds check trusts the size table, so a size is taken only when the block's bytes
+// reach that far.
 void ServiceSetSize(std::int32_t number, std::int32_t size) {
-  if (InRange(number) && State().blocks[number]) State().sizes[number] = size;
+  if (InRange(number) && State().blocks[number] && size >= 0 && size <= State().allocated[number]) {
+    State().sizes[number] = size;
+  }
 }
 std::uint8_t* ServiceAddress(std::int32_t number) {
   return InRange(number) ? State().blocks[number] : nullptr;
@@ -105,6 +116,7 @@ void MemblockState::FreeAll() {
     std::free(blocks[i]);
     blocks[i] = nullptr;
     sizes[i] = 0;
+    allocated[i] = 0;
   }
 }
 
@@ -117,6 +129,7 @@ void BlockFree(std::int32_t number) {
   MemblockState& s = State();
   std::free(s.blocks[number]);
   s.blocks[number] = nullptr;
+  s.allocated[number] = 0;
 }
 
 std::uint8_t* BlockMake(std::int32_t number, std::int32_t size) {
@@ -127,6 +140,7 @@ std::uint8_t* BlockMake(std::int32_t number, std::int32_t size) {
   if (!bytes) return nullptr;
   State().blocks[number] = bytes;
   State().sizes[number] = size;
+  State().allocated[number] = size;
   return bytes;
 }
 

@@ -45,10 +45,13 @@ bool HeaderRead(std::int32_t number, std::int32_t* header, std::int32_t count) {
 }
 
 // The pixel bytes a picture header asks for, or -1 when its values cannot describe pixels or
-// the block does not hold that many bytes after the header.
+// the block does not hold that many bytes after the header. Pixels are whole bytes: 8, 16, 24
+// or 32 bits, which the bitmap and image modules take in (widening where they must).
 std::int64_t PictureBytes(std::int32_t number, const std::int32_t* header) {
   const std::int64_t width = header[0], height = header[1], depth = header[2];
-  if (width < 1 || height < 1 || depth < 8 || depth > 32) return -1;
+  if (width < 1 || height < 1 || (depth != 8 && depth != 16 && depth != 24 && depth != 32)) {
+    return -1;
+  }
   // Row by row, so that no product can overflow: a row is below 2^34 bytes, and the rows are
   // counted against what the block holds before they are multiplied.
   const std::int64_t available = State().sizes[number] - 4 * kPictureHeader;

@@ -18,6 +18,9 @@ struct MemblockState {
   std::int32_t* error_word = nullptr;
   std::uint8_t* blocks[kTableSize] = {};
   std::int32_t sizes[kTableSize] = {};
+  // The bytes each block was made with: the size table may be lowered (the set-size service)
+  // but never raised past them.
+  std::int32_t allocated[kTableSize] = {};
   // Conversion services of other modules, bound at PassCoreData.
   ObjectDataServices bitmap;
   ObjectDataServices mesh;

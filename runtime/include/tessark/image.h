@@ -74,7 +74,8 @@ void ImageGetData(std::int32_t id, std::int32_t* width, std::int32_t* height, st
                   std::uint8_t** block, std::int32_t* size);
 /// Gives back a block from ImageGetData; null is ignored.
 void ImageDataFree(std::uint8_t* block);
-/// Makes the image from packed rows of 16 or 32 bits per pixel; nothing for other depths.
+/// Makes the image from packed rows of 16 or 32 bits per pixel, or of 8 (grey levels) or 24
+/// (blue, green, red) widened to opaque 32-bit pixels; nothing for other depths.
 void ImageSetData(std::int32_t id, std::int32_t width, std::int32_t height, std::int32_t depth,
                   const std::uint8_t* pixels);
 /// Moves the picture into a texture of width by height that it fills exactly; nothing for an id

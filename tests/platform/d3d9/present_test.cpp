@@ -70,7 +70,7 @@ TEST(RefreshClock, PeriodFollowsTheDisplayRateWithSixtyWhenUnknown) {
 std::vector<std::uint32_t> Scale(const std::vector<std::uint32_t>& src, int sw, int sh, int dw,
                                  int dh) {
   std::vector<std::uint32_t> dst(static_cast<std::size_t>(dw * dh), 0xDEADBEEF);
-  std::vector<int> columns;
+  d3d9_internal::ColumnTable columns;
   d3d9_internal::ScaleNearest32(reinterpret_cast<const std::uint8_t*>(src.data()), sw * 4, sw, sh,
                                 reinterpret_cast<std::uint8_t*>(dst.data()), dw * 4, dw, dh,
                                 columns);
@@ -212,6 +212,58 @@ TEST_F(PresentToWindow, SurfaceShowsASourceRectangleAndBlacksOutBesideADestinati
   ASSERT_EQ(device_->Present(nullptr, &beyond, nullptr, nullptr), D3D_OK);
   EXPECT_EQ(Shown(0, 0), 0x000000u);
   EXPECT_EQ(Shown(kClientW / 2, kClientH / 2), 0x00FF00u);
+}
+
+// The scaling's column table belongs to one pair of widths: a source rectangle of another
+// width never reads with it (past the back buffer's end when the new source is narrower, the
+// wrong columns when it is wider).
+TEST_F(PresentToWindow, SurfaceScalesSourcesOfEveryWidthWithTheirOwnColumns) {
+  Create(kClientW / 2, kClientH / 2, D3DPRESENT_INTERVAL_IMMEDIATE);
+  Paint(kClientW / 2, kClientH / 2);
+  RECT right{kClientW / 4, 0, kClientW / 2, kClientH / 2};
+  for (int order = 0; order < 2; ++order) {
+    const bool whole_first = order == 0;
+    for (int step = 0; step < 2; ++step) {
+      const bool whole = (step == 0) == whole_first;
+      ASSERT_EQ(device_->Present(whole ? nullptr : &right, nullptr, nullptr, nullptr), D3D_OK);
+      EXPECT_EQ(Shown(kClientW - 1, kClientH - 1), 0x0000FFu) << order << step;
+      EXPECT_EQ(Shown(0, kClientH - 1), whole ? 0xFF0000u : 0x0000FFu) << order << step;
+      EXPECT_EQ(Shown(kClientW / 2, kClientH - 1), 0x0000FFu) << order << step;
+    }
+  }
+}
+
+// A window at a whole-pixel scale shows each back-buffer pixel as a square of that side; made
+// larger by the window manager, at the largest whole scale that fits, centred on black.
+TEST_F(PresentToWindow, ScaledWindowsShowWholePixelsCentredOnBlack) {
+  ASSERT_TRUE(win32::SetWindowScale(window_, 2));
+  Create(kClientW, kClientH, D3DPRESENT_INTERVAL_IMMEDIATE);
+  Paint(kClientW, kClientH);
+  ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Shown(1, 1), 0x00FF00u);
+  EXPECT_EQ(Shown(2, 0), 0xFF0000u);
+  EXPECT_EQ(Shown(kClientW - 1, 5), 0xFF0000u);
+  EXPECT_EQ(Shown(kClientW, 5), 0x0000FFu);
+  EXPECT_EQ(Shown(2 * kClientW - 1, 2 * kClientH - 1), 0x0000FFu);
+
+  SDL_SetWindowSize(win32::SdlWindowOf(window_), 2 * kClientW + 45, 2 * kClientH + 11);
+  win32::PumpSdlEvents();
+  ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Shown(21, 4), 0x000000u);
+  EXPECT_EQ(Shown(22, 5), 0x00FF00u);
+  EXPECT_EQ(Shown(23, 6), 0x00FF00u);
+  EXPECT_EQ(Shown(24, 5), 0xFF0000u);
+  EXPECT_EQ(Shown(22 + 2 * kClientW - 1, 5 + 2 * kClientH - 1), 0x0000FFu);
+  EXPECT_EQ(Shown(22 + 2 * kClientW, 30), 0x000000u);
+  EXPECT_EQ(Shown(40, 5 + 2 * kClientH), 0x000000u);
+  // A destination rectangle is in the program's pixels too: a quarter of them at scale 2 takes
+  // the back buffer pixel for pixel.
+  RECT quarter{0, 0, kClientW / 2, kClientH / 2};
+  ASSERT_EQ(device_->Present(nullptr, &quarter, nullptr, nullptr), D3D_OK);
+  EXPECT_EQ(Shown(22, 5), 0x00FF00u);
+  EXPECT_EQ(Shown(23, 5), 0xFF0000u);
+  EXPECT_EQ(Shown(22 + kClientW - 1, 5 + kClientH - 1), 0x0000FFu);
+  EXPECT_EQ(Shown(22 + kClientW, 5 + kClientH), 0x000000u);
 }
 
 TEST_F(PresentToWindow, IntervalOnePresentsOneRefreshApart) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/event_source.h"
@@ -293,6 +294,76 @@ TEST_F(WindowsAndQueue, SetCursorPosInsideAWindowMovesThePointerThere) {
   while (win32::PeekMessageA(&m, nullptr, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE))
     moved = moved || (LOWORD(m.lParam) == 10 && HIWORD(m.lParam) == 20);
   EXPECT_TRUE(moved) << "the move arrives as a mouse message in client coordinates";
+}
+
+// A window shown at a whole-pixel scale: its SDL window is that many times the client, and
+// the pointer on any of a client pixel's SDL pixels comes back as that client pixel, the
+// corners included. Resized by the window manager (maximised), the client keeps its size and
+// is shown at the largest whole scale that fits, centred; the border reads as the nearest edge.
+TEST_F(WindowsAndQueue, ScaledWindowsMapThePointerBackToClientPixels) {
+  win32::SetWindowPos(window_, nullptr, 0, 0, 640 + 8, 480 + 27, SWP_NOMOVE | SWP_NOZORDER);
+  RECT client{};
+  win32::GetClientRect(window_, &client);
+  ASSERT_EQ(client.right, 640);
+  ASSERT_EQ(client.bottom, 480);
+  auto click = [&](int x, int y) {
+    SDL_Event e{};
+    e.button.type = SDL_MOUSEBUTTONDOWN;
+    e.button.windowID = Id();
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = x;
+    e.button.y = y;
+    Push(e);
+    MSG m{};
+    while (win32::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE) && m.message != WM_LBUTTONDOWN) {
+    }
+    return std::pair<int, int>(LOWORD(m.lParam), HIWORD(m.lParam));
+  };
+  using P = std::pair<int, int>;
+  for (int scale : {2, 3}) {
+    ASSERT_TRUE(win32::SetWindowScale(window_, scale));
+    Drain();
+    int w = 0, h = 0;
+    SDL_GetWindowSize(win32::SdlWindowOf(window_), &w, &h);
+    EXPECT_EQ(w, 640 * scale);
+    EXPECT_EQ(h, 480 * scale);
+    win32::GetClientRect(window_, &client);
+    EXPECT_EQ(client.right, 640) << "the program keeps its client size";
+    EXPECT_EQ(click(0, 0), P(0, 0)) << scale;
+    EXPECT_EQ(click(scale - 1, scale - 1), P(0, 0)) << scale;
+    EXPECT_EQ(click(scale, scale), P(1, 1)) << scale;
+    EXPECT_EQ(click(640 * scale - 1, 0), P(639, 0)) << scale;
+    EXPECT_EQ(click(0, 480 * scale - 1), P(0, 479)) << scale;
+    EXPECT_EQ(click(640 * scale - 1, 480 * scale - 1), P(639, 479)) << scale;
+    EXPECT_EQ(click(640 * scale - scale, 480 * scale - scale), P(639, 479)) << scale;
+    EXPECT_EQ(click(640 * scale - scale - 1, 480 * scale - scale - 1), P(638, 478)) << scale;
+  }
+  // Maximised on a 1920 x 1200 screen: scale 2 (1200 / 480), 320 and 120 pixels of border.
+  SDL_Event e{};
+  e.window.type = SDL_WINDOWEVENT;
+  e.window.event = SDL_WINDOWEVENT_SIZE_CHANGED;
+  e.window.windowID = Id();
+  e.window.data1 = 1920;
+  e.window.data2 = 1200;
+  Push(e);
+  Drain();
+  const win32::WindowView view = win32::GetWindowView(window_);
+  EXPECT_EQ(view.scale, 2);
+  EXPECT_EQ(view.left, 320);
+  EXPECT_EQ(view.top, 120);
+  EXPECT_EQ(click(320, 120), P(0, 0));
+  EXPECT_EQ(click(1599, 1079), P(639, 479));
+  EXPECT_EQ(click(5, 5), P(0, 0));
+  EXPECT_EQ(click(1919, 1199), P(639, 479));
+  EXPECT_EQ(click(1000, 5), P(340, 0));
+  win32::GetClientRect(window_, &client);
+  EXPECT_EQ(client.right, 640);
+  EXPECT_EQ(client.bottom, 480);
+  // Scale 1 is the window as it always was.
+  ASSERT_TRUE(win32::SetWindowScale(window_, 1));
+  EXPECT_EQ(win32::GetWindowView(window_).scale, 1);
+  EXPECT_EQ(click(639, 479), P(639, 479));
+  EXPECT_FALSE(win32::SetWindowScale(window_, 9));
 }
 
 }  // namespace

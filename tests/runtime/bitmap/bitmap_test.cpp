@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -157,6 +158,13 @@ TEST_F(BitmapTest, CopiesTakeTheSharedTopLeftOrStretch) {
   // Rectangles reaching outside their bitmaps copy nothing (never past the surface).
   BitmapCopyRect(3, 0, 0, 2, 1, 4, 3, 0, 9, 2);
   BitmapCopyRect(3, -1, 0, 2, 1, 4, 0, 0, 3, 1);
+  // Destinations at the ends of the 32-bit range, whose sums and differences overflow it.
+  constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  BitmapCopyRect(3, 0, 0, 2, 1, 4, 0, kMax, 2, kMax);
+  BitmapCopyRect(3, 0, 0, 2, 1, 4, kMax, 0, kMax, 1);
+  BitmapCopyRect(3, 0, 0, 2, 1, 4, kMin, kMin, kMax, kMax);
+  BitmapCopyRect(3, 0, 0, 2, 1, 4, kMax - 1, 0, kMin, 1);  // a width of 2 modulo 2^32
   EXPECT_EQ(Pixels(4), (std::vector<std::uint32_t>{1, 1, 1, 2, 2, 0, 1, 1, 1, 2, 2, 0}));
   EXPECT_EQ(Error(), 0);
 }
@@ -286,6 +294,38 @@ TEST_F(BitmapTest, BitmapsGoToBlocksAndBackUnchanged) {
   EXPECT_EQ(Screen(1, 0), kGreen);
 }
 
+// Blocks of another depth than the display's are converted pixel by pixel, never copied raw.
+TEST_F(BitmapTest, BlocksOfOtherDepthsAreConvertedToTheDisplays) {
+  struct Case {
+    std::int32_t depth;
+    std::vector<std::uint8_t> bytes;  // two pixels
+    std::vector<std::uint32_t> shown;
+  };
+  const Case cases[] = {
+      {16, {0x00, 0xF8, 0xE0, 0x07}, {0xFFFF0000u, 0xFF00FF00u}},  // red, green (5-6-5)
+      {24, {0x30, 0x20, 0x10, 0xFF, 0x00, 0x00}, {0xFF102030u, 0xFF0000FFu}},
+      {8, {0x00, 0x80}, {0xFF000000u, 0xFF808080u}},  // grey levels
+  };
+  for (const Case& c : cases) {
+    MemblockMake(1, 12 + static_cast<std::int32_t>(c.bytes.size()));
+    const std::int32_t header[3] = {2, 1, c.depth};
+    std::memcpy(MemblockAddress(1), header, 12);
+    std::memcpy(MemblockAddress(1) + 12, c.bytes.data(), c.bytes.size());
+    BitmapFromMemblock(3, 1);
+    MemblockDelete(1);
+    EXPECT_EQ(Error(), 0) << c.depth;
+    EXPECT_EQ(BitmapDepth(3), 32) << c.depth;
+    EXPECT_EQ(Pixels(3), c.shown) << c.depth;
+  }
+  // Depths that are not whole bytes per pixel are no picture at all.
+  MemblockMake(1, 12 + 4);
+  const std::int32_t header[3] = {2, 1, 12};
+  std::memcpy(MemblockAddress(1), header, 12);
+  BitmapFromMemblock(4, 1);
+  EXPECT_EQ(Error(), 1002);
+  EXPECT_FALSE(BitmapExists(4));
+}
+
 TEST_F(BitmapTest, ADeviceRefreshFreesEveryBitmapAndKeepsTheScreen) {
   BitmapCreate(1, 16, 16);
   BitmapCreate(2, 16, 16);
@@ -340,6 +380,12 @@ TEST_F(BitmapTest, SixteenBitBitmapsFadeAndBlurByTheirOwnChannels) {
   MemblockFromBitmap(2, 1);
   EXPECT_EQ(MemblockReadWord(2, 12), (15 << 11) | (31 << 5) | 15);
   EXPECT_EQ(MemblockReadWord(2, 14), (7 << 11) | (15 << 5) | 7);
+  // 32-bit rows on this display are packed down to its 5-6-5 pixels.
+  Make(3, 2, 1, {0xFFFF0000u, 0xFF0000FFu});
+  EXPECT_EQ(BitmapDepth(3), 16);
+  MemblockFromBitmap(2, 3);
+  EXPECT_EQ(MemblockReadWord(2, 12), 0xF800);
+  EXPECT_EQ(MemblockReadWord(2, 14), 0x001F);
 }
 
 }  // namespace

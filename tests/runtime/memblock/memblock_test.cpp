@@ -182,6 +182,56 @@ TEST_F(MemblockTest, FileModuleWritesABlockOutAndReadsItBack) {
   std::filesystem::remove(path);
 }
 
+// A size the make service refuses (0, or one past the 32-bit sizes) still frees the block of
+// that number: what is left is no block and 5104, never the block that was there before. An
+// empty block (from an empty array) cannot make the round trip for that reason.
+TEST_F(MemblockTest, FileReadOfARefusedSizeLeavesNoStaleBlock) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("memblock_size_" + std::to_string(getpid())))
+          .string();
+  auto write_file = [&](const std::vector<std::uint8_t>& bytes) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+  };
+  auto stale_block_then = [&](auto read) {
+    MemblockMake(6, 3);
+    read();
+    EXPECT_EQ(Error(), 5104);
+    EXPECT_FALSE(MemblockExists(6));
+    if (MemblockExists(6)) MemblockDelete(6);
+  };
+  for (std::uint8_t fill : {std::uint8_t{0}, std::uint8_t{0xFF}}) {
+    write_file({fill, fill, fill, fill, 1, 2, 3});
+    stale_block_then([&] {
+      FileOpenRead(1, path.c_str());
+      FileReadMemblock(1, 6);
+      FileClose(1);
+    });
+  }
+  write_file({});
+  stale_block_then([&] {
+    FileOpenRead(1, path.c_str());
+    FileLoadMemblock(6, 1);
+    FileClose(1);
+  });
+
+  MemblockArray empty{4, 0, nullptr};
+  MemblockFromArray(7, &empty);
+  ASSERT_EQ(MemblockSize(7), 0);
+  std::filesystem::remove(path);
+  FileOpenWrite(1, path.c_str());
+  FileWriteMemblock(1, 7);
+  FileClose(1);
+  EXPECT_EQ(std::filesystem::file_size(path), 4u);
+  FileOpenRead(1, path.c_str());
+  FileReadMemblock(1, 7);
+  FileClose(1);
+  EXPECT_EQ(Error(), 5104);
+  EXPECT_FALSE(MemblockExists(7));
+  std::filesystem::remove(path);
+}
+
 TEST_F(MemblockTest, ServicesRaiseNothingAndTheTablesAreShared) {
   const MemblockServices& services = Modules().memblock_services;
   ASSERT_NE(services.Make, nullptr);
@@ -198,6 +248,12 @@ TEST_F(MemblockTest, ServicesRaiseNothingAndTheTablesAreShared) {
   EXPECT_EQ(services.SizeTable()[7], 4);
   services.SetSize(7, 2);
   EXPECT_EQ(MemblockSize(7), 2);
+  // Never past the bytes the block was made with, nor below nothing.
+  services.SetSize(7, 5);
+  services.SetSize(7, -1);
+  EXPECT_EQ(MemblockSize(7), 2);
+  services.SetSize(7, 4);
+  EXPECT_EQ(MemblockSize(7), 4);
   EXPECT_NE(services.Make(7, 8), nullptr);  // frees the old block first: no 5102
   EXPECT_EQ(MemblockSize(7), 8);
   services.Free(7);
@@ -230,6 +286,29 @@ TEST_F(MemblockTest, ImagesGoToBlocksAndBackUnchanged) {
   EXPECT_EQ(Error(), 501);
   ImageFromMemblock(22000001, 1);
   EXPECT_EQ(Error(), 501);
+}
+
+// Grey (8-bit) and blue-green-red (24-bit) rows make opaque 32-bit images; other depths that
+// are not whole bytes make none and say so.
+TEST_F(MemblockTest, ImagesFromBlocksOfEightAndTwentyFourBitsAreWidened) {
+  Block(1, {2, 1, 24}, {0x30, 0x20, 0x10, 0xFF, 0x00, 0x00});
+  ImageFromMemblock(5, 1);
+  Block(1, {2, 1, 8}, {0x00, 0x80});
+  ImageFromMemblock(6, 1);
+  EXPECT_EQ(Error(), 0);
+  MemblockFromImage(2, 5);
+  MemblockFromImage(3, 6);
+  ASSERT_EQ(Error(), 0);
+  EXPECT_EQ(MemblockReadDword(2, 8), 32);
+  EXPECT_EQ(static_cast<std::uint32_t>(MemblockReadDword(2, 12)), 0xFF102030u);
+  EXPECT_EQ(static_cast<std::uint32_t>(MemblockReadDword(2, 16)), 0xFF0000FFu);
+  EXPECT_EQ(static_cast<std::uint32_t>(MemblockReadDword(3, 16)), 0xFF808080u);
+
+  Block(1, {2, 1, 12}, std::vector<std::uint8_t>(4));
+  ImageFromMemblock(7, 1);
+  EXPECT_EQ(Error(), 502);
+  MemblockFromImage(2, 7);
+  EXPECT_EQ(Error(), 502);
 }
 
 TEST_F(MemblockTest, BlocksWhoseHeadersClaimMoreThanTheyHoldAreRefused) {
