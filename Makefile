@@ -1,7 +1,8 @@
 # The whole set-up: `make run` builds the game alone and plays it, `make test` builds and runs the
-# suite. Each build tree is configured once from its preset (again when CMakePresets.json
-# changes); after that the build itself re-runs CMake when a CMakeLists.txt or a globbed folder
-# changes, so a repeated `make run` goes straight to the game.
+# suite. Each build tree is configured once from its preset, and again when CMakePresets.json
+# changes (build/<preset>/.preset records the last configure); otherwise the build itself re-runs
+# CMake when a CMakeLists.txt or a globbed folder changes, so a repeated `make run` goes straight
+# to the game.
 JOBS ?= $(shell nproc)
 
 .PHONY: deps deps-dev run test asan-test bench build-release build-dev build-asan build-bench \
@@ -13,27 +14,29 @@ deps:
 deps-dev:
 	@./scripts/install-deps --dev
 
-build/release/build.ninja: CMakePresets.json | deps
+build/release/.preset: CMakePresets.json | deps
 	@cmake --preset release >/dev/null
+	@touch $@
 
-build/dev/build.ninja build/asan/build.ninja build/bench/build.ninja: CMakePresets.json | deps-dev
+build/dev/.preset build/asan/.preset build/bench/.preset: CMakePresets.json | deps-dev
 	@cmake --preset $(word 2,$(subst /, ,$@)) >/dev/null
+	@touch $@
 
-build-release: build/release/build.ninja
+build-release: build/release/.preset
 	@cmake --build build/release -j $(JOBS)
 
-build-dev: build/dev/build.ninja
+build-dev: build/dev/.preset
 	@cmake --build build/dev -j $(JOBS)
 
-build-asan: build/asan/build.ninja
+build-asan: build/asan/.preset
 	@cmake --build build/asan -j $(JOBS)
 
-build-bench: build/bench/build.ninja
+build-bench: build/bench/.preset
 	@cmake --build build/bench -j $(JOBS)
 
 # The game alone: the runtime, the game, the asset generator and the icons (no tests, benchmarks
 # or examples; the release preset leaves them out).
-run: build/release/build.ninja
+run: build/release/.preset
 	@cmake --build build/release --target kettlebrim -j $(JOBS)
 	@cd build/release && exec ./kettlebrim
 
