@@ -9,11 +9,15 @@ function(tessark_warnings target)
   endif()
 endfunction()
 
-# A static library from every .cpp file of the calling folder (sub-folders included).
-#   tessark_library(name LIBS dep...)
+# A static library from every .cpp file of the calling folder (sub-folders included), less the
+# files named after EXCLUDE (relative to the folder).
+#   tessark_library(name LIBS dep... [EXCLUDE file...])
 function(tessark_library name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(excluded ${ARG_EXCLUDE})
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+  endforeach()
   add_library(${name} STATIC ${sources})
   tessark_layer_includes(${name})
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
@@ -47,8 +51,11 @@ function(tessark_test name)
   if(ARG_ENV)
     set(properties PROPERTIES ENVIRONMENT "${ARG_ENV}")
   endif()
+  # The tests are listed when CTest runs, not when the program links: a relink (every test
+  # program relinks when a library below it changes) then costs only the link.
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     ${properties}
+    DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60)
 endfunction()

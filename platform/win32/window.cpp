@@ -4,6 +4,7 @@
 // Window classes, windows, their geometry, activation and focus, and painting. Each window is
 // one SDL window the size of its client area; the frame around it is computed from the style.
 // Depends on SDL2 (video) and the message queue in message_queue.cpp.
+#include <SDL_image.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -27,6 +28,15 @@ constexpr int kCaptionHeight = 19;
 constexpr int kSizingFrame = 4;
 constexpr int kDialogFrame = 3;
 constexpr int kBorder = 1;
+
+// A program's windows carry the icon kept beside its Data (icon.png in the folder it runs in), so
+// that a desktop's task bar and window switcher show it; without the file they carry none.
+void SetProgramIcon(SDL_Window* window) {
+  SDL_Surface* icon = IMG_Load("icon.png");
+  if (!icon) return;
+  SDL_SetWindowIcon(window, icon);
+  SDL_FreeSurface(icon);
+}
 
 struct ClassKeyLess {
   bool operator()(const std::string& a, const std::string& b) const {
@@ -246,6 +256,7 @@ HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWOR
   w->sdl = SDL_CreateWindow(w->text.c_str(), x + f.left, y + f.top, std::max(1, w->client_width),
                             std::max(1, w->client_height), flags);
   if (!w->sdl) return nullptr;
+  SetProgramIcon(w->sdl);
   w->sdl_id = SDL_GetWindowID(w->sdl);
   HWND handle = w.get();
   ws.windows.push_back(std::move(w));

@@ -1,10 +1,11 @@
-// The program entry. A program built on Tessark links this library and defines GameMain();
-// main() starts in the folder that holds Data (as a program on its home platform starts in its
-// own folder; see EnterDataFolder), makes sure a window can be opened at all, opens the runtime for
-// a centred 640 x 480 window and calls GameMain(). When GameMain returns, the program ends at once
-// with 0: the runtime is not closed, and static destructors do not run either, since the modules'
-// state still refers across modules (a device held by one module, its presenter by another)
-// and would be torn down in no particular order.
+// The program entry's work. A program built on Tessark links the entry library and defines
+// GameMain(); its main() (main.cpp) hands over to EntryRun, which starts in the folder that holds
+// Data (as a program on its home platform starts in its own folder; see EnterDataFolder), makes
+// sure a window can be opened at all, opens the runtime for a centred 640 x 480 window and calls
+// GameMain(). When GameMain returns, the program ends at once with 0: the runtime is not closed,
+// and static destructors do not run either, since the modules' state still refers across modules (a
+// device held by one module, its presenter by another) and would be torn down in no particular
+// order.
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
 #include "runtime/core/launch_options.h"
+#include "runtime/entry/entry.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"
 
@@ -100,7 +102,7 @@ void ExplainNoWindow(const char* program, const std::string& why) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int tessark::EntryRun(int argc, char** argv, void (*game_main)()) {
   const char* program = argc > 0 && argv[0] ? argv[0] : "kettlebrim";
   tessark::LaunchOptions options;
   std::string fault = tessark::LaunchOptionsParse(argc, argv, &options);
@@ -132,7 +134,7 @@ int main(int argc, char** argv) {
                     std::string("the window could not be created (") + SDL_GetError() + ")");
     return 1;
   }
-  GameMain();
+  game_main();
   std::fflush(nullptr);
   std::_Exit(0);
 }
