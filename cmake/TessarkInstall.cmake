@@ -52,3 +52,13 @@ file(RELATIVE_PATH TESSARK_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfi
 configure_file(${CMAKE_SOURCE_DIR}/cmake/tessark.pc.in ${CMAKE_BINARY_DIR}/sdk/tessark.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/sdk/tessark.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT runtime)
+
+# The developer's documentation: the guide, the one-page API index (tools/apiindex), the
+# reference when `make docs` has made it, and the examples' sources.
+set(tessark_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/tessark)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/guide.md ${CMAKE_BINARY_DIR}/docs/api-index.md
+  DESTINATION ${tessark_doc_dir} COMPONENT runtime)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/build/docs/html DESTINATION ${tessark_doc_dir}
+  COMPONENT runtime OPTIONAL)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${tessark_doc_dir}/examples
+  COMPONENT runtime FILES_MATCHING PATTERN "*.cpp" PATTERN "*.h" PATTERN "CMakeLists.txt")

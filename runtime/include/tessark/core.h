@@ -35,13 +35,14 @@ namespace tessark {
 void TextFree(char* text);
 
 // Starting and stopping, for a game with its own main().
-/// Opens the runtime as the runtime's own main does: reads the runtime's command-line options
-/// (`--help` lists them; what it does not take is the game's, see ArgumentGet), records the
-/// start folder, enters the folder that holds Data (see the top of this page) and opens a centred
-/// 640 x 480 window. True when the runtime is open. False when it could not be: why has been
-/// printed on standard error (a bad option, no display), and main should end with a non-zero
-/// status. `--help` prints the options and ends the program with status 0. Calling it again while
-/// the runtime is open changes nothing and answers true.
+/// Opens the runtime for a game with its own main(), as the runtime's own main does. It reads
+/// the runtime's command-line options (`--help` lists them; what it does not take is the
+/// game's, see ArgumentGet), records the start folder, enters the folder that holds Data (as
+/// this header's opening comment says) and opens a centred 640 x 480 window. True when the runtime
+/// is open. False when it could not be: why has been printed on standard error (a bad option, no
+/// display), and main should end with a non-zero status. `--help` prints the options and ends the
+/// program with status 0. Calling it again while the runtime is open changes nothing and answers
+/// true.
 bool RuntimeStart(int argc, char** argv);
 /// Closes the runtime (every module, the window) and returns to the folder the program was
 /// started in. Call it before main returns; when a game forgets, it runs as the program ends.
