@@ -19,6 +19,8 @@
 
 namespace tessark {
 
+CoreData* CoreDataGet();
+
 namespace {
 
 std::int32_t* g_error_word = nullptr;
@@ -56,15 +58,38 @@ void Log(const ErrorReport& report) {
   g_logging = false;
 }
 
+// Open means RuntimeOpen made the window: a runtime whose display refused still paces frames and
+// answers its window.
+bool Open() {
+  return g_opening || CoreDataGet()->window;
+}
+
+// Says once per process that `what` happened while the runtime was not open, and what to do.
+void WarnNotOpen(const std::string& what) {
+  if (g_warned) return;
+  g_warned = true;
+  std::fprintf(
+      stderr,
+      "tessark: %s while the runtime is not open; such calls do nothing\n"
+      "  (RuntimeRunning answers false).\n"
+      "  A game either defines GameMain() and links the runtime's own main (tessark_main),\n"
+      "  which opens the runtime and then calls it, or keeps its own main() and calls\n"
+      "  tessark::RuntimeStart(argc, argv) first and tessark::RuntimeStop() at its end.\n",
+      what.c_str());
+}
+
+// A report made without an open runtime comes from a call the game made too early.
+void CheckReportOpen(const char* report) {
+  if (!Open()) WarnNotOpen(std::string("a runtime call reported \"") + report + "\"");
+}
+
 void Raise(std::int32_t code) {
-  RuntimeOpenCheck(nullptr);
+  CheckReportOpen(*g_detail ? g_detail : ErrorText(code));
   if (g_error_word) *g_error_word = code;
   Log({false, code, ErrorText(code), g_detail});
 }
 
 }  // namespace
-
-CoreData* CoreDataGet();
 
 // Keeps the word's address in the core and in CoreData's link field.
 void ErrorWordSet(std::int32_t* word) {
@@ -91,7 +116,7 @@ void RuntimeErrorDetail(std::int32_t code, const char* format, ...) {
 
 void RuntimeNotice(const char* text) {
   // A notice leaves the word as it is (it would record 0 only over 0).
-  RuntimeOpenCheck(nullptr);
+  CheckReportOpen(text ? text : "");
   Log({true, 0, text ? text : "", ""});
 }
 
@@ -126,19 +151,8 @@ std::string FileProblem(const char* name, const char* otherwise) {
 }
 
 bool RuntimeOpenCheck(const char* call) {
-  // Open means RuntimeOpen made the window: a runtime whose display refused still paces frames
-  // and answers its window.
-  if (g_opening || CoreDataGet()->window) return true;
-  if (g_warned) return false;
-  g_warned = true;
-  std::fprintf(
-      stderr,
-      "tessark: %s%s while the runtime is not open; such calls do nothing\n"
-      "  (RuntimeRunning answers false).\n"
-      "  A game either defines GameMain() and links the runtime's own main (tessark_main),\n"
-      "  which opens the runtime and then calls it, or keeps its own main() and calls\n"
-      "  tessark::RuntimeStart(argc, argv) first and tessark::RuntimeStop() at its end.\n",
-      call ? call : "a runtime call was made", call ? " was called" : "");
+  if (Open()) return true;
+  WarnNotOpen(std::string(call) + " was called");
   return false;
 }
 

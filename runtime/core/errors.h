@@ -39,10 +39,10 @@ inline constexpr const char* kNotAPicture =
     "not a picture the runtime reads (PNG, JPEG, BMP, TGA, GIF, DDS, WebP ...), or damaged";
 
 // True while the runtime is open (RuntimeOpen made its window, and RuntimeClose has not yet
-// destroyed it), or opening or closing.
-// When it is not, prints once per process on standard error that `call` was made without an open
-// runtime and how a game opens it. Cheap: the central places call it (the error raisers, the
-// frame loop and the waits), not every operation.
+// destroyed it), or opening or closing. When it is not, prints once per process on standard
+// error that `call` was called without an open runtime and how a game opens it; an error or
+// notice raised without an open runtime prints the same, naming what it reported. Cheap: the
+// central places call it (the frame loop, the waits, the error raisers), not every operation.
 bool RuntimeOpenCheck(const char* call);
 // RuntimeOpen marks the time it takes as open, so that its own reports do not count as calls
 // made without a runtime.

@@ -255,14 +255,14 @@ void NotifyChanged() {
 
 bool IdInRange(std::int32_t id) {
   if (id >= 1 && id <= kMaxId) return true;
-  RuntimeError(error::kImageIdOutOfRange);
+  RuntimeErrorDetail(error::kImageIdOutOfRange, "image %d is outside 1 to %d", id, kMaxId);
   return false;
 }
 
 ImageRecord* FindChecked(std::int32_t id) {
   if (!IdInRange(id)) return nullptr;
   ImageRecord* record = Find(id);
-  if (!record) RuntimeError(error::kImageMissing);
+  if (!record) RuntimeErrorDetail(error::kImageMissing, "image %d does not exist", id);
   return record;
 }
 

@@ -46,7 +46,7 @@ MusicEntry* EntryFind(std::int32_t id) {
     return nullptr;
   }
   g_state.current = EntryPeek(id);
-  if (!g_state.current) RuntimeError(error::kMusicMissing);
+  if (!g_state.current) RuntimeErrorDetail(error::kMusicMissing, "music %d does not exist", id);
   return g_state.current;
 }
 

@@ -44,7 +44,7 @@ SoundEntry* EntryFind(std::int32_t id) {
     return nullptr;
   }
   g_state.current = EntryPeek(id);
-  if (!g_state.current) RuntimeError(error::kSoundMissing);
+  if (!g_state.current) RuntimeErrorDetail(error::kSoundMissing, "sound %d does not exist", id);
   return g_state.current;
 }
 

@@ -77,11 +77,11 @@ SpriteRecord* Find(std::int32_t id) {
 
 SpriteRecord* FindChecked(std::int32_t id) {
   if (id < 1 || id > kMaxId) {
-    RuntimeError(error::kSpriteIdOutOfRange);
+    RuntimeErrorDetail(error::kSpriteIdOutOfRange, "sprite %d is outside 1 to %d", id, kMaxId);
     return nullptr;
   }
   SpriteRecord* record = Find(id);
-  if (!record) RuntimeError(error::kSpriteMissing);
+  if (!record) RuntimeErrorDetail(error::kSpriteMissing, "sprite %d does not exist", id);
   return record;
 }
 

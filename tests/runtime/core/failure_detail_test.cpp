@@ -82,7 +82,7 @@ TEST_F(RuntimeFixture, DetailsNameTheCallTheIdAndTheReason) {
       << Detail();
 
   // An error raised without a detail does not keep the previous one.
-  SpriteSetAlpha(1, 300);
+  MemblockMake(1, 0);
   EXPECT_EQ(Detail(), "");
 }
 
@@ -173,6 +173,16 @@ TEST(RuntimeNotOpen, TheFirstCallSaysSoOnceAndTheLoopEnds) {
   EXPECT_EQ(said.find("RuntimeRunning was called while the runtime is not open"), 9u) << said;
   EXPECT_NE(said.find("RuntimeStart(argc, argv)"), std::string::npos);
   EXPECT_EQ(said.find("not open", said.find("not open") + 1), std::string::npos) << said;
+
+  // A first call that fails is named by what it reported.
+  testing::OpenWarningReset();
+  ::testing::internal::CaptureStderr();
+  SpriteSet(3, 0, 0, 4);
+  const std::string named = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(named.find("tessark: a runtime call reported \"sprite 3: image 4 does not exist\" "
+                       "while the runtime is not open"),
+            0u)
+      << named;
 }
 
 }  // namespace
