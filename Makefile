@@ -69,6 +69,8 @@ package: deps-dev build-release
 # The API reference from the public headers, into build/docs/html (the guide is docs/guide.md).
 docs: deps-dev
 	@mkdir -p build/docs
+	@$(CXX) -std=c++20 -O1 -o build/docs/apiindex tools/apiindex/main.cpp
+	build/docs/apiindex --check build/docs/api-index.md runtime/include/tessark/*.h
 	doxygen docs/Doxyfile
 
 format:

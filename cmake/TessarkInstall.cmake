@@ -101,3 +101,13 @@ configure_file(${CMAKE_SOURCE_DIR}/cmake/tessark-static.pc.in ${tessark_sdk_dir}
   @ONLY)
 install(FILES ${tessark_sdk_dir}/tessark.pc ${tessark_sdk_dir}/tessark-static.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT runtime)
+
+# The developer's documentation: the guide, the one-page API index (tools/apiindex), the
+# reference when `make docs` has made it, and the examples' sources.
+set(tessark_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/tessark)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/guide.md ${CMAKE_BINARY_DIR}/docs/api-index.md
+  DESTINATION ${tessark_doc_dir} COMPONENT runtime)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/build/docs/html DESTINATION ${tessark_doc_dir}
+  COMPONENT runtime OPTIONAL)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${tessark_doc_dir}/examples
+  COMPONENT runtime FILES_MATCHING PATTERN "*.cpp" PATTERN "*.h" PATTERN "CMakeLists.txt")

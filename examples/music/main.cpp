@@ -28,13 +28,17 @@ constexpr std::int32_t kMusic = 1;
 // Keyboard scan codes of the arrows.
 constexpr int kKeyUp = 0xC8, kKeyDown = 0xD0, kKeyLeft = 0xCB, kKeyRight = 0xCD;
 
-// The program's first argument (the runtime's entry keeps the command line to itself).
+// The file named on the command line, as a path that still holds after the start changed the
+// working folder: a relative name is taken from the folder the user started in. "" for none.
 std::string FirstArgument() {
-  std::ifstream in("/proc/self/cmdline", std::ios::binary);
-  std::string all((std::istreambuf_iterator<char>(in)), {});
-  std::size_t end = all.find('\0');
-  if (end == std::string::npos || end + 1 >= all.size()) return "";
-  return all.substr(end + 1, all.find('\0', end + 1) - end - 1);
+  char* typed = ArgumentGet(1);
+  std::string name = typed;
+  TextFree(typed);
+  if (name.empty() || name[0] == '/') return name;
+  char* start = DirectoryStart();
+  std::string path = std::string(start) + "/" + name;
+  TextFree(start);
+  return path;
 }
 
 void Put(std::ofstream& out, std::uint32_t value, int bytes) {
@@ -140,7 +144,7 @@ void GameMain() {
   if (file.empty()) file = WriteTune();
   MusicLoad(file.c_str(), kMusic);
   if (!MusicExists(kMusic)) {
-    std::printf("%s cannot be played\n", file.c_str());
+    std::fprintf(stderr, "%s cannot be played: %s\n", file.c_str(), ErrorDetail());
     return;
   }
   MusicLoop(kMusic);

@@ -1,7 +1,8 @@
 // The starter: a complete small game on Tessark. A ball drifts around the window; click it to
 // score, and each hit plays a tone. It shows the pieces every game uses: the window, a picture
 // (drawn here pixel by pixel, as ImageLoad would load it from a file), text, a sound (made from
-// samples, as SoundLoad would load a wave file), the mouse, the frame loop and the error word.
+// samples, as SoundLoad would load a wave file), the mouse, the frame loop, the error word with
+// its detail and the error log, and a best score kept in the player's own data folder.
 //
 // The window's close box or Escape ends it; TESSARK_FRAMES=n ends it after n frames (for running
 // it headless: SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy TESSARK_FRAMES=60 ./starter).
@@ -11,6 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
 using namespace tessark;
@@ -57,6 +60,31 @@ void MakePingSound() {
                 samples.data(), 1 /* PCM */, 1, kRate, kRate * 2, 2, 16);
 }
 
+// Every error and notice as it happens, with its code, its sentence and what the call was
+// about. A game might show these in a debug overlay; the starter prints them.
+void LogReport(const ErrorReport& report, void* /*context*/) {
+  if (report.notice) {
+    std::fprintf(stderr, "starter: notice: %s\n", report.sentence);
+  } else {
+    std::fprintf(stderr, "starter: error %d: %s %s\n", report.code, report.sentence, report.detail);
+  }
+}
+
+// The best score lives in the player's own folder (~/.local/share/starter/best.txt): the
+// program's folder may belong to the system.
+std::string BestScoreFile() {
+  char* folder = DirectoryUserData();
+  std::string file = *folder ? std::string(folder) + "/best.txt" : "";
+  TextFree(folder);
+  return file;
+}
+
+std::int32_t BestScoreRead(const std::string& file) {
+  std::int32_t best = 0;
+  std::ifstream(file) >> best;
+  return best;
+}
+
 struct Ball {
   float x = 100, y = 80, dx = 3.0f, dy = 2.0f;
 
@@ -76,13 +104,17 @@ struct Ball {
 
 // The runtime opens a 640 x 480 window, then calls GameMain; the program ends when it returns.
 void GameMain() {
+  ErrorLogSet(LogReport);
   WindowSetTitle("Tessark starter");
   MakeBallPicture();
   MakePingSound();
   TextSetSize(20);
-  // Nothing is shown when an operation fails: the game asks.
+  // Nothing is shown to the player when an operation fails: the game asks. The code says which
+  // kind of failure; the detail says which call, which id or file, and why.
   if (ErrorCode() != error::kNone)
-    std::fprintf(stderr, "starter: set-up: %s\n", ErrorText(ErrorCode()));
+    std::fprintf(stderr, "starter: set-up: %s (%s)\n", ErrorText(ErrorCode()), ErrorDetail());
+  const std::string best_file = BestScoreFile();
+  const std::int32_t best = BestScoreRead(best_file);
 
   const char* frames_text = std::getenv("TESSARK_FRAMES");
   int frames = frames_text ? std::atoi(frames_text) : -1;
@@ -92,7 +124,7 @@ void GameMain() {
   while (RuntimeRunning() && frames != 0) {
     ball.Move();
     // A click counts once, when the left button goes down.
-    const bool down = (MouseButtons() & 1) != 0;
+    const bool down = (MouseButtons() & mouse::kLeft) != 0;
     if (down && !was_down && ball.Contains(MouseX(), MouseY())) {
       ++score;
       SoundPlay(kPingSound);
@@ -101,13 +133,14 @@ void GameMain() {
 
     ScreenClear(ColourRgb(20, 30, 60));
     ImagePaste(kBallImage, static_cast<std::int32_t>(ball.x), static_cast<std::int32_t>(ball.y));
-    char line[32];
-    std::snprintf(line, sizeof line, "Score: %d", score);
+    char line[48];
+    std::snprintf(line, sizeof line, "Score: %d   Best: %d", score, score > best ? score : best);
     TextPrintAt(10, 10, line);
     TextPrintAt(10, kHeight - 30, "Click the ball. Escape quits.");
     FrameSync();  // shows the frame and waits for the next one
     if (frames > 0) --frames;
   }
+  if (score > best && !best_file.empty()) std::ofstream(best_file) << score << "\n";
   std::printf("starter: score %d, error word %d (%s)\n", score, ErrorCode(),
               ErrorText(ErrorCode()));
 }

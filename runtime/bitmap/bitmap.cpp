@@ -74,7 +74,9 @@ void RefreshD3D(std::int32_t stage) {
 // Loads file into bitmap id (0 included): see BitmapLoad.
 void Load(const char* file, std::int32_t id) {
   BitmapState& s = State();
-  if (!file || !s.device) return RuntimeError(error::kBitmapLoadFailed);
+  if (!file || !s.device)
+    return RuntimeErrorDetail(error::kBitmapLoadFailed, "BitmapLoad(%d): %s", id,
+                              file ? "no display device" : "no file name was given");
   std::string name(file);
   name.resize(std::max(name.size() + 1, kNameCapacity), '\0');
   if (s.core && s.core->MediaPathResolve) s.core->MediaPathResolve(name.data(), name.size());
@@ -93,7 +95,8 @@ void Load(const char* file, std::int32_t id) {
                                           TRUE, picture.Put(), nullptr)) ||
       FAILED(D3DXLoadSurfaceFromFileA(picture.Get(), nullptr, nullptr, name.c_str(), nullptr,
                                       D3DX_FILTER_NONE, 0, nullptr))) {
-    return RuntimeError(error::kBitmapLoadFailed);
+    return RuntimeErrorDetail(error::kBitmapLoadFailed, "BitmapLoad(\"%s\", %d): %s", file, id,
+                              FileProblem(name.c_str(), kNotAPicture).c_str());
   }
   const auto width = static_cast<LONG>(info.Width), height = static_cast<LONG>(info.Height);
   if (target) {
@@ -138,7 +141,7 @@ BitmapRecord* FindChecked(std::int32_t id, std::int32_t first) {
     return nullptr;
   }
   BitmapRecord* record = Find(id);
-  if (!record) RuntimeError(error::kBitmapMissing);
+  if (!record) RuntimeErrorDetail(error::kBitmapMissing, "bitmap %d does not exist", id);
   return record;
 }
 

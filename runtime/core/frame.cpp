@@ -143,6 +143,7 @@ std::int32_t RuntimeRefresh() {
 namespace tessark {
 
 void FrameSync() {
+  if (!tessark::RuntimeOpenCheck("FrameSync")) return;
   tessark::FrameRender();
   tessark::MessagePump();
   tessark::MediaUpdate();
@@ -150,6 +151,7 @@ void FrameSync() {
 }
 
 void FrameSyncNoPump() {
+  if (!tessark::RuntimeOpenCheck("FrameSyncNoPump")) return;
   tessark::FrameRender();
   Runtime().present_on = 1;
 }
@@ -196,6 +198,8 @@ void FramePresentLast() {
 }
 
 bool RuntimeRunning() {
+  // Without an open runtime there is no window to close: a loop on this would never end.
+  if (!tessark::RuntimeOpenCheck("RuntimeRunning")) return false;
   if (Runtime().quit_requested) {
     win32::PostQuitMessage(0);
     return false;
@@ -204,6 +208,7 @@ bool RuntimeRunning() {
 }
 
 void WaitMillis(std::int32_t ms) {
+  if (!tessark::RuntimeOpenCheck("WaitMillis")) return;
   const DWORD end = win32::timeGetTime() + static_cast<DWORD>(ms);
   while (static_cast<std::int32_t>(win32::timeGetTime() - end) <= 0) {
     if (tessark::RuntimeRefresh() == 1) return;
@@ -212,6 +217,7 @@ void WaitMillis(std::int32_t ms) {
 }
 
 void WaitKey() {
+  if (!tessark::RuntimeOpenCheck("WaitKey")) return;
   // A key still held must be released first, then a key pressed.
   while (Runtime().last_key_code != 0) {
     if (tessark::RuntimeRefresh() == 1) return;
@@ -224,6 +230,7 @@ void WaitKey() {
 }
 
 void WaitMouse() {
+  if (!tessark::RuntimeOpenCheck("WaitMouse")) return;
   const tessark::CoreData& core = *tessark::CoreDataGet();
   while (core.mouse_buttons != 0) {
     if (tessark::RuntimeRefresh() == 1) return;

@@ -75,6 +75,14 @@ void Destroy(ModuleIndex index, const ModuleEntries& entries) {
 
 bool g_colours_saved = false;
 
+// Reports made while the runtime opens or closes are not calls made without a runtime.
+struct OpeningMark {
+  OpeningMark() { RuntimeOpeningSet(true); }
+  ~OpeningMark() { RuntimeOpeningSet(false); }
+  OpeningMark(const OpeningMark&) = delete;
+  OpeningMark& operator=(const OpeningMark&) = delete;
+};
+
 }  // namespace
 
 RuntimeState& Runtime() {
@@ -84,6 +92,7 @@ RuntimeState& Runtime() {
 
 std::int32_t RuntimeOpen(std::uint32_t mode, std::int32_t width, std::int32_t height,
                          std::int32_t depth, HINSTANCE instance, const char* title) {
+  const OpeningMark opening;
   CoreData& core = *CoreDataGet();
   RuntimeState& rt = Runtime();
   ModuleTable& m = Modules();
@@ -165,6 +174,7 @@ std::int32_t RuntimeOpen(std::uint32_t mode, std::int32_t width, std::int32_t he
 }
 
 std::int32_t RuntimeClose() {
+  const OpeningMark closing;
   CoreData& core = *CoreDataGet();
   RuntimeState& rt = Runtime();
   ModuleTable& m = Modules();

@@ -1,139 +1,19 @@
-// The program entry's work. A program built on Tessark links the entry library and defines
-// GameMain(); its main() (main.cpp) hands over to EntryRun, which starts in the folder that holds
-// Data (as a program on its home platform starts in its own folder; see EnterDataFolder), makes
-// sure a window can be opened at all, opens the runtime for a centred 640 x 480 window and calls
-// GameMain(). When GameMain returns, the program ends at once with 0: the runtime is not closed,
-// and static destructors do not run either, since the modules' state still refers across modules (a
-// device held by one module, its presenter by another) and would be torn down in no particular
-// order.
-#include <unistd.h>
+// The program entry's work, called by main() (main.cpp) with the game's GameMain: the runtime
+// starts as RuntimeStart does (the launch options, the folder that holds Data, a window that can
+// be opened, the runtime open for a centred 640 x 480 window), then the game runs. When the game
+// returns, the program ends at once with 0: the runtime is not closed, and static destructors do
+// not run either, since the modules' state still refers across modules (a device held by one
+// module, its presenter by another) and would be torn down in no particular order.
+#include "runtime/entry/entry.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <string>
-#include <system_error>
 
-#include "platform/win32/user.h"
-#include "runtime/core/core.h"
-#include "runtime/core/launch_options.h"
-#include "runtime/entry/entry.h"
-#include "runtime/runtime_wire.h"
-#include "tessark/core.h"
-
-namespace {
-
-namespace fs = std::filesystem;
-
-// Enters the folder that holds the program's Data: the executable's own folder (a build tree, an
-// unpacked archive), else ../share/<program name> beside it (an installed program), else the
-// current folder; when none holds Data, the executable's folder.
-void EnterDataFolder() {
-  std::error_code error;
-  fs::path exe = fs::read_symlink("/proc/self/exe", error);
-  if (error) return;
-  fs::path folder = exe.parent_path();
-  fs::path shared = folder.parent_path() / "share" / exe.filename();
-  if (fs::is_directory(folder / "Data", error)) {
-    fs::current_path(folder, error);
-  } else if (fs::is_directory(shared / "Data", error)) {
-    fs::current_path(shared, error);
-  } else if (!fs::is_directory("Data", error)) {
-    fs::current_path(folder, error);
-  }
-}
-
-bool Set(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value;
-}
-
-// Why no window can be opened, or an empty text when one can. Video drivers that show nothing
-// count as no display unless they were asked for by name. On success video stays initialised,
-// so the window is made on the very driver checked here.
-//
-// A display that is named but cannot be opened is tried again for a while before giving up: an
-// X server refuses connections for a moment while it resets (a virtual one does so each time
-// its last client leaves) and while it starts. The retries ask the named display's own driver,
-// so that a final failure carries SDL's account of it.
-std::string DisplayProblem() {
-  constexpr int kAttempts = 6;  // waiting 50, 100, 200, 400 and 800 ms between them
-  bool named = Set("SDL_VIDEODRIVER");
-  const char* variable = Set("DISPLAY")           ? "DISPLAY"
-                         : Set("WAYLAND_DISPLAY") ? "WAYLAND_DISPLAY"
-                                                  : nullptr;
-  std::string failure;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (attempt > 0) {
-      SDL_Delay(50u << (attempt - 1));
-      if (!named) {
-        SDL_SetHint(SDL_HINT_VIDEODRIVER,
-                    std::strcmp(variable, "DISPLAY") == 0 ? "x11" : "wayland");
-      }
-    }
-    int result = SDL_InitSubSystem(SDL_INIT_VIDEO);
-    std::string error = SDL_GetError();
-    if (result != 0) {
-      if (!variable) return "no video driver could be started (" + error + ")";
-      failure = std::string("the display ") + std::getenv(variable) + " named by " + variable +
-                " could not be opened (" + error + ")";
-      continue;
-    }
-    SDL_ResetHint(SDL_HINT_VIDEODRIVER);
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (named || !driver ||
-        (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0))
-      return "";
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (!variable) return "no display was found (DISPLAY and WAYLAND_DISPLAY are unset)";
-  }
-  SDL_ResetHint(SDL_HINT_VIDEODRIVER);
-  return failure;
-}
-
-void ExplainNoWindow(const char* program, const std::string& why) {
-  std::fprintf(stderr,
-               "%s: cannot open a window: %s.\n"
-               "Run it on a desktop, or under a virtual display (xvfb-run %s), or headless with\n"
-               "  SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy %s\n",
-               program, why.c_str(), program, program);
-}
-
-}  // namespace
+#include "runtime/runtime_start.h"
 
 int tessark::EntryRun(int argc, char** argv, void (*game_main)()) {
-  const char* program = argc > 0 && argv[0] ? argv[0] : "kettlebrim";
-  tessark::LaunchOptions options;
-  std::string fault = tessark::LaunchOptionsParse(argc, argv, &options);
-  if (!fault.empty()) {
-    std::fprintf(stderr, "%s: %s\n%s", program, fault.c_str(),
-                 tessark::LaunchOptionsHelp(program).c_str());
-    return 2;
-  }
-  if (options.help) {
-    std::fputs(tessark::LaunchOptionsHelp(program).c_str(), stdout);
-    return 0;
-  }
-  tessark::LaunchOptionsStore(options);
-  EnterDataFolder();
-  std::string problem = DisplayProblem();
-  if (!problem.empty()) {
-    ExplainNoWindow(program, problem);
-    return 1;
-  }
-
-  tessark::CoreData* core = tessark::CoreDataGet();
-  tessark::RuntimeWire();
-  std::int32_t error_word = 0;  // lives for the whole run
-  tessark::ErrorWordSet(&error_word);
-  tessark::RuntimeOpen(1, 640, 480, 32, win32::GetModuleHandleA(nullptr), "");
-  if (!core->window) {
-    // A loop without a window could never be ended by the user.
-    ExplainNoWindow(program,
-                    std::string("the window could not be created (") + SDL_GetError() + ")");
-    return 1;
-  }
+  int status = RuntimeStartStatus(argc, argv);
+  if (status >= 0) return status;
   game_main();
   std::fflush(nullptr);
   std::_Exit(0);

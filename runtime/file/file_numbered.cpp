@@ -58,11 +58,13 @@ void FileOpenRead(std::int32_t number, const char* name) {
   FileSlot* slot = Slot(number);
   if (!slot) return;
   if (slot->handle) {
-    RuntimeError(error::kFileNumberInUse);
+    RuntimeErrorDetail(error::kFileNumberInUse, "FileOpenRead(%d, \"%s\"): file %d is open already",
+                       number, name ? name : "", number);
     return;
   }
   if (!FileExists(name)) {
-    RuntimeError(error::kFileMissing);
+    RuntimeErrorDetail(error::kFileMissing, "FileOpenRead(%d, \"%s\"): %s", number,
+                       name ? name : "", FileProblem(name, "it cannot be read").c_str());
     return;
   }
   char resolved[kNameSize];
@@ -83,6 +85,12 @@ void FileOpenWrite(std::int32_t number, const char* name) {
   // CREATE_NEW fails on an existing name, so no file is ever replaced this way.
   slot->handle = win32::AdoptHandle(win32::CreateFileA(
       name, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!slot->handle)
+    RuntimeNoticeFormat(
+        "FileOpenWrite(%d, \"%s\"): %s", number, name,
+        FileExists(name)
+            ? "the file exists, and FileOpenWrite never replaces one (FileDelete it first)"
+            : "the file cannot be made (a missing folder, or no permission to write there)");
   slot->reading = false;
 }
 

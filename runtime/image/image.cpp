@@ -255,14 +255,14 @@ void NotifyChanged() {
 
 bool IdInRange(std::int32_t id) {
   if (id >= 1 && id <= kMaxId) return true;
-  RuntimeError(error::kImageIdOutOfRange);
+  RuntimeErrorDetail(error::kImageIdOutOfRange, "image %d is outside 1 to %d", id, kMaxId);
   return false;
 }
 
 ImageRecord* FindChecked(std::int32_t id) {
   if (!IdInRange(id)) return nullptr;
   ImageRecord* record = Find(id);
-  if (!record) RuntimeError(error::kImageMissing);
+  if (!record) RuntimeErrorDetail(error::kImageMissing, "image %d does not exist", id);
   return record;
 }
 
@@ -375,7 +375,14 @@ namespace tessark {
 using namespace tessark::image;
 
 void ImageLoad(const char* file, std::int32_t id, std::int32_t mode) {
-  if (!IdInRange(id) || !LoadInto(file, id, mode, 0)) RuntimeError(error::kImageLoadFailed);
+  const char* name = file ? file : "";
+  if (!IdInRange(id)) {
+    RuntimeErrorDetail(error::kImageLoadFailed, "ImageLoad(\"%s\", %d): the id is outside 1 to %d",
+                       name, id, kMaxId);
+  } else if (!LoadInto(file, id, mode, 0)) {
+    RuntimeErrorDetail(error::kImageLoadFailed, "ImageLoad(\"%s\", %d): %s", name, id,
+                       FileProblem(file, kNotAPicture).c_str());
+  }
 }
 
 void ImagePaste(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t transparent) {

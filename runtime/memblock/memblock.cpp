@@ -154,11 +154,12 @@ bool NumberChecked(std::int32_t number) {
 
 std::uint8_t* BlockChecked(std::int32_t number, std::int32_t last) {
   if (number < 1 || number > last) {
-    RuntimeError(error::kMemblockNumberOutOfRange);
+    RuntimeErrorDetail(error::kMemblockNumberOutOfRange, "memory block %d is outside 1 to %d",
+                       number, last);
     return nullptr;
   }
   std::uint8_t* bytes = State().blocks[number];
-  if (!bytes) RuntimeError(error::kMemblockMissing);
+  if (!bytes) RuntimeErrorDetail(error::kMemblockMissing, "memory block %d does not exist", number);
   return bytes;
 }
 

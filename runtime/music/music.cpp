@@ -46,7 +46,7 @@ MusicRecord* FindChecked(std::int32_t id) {
     return nullptr;
   }
   g_state.current = Find(id);
-  if (!g_state.current) RuntimeError(error::kMusicMissing);
+  if (!g_state.current) RuntimeErrorDetail(error::kMusicMissing, "music %d does not exist", id);
   return g_state.current;
 }
 
@@ -275,8 +275,14 @@ void MusicLoad(const char* file, std::int32_t id) {
     WCHAR wide[music::kNameSize] = {};
     MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, name, -1, wide, music::kNameSize);
     wide[music::kNameSize - 1] = 0;
-    if (FAILED(entry->graph->RenderFile(wide, nullptr))) {
-      return RuntimeError(error::kMusicLoadFailed);  // the entry's graph is released with it
+    if (HRESULT hr = entry->graph->RenderFile(wide, nullptr); FAILED(hr)) {
+      // The entry's graph is released with it.
+      return RuntimeErrorDetail(
+          error::kMusicLoadFailed, "MusicLoad(\"%s\", %d): %s", name, id,
+          hr == VFW_E_NO_AUDIO_HARDWARE ? "there is no audio device"
+          : hr == VFW_E_UNSUPPORTED_STREAM
+              ? FileProblem(name, "not a music file the runtime plays").c_str()
+              : FileProblem(name, "the music could not be played").c_str());
     }
     auto ask = [&](REFIID iid, auto& ref) {
       void* p = nullptr;

@@ -44,7 +44,7 @@ SoundRecord* FindChecked(std::int32_t id) {
     return nullptr;
   }
   g_state.current = Find(id);
-  if (!g_state.current) RuntimeError(error::kSoundMissing);
+  if (!g_state.current) RuntimeErrorDetail(error::kSoundMissing, "sound %d does not exist", id);
   return g_state.current;
 }
 
@@ -267,7 +267,7 @@ namespace {
 void LoadResolved(const char* name, std::int32_t id, std::int32_t is_3d, std::int32_t quiet) {
   SoundState& s = State();
   Checkpoint(15001);
-  if (!s.ready) return;
+  if (!s.ready) return RuntimeNotice("SoundLoad: there is no audio device; sounds are not loaded");
   auto raise = [quiet](std::int32_t code) {
     if (!quiet) tessark::RuntimeError(code);
   };
@@ -285,7 +285,12 @@ void LoadResolved(const char* name, std::int32_t id, std::int32_t is_3d, std::in
   Checkpoint(15004);
   auto fail = [&] {
     Discard(id);
-    raise(error::kSoundLoadFailed);
+    if (!quiet)
+      RuntimeErrorDetail(error::kSoundLoadFailed, "SoundLoad(\"%s\", %d): %s", name, id,
+                         FileProblem(name,
+                                     "not a wave file the runtime loads (PCM or compressed "
+                                     "wave data; a 3D sound must be mono)")
+                             .c_str());
   };
 
   std::size_t length = std::strlen(name);

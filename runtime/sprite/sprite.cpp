@@ -77,11 +77,11 @@ SpriteRecord* Find(std::int32_t id) {
 
 SpriteRecord* FindChecked(std::int32_t id) {
   if (id < 1 || id > kMaxId) {
-    RuntimeError(error::kSpriteIdOutOfRange);
+    RuntimeErrorDetail(error::kSpriteIdOutOfRange, "sprite %d is outside 1 to %d", id, kMaxId);
     return nullptr;
   }
   SpriteRecord* record = Find(id);
-  if (!record) RuntimeError(error::kSpriteMissing);
+  if (!record) RuntimeErrorDetail(error::kSpriteMissing, "sprite %d does not exist", id);
   return record;
 }
 
@@ -117,7 +117,7 @@ SpriteRecord* Create(std::int32_t id, std::int32_t x, std::int32_t y, std::int32
   r->scale_x = r->scale_y = 1.0f;
   if (!r->texture && image != -1) {
     RecordRelease(r);
-    RuntimeError(error::kImageIdOutOfRange);
+    RuntimeErrorDetail(error::kImageIdOutOfRange, "sprite %d: image %d does not exist", id, image);
     return nullptr;
   }
   // The first sprite of the run clears the screen behind sprites from then on.
@@ -269,7 +269,9 @@ void SpriteSet(std::int32_t id, std::int32_t x, std::int32_t y, std::int32_t ima
     return;
   }
   if (image < 1 || image > kMaxId) {
-    RuntimeError(error::kImageIdOutOfRange);
+    RuntimeErrorDetail(error::kImageIdOutOfRange,
+                       "SpriteSet(%d, %d, %d, %d): image %d is outside 1 to %d", id, x, y, image,
+                       image, kMaxId);
     return;
   }
   SpriteRecord* r = Find(id);

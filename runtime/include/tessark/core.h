@@ -1,19 +1,69 @@
 /// @file
-/// The core: the frame loop and its modes, the clock, random numbers, maths in degrees, the
-/// waits, the print operations, and TextFree for every text the runtime returns.
+/// The core: starting and stopping the runtime, the program's folders and arguments, the frame
+/// loop and its modes, the clock, random numbers, maths in degrees, the waits, the print
+/// operations, and TextFree for every text the runtime returns.
+///
+/// A game starts in one of two ways.
+///  - It defines GameMain() and links the runtime's own main (the `tessark_main` library, which
+///    the installed runtime includes). That main does what RuntimeStart does, calls GameMain,
+///    and ends the program when GameMain returns.
+///  - It keeps its own `int main(int argc, char** argv)`, calls RuntimeStart(argc, argv) before
+///    any other runtime call and RuntimeStop() at its end. It does not define GameMain.
+///
+/// Either way, the start changes the working folder: it makes the folder that holds the game's
+/// `Data` folder the working folder, looking in this order at the executable's own folder,
+/// `../share/<executable's name>` beside it (an installed game), then the folder the user started
+/// in; when none of them holds `Data`, the executable's own folder. So relative names such as
+/// `"Data/ball.png"` find the game's files wherever the user starts it from. A name the user
+/// typed (a command-line argument) is relative to DirectoryStart(); files the game writes
+/// belong in DirectoryUserData(), since an installed game's own folder is not writable.
+///
+/// A runtime call made while the runtime is not open does nothing; the first such call prints
+/// once on standard error what happened and how to open the runtime.
 #pragma once
 
 #include <cstdint>
 
-/// The game's main function, which the game defines: the program entry calls it once the runtime
-/// is open, and the program ends when it returns.
+/// The game's main function, for a game that uses the runtime's own main: it is called once the
+/// runtime is open, and the program ends when it returns. A game with its own main() does not
+/// define it.
 void GameMain();
 
-/// The game-facing API of the Tessark runtime.
 namespace tessark {
 
 /// Gives back a text the runtime returned (every char* result); a null text is ignored.
 void TextFree(char* text);
+
+// Starting and stopping, for a game with its own main().
+/// Opens the runtime for a game with its own main(), as the runtime's own main does. It reads
+/// the runtime's command-line options (`--help` lists them; what it does not take is the
+/// game's, see ArgumentGet), records the start folder, enters the folder that holds Data (as
+/// this header's opening comment says) and opens a centred 640 x 480 window. True when the runtime
+/// is open. False when it could not be: why has been printed on standard error (a bad option, no
+/// display), and main should end with a non-zero status. `--help` prints the options and ends the
+/// program with status 0. Calling it again while the runtime is open changes nothing and answers
+/// true.
+bool RuntimeStart(int argc, char** argv);
+/// Closes the runtime (every module, the window) and returns to the folder the program was
+/// started in. Call it before main returns; when a game forgets, it runs as the program ends.
+/// Nothing when the runtime is not open. RuntimeStart may open it again afterwards.
+void RuntimeStop();
+
+// The program's folders and arguments.
+/// The folder the user started the program in (before the start entered the folder that holds
+/// Data), as an absolute path in a new text. Names the user typed are relative to it.
+char* DirectoryStart();
+/// The game's own per-user folder to write saves, scores and settings to, as an absolute path
+/// in a new text: `$XDG_DATA_HOME/<executable's name>`, else `~/.local/share/<executable's
+/// name>`. Made, with its parents, on the first call when it does not exist. "" when there is no
+/// home folder or the folder cannot be made.
+char* DirectoryUserData();
+/// How many command-line arguments are the game's: every argument the runtime's own options
+/// (`--record FILE`, `--scale N` ...) did not take, and everything after `--`.
+std::int32_t ArgumentCount();
+/// The game's argument n, counting from 1, as a new text (as typed: a relative file name is
+/// relative to DirectoryStart()); "" when n is outside 1 to ArgumentCount().
+char* ArgumentGet(std::int32_t n);
 
 // Frames.
 /// Finishes the frame: draws the kept sprites, shows the frame, answers the window and keeps to
@@ -37,7 +87,7 @@ void FramePresentFirst();
 /// The frame is shown after the 3D camera pass (the default).
 void FramePresentLast();
 /// True until the window has been closed (or Escape pressed while Escape quits); the game's
-/// loop test.
+/// loop test. False while the runtime is not open.
 bool RuntimeRunning();
 
 // Time and random numbers.

@@ -61,7 +61,9 @@ std::int32_t DisplayModeCount();
 /// "width x height x depth" of entry index of the mode list, as a new text (give it back with
 /// TextFree); "" for an index outside the list.
 char* DisplayModeDescription(std::int32_t index);
-/// Frames begun per second, measured over a second or more; 0 before the first second.
+/// Frames begun per second, measured over a second or more; 0 before the first second. It
+/// counts the frames it is called in, so call it every frame (and show the answer when you
+/// like): called less often, it answers less than the real rate.
 std::int32_t DisplayFps();
 
 /// Sets gamma: 0 to 511 per channel, 255 is neutral (the ramp never leaves its range).

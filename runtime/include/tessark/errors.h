@@ -2,6 +2,12 @@
 /// Runtime errors: what went wrong, for a game that wants to know. A failing operation returns
 /// its failure value and records a code in the runtime's one error word; nothing is shown, the
 /// program goes on, and a later error overwrites an earlier one. The codes are named below.
+///
+/// Beside the code, ErrorDetail says what failed in words: the call, its id and file, and the
+/// system's or decoder's own reason (`ImageLoad("fruit.png", 7): no such file`). A log receives
+/// every error and notice as it happens, when the game asks for one: set the environment
+/// variable `TESSARK_LOG=1` (standard error) or `TESSARK_LOG=<file>` (appended to that file), or
+/// hand a function to ErrorLogSet. With neither, nothing is printed and nothing changes.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +21,27 @@ std::int32_t ErrorCode();
 /// One sentence saying what a code means; a general sentence for a code the runtime never raises.
 /// The text is the runtime's own and lives for the whole program: do not free it.
 const char* ErrorText(std::int32_t code);
+
+/// What the most recent error was about, in words: `SpriteSet(1, 10, 10, 77): image 77 does not
+/// exist`. "" when that error's operation gives no detail (or no error has been raised). The
+/// text belongs to the runtime and changes with the next error: copy it to keep it.
+const char* ErrorDetail();
+
+/// One error or notice, as the log receives it. The texts live only during the call.
+struct ErrorReport {
+  bool notice;           ///< a notice: something went wrong that raises no code
+  std::int32_t code;     ///< the error code (as ErrorCode will then answer); 0 for a notice
+  const char* sentence;  ///< ErrorText(code), or the notice's own text
+  const char* detail;    ///< as ErrorDetail; "" for a notice and for operations that give none
+};
+
+/// A function that receives every report; context is what ErrorLogSet was given.
+using ErrorLogFn = void (*)(const ErrorReport& report, void* context);
+
+/// Hands every later error and notice to log as it happens, on the thread that raised it (the
+/// game's). Null turns the callback off; `TESSARK_LOG` prints whether or not a callback is set.
+/// The log may call the runtime; reports raised while it runs are not logged again.
+void ErrorLogSet(ErrorLogFn log, void* context = nullptr);
 
 }  // namespace tessark
 

@@ -69,8 +69,9 @@ void FilePokeByte(const char* name, std::int32_t position, std::int32_t value);
 /// Opens a file for reading under number; error::kFileNumberInUse when number is open,
 /// error::kFileMissing when there is no such file.
 void FileOpenRead(std::int32_t number, const char* name);
-/// Opens a new file for writing under number; nothing when number is open or the file exists
-/// (a file is never replaced this way).
+/// Opens a new file for writing under number. It never replaces a file: when the file exists
+/// already (or number is open) nothing is opened and no error code is raised (the log, when on,
+/// gets a notice). To write a file again, FileDelete it first.
 void FileOpenWrite(std::int32_t number, const char* name);
 /// Closes the numbered file; nothing when it is not open.
 void FileClose(std::int32_t number);
@@ -118,9 +119,11 @@ void FileReadFolder(std::int32_t number, const char* folder);
 // with no file, error::kFileReadFailed or kFileWriteFailed when the file fails,
 // error::kMemblockMissing for a block that does not exist and error::kMemblockAllocFailed when a
 // block cannot be made.
-/// Reads a memory block (its size, then its bytes) from the numbered file.
+/// Reads a memory block (its size, then its bytes) from the numbered file. Note the order: the
+/// file number first, as in the other FileRead calls (FileLoadMemblock takes the block first).
 void FileReadMemblock(std::int32_t number, std::int32_t memblock);
-/// Makes a memory block of the rest of the numbered file.
+/// Makes a memory block of the rest of the numbered file. Note the order: the memory block
+/// first (FileReadMemblock takes the file number first).
 void FileLoadMemblock(std::int32_t memblock, std::int32_t number);
 /// Writes a memory block (its size, then its bytes) to the numbered file.
 void FileWriteMemblock(std::int32_t number, std::int32_t memblock);

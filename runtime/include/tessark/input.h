@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "tessark/core.h"
+#include "tessark/keys.h"
 
 namespace tessark {
 
@@ -30,9 +31,10 @@ bool KeyShift();
 bool KeySpace();
 /// Whether Return is down.
 bool KeyReturn();
-/// Whether the key with that scan code (0..255) is down; false outside that range.
+/// Whether the key with that scan code (0..255, named in tessark/keys.h: key::kA, key::kLeft
+/// ...) is down; false outside that range.
 bool KeyState(std::int32_t scancode);
-/// The lowest scan code of a key that is down; 0 when none.
+/// The lowest scan code (a key:: name) of a key that is down; 0 when none.
 std::int32_t KeyScancode();
 
 /// What has been typed into the window since the last EntryClear, as a new text; with
@@ -48,7 +50,8 @@ std::int32_t MouseX();
 std::int32_t MouseY();
 /// The wheel position.
 std::int32_t MouseZ();
-/// The buttons held: 1 left, 2 right, 4 middle, 8 fourth button, added together.
+/// The buttons held, added together: mouse::kLeft (1), mouse::kRight (2), mouse::kMiddle (4),
+/// mouse::kFourth (8). Test one with `MouseButtons() & mouse::kLeft`.
 std::int32_t MouseButtons();
 /// Horizontal movement since the last call.
 std::int32_t MouseMoveX();

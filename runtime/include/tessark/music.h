@@ -1,23 +1,30 @@
-// Music: numbered music played from files (WAV, AIFF, FLAC, Ogg Vorbis, Opus, MP3 and MIDI)
-// or from audio CD tracks, once or looping, paused and resumed, with volume and speed. Music
-// is decoded as it plays, beside the program, and heard through the same output as sounds;
-// a finished music is noticed by the per-frame update inside FrameSync. Ids run from 1 to
-// 22000000. Failures raise the music error codes (3501 to 3508) and change nothing.
+/// @file
+/// Music: numbered music played from files (WAV, AIFF, FLAC, Ogg Vorbis, Opus, MP3 and MIDI)
+/// or from audio CD tracks, once or looping, paused and resumed, with volume and speed. Music
+/// is decoded as it plays, beside the program, and heard through the same output as sounds;
+/// a finished music is noticed by the per-frame update inside FrameSync. Ids run from 1 to
+/// 22000000.
+///
+/// Failures raise the music codes named in tessark/errors.h (error::kMusicIdOutOfRange to
+/// error::kMusicTrackOutOfRange) and change nothing. Without an audio device every file fails
+/// to load with error::kMusicLoadFailed; ErrorDetail then says there is no audio device.
 #pragma once
 
 #include <cstdint>
 
 namespace tessark {
 
-/// Loads a music file under id, stopped at its start; raises 3501 for a bad id, 3503 for an
-/// id in use (the old music stays) and 3502 for a file that is missing or cannot be played.
+/// Loads a music file under id, stopped at its start; raises error::kMusicIdOutOfRange for a bad
+/// id, error::kMusicIdInUse for an id in use (the old music stays) and error::kMusicLoadFailed for
+/// a file that is missing or cannot be played.
 void MusicLoad(const char* file, std::int32_t id);
-/// Makes id play audio CD track `track`; raises 3501, 3503, or 3508 for a track outside
-/// 1 to 22000000. Without a CD drive the music exists but nothing is heard.
+/// Makes id play audio CD track `track`; raises error::kMusicIdOutOfRange, error::kMusicIdInUse, or
+/// error::kMusicTrackOutOfRange for a track outside 1 to 22000000. Without a CD drive the music
+/// exists but nothing is heard.
 void MusicLoadCdTrack(std::int32_t track, std::int32_t id);
 /// Plays the music once from where it stands (from the start once it has finished); a paused
-/// music plays on and is no longer paused. Raises 3501 or 3504 for a bad or free id, as every
-/// operation on an id below does.
+/// music plays on and is no longer paused. Raises error::kMusicIdOutOfRange or
+/// error::kMusicMissing for a bad or free id, as every operation on an id below does.
 void PlayMusic(std::int32_t id);
 /// Plays the music as PlayMusic does and starts it again from the beginning each time it ends.
 void MusicLoop(std::int32_t id);
@@ -30,7 +37,8 @@ void PauseMusic(std::int32_t id);
 void ResumeMusic(std::int32_t id);
 /// Deletes the music and frees its id.
 void MusicDelete(std::int32_t id);
-/// True when id holds a music; raises 3501 for an id out of range (a free id raises nothing).
+/// True when id holds a music; raises error::kMusicIdOutOfRange for an id out of range (a free id
+/// raises nothing).
 bool MusicExists(std::int32_t id);
 /// True while the music plays (false after it has played to its end without looping).
 bool MusicPlaying(std::int32_t id);
@@ -46,10 +54,10 @@ std::int32_t MusicSpeed(std::int32_t id);
 /// 0 or less silent. For a CD track it sets the system's speaker volume, where there is one.
 void SetMusicVolume(std::int32_t id, std::int32_t percent);
 /// Sets the speed in percent (200 plays twice as fast, an octave higher) and plays the music;
-/// raises 3506 for a negative percentage. Any speed a file's rate allows plays as asked: up to
-/// 25.6 MHz divided by the file's rate (58000 percent for 44.1 kHz), down to 100 Hz divided by
-/// it (0.23 percent); speeds beyond those play at the nearest one, and 0 leaves the speed
-/// that was playing.
+/// raises error::kMusicSpeedNegative for a negative percentage. Any speed a file's rate allows
+/// plays as asked: up to 25.6 MHz divided by the file's rate (58000 percent for 44.1 kHz), down
+/// to 100 Hz divided by it (0.23 percent); speeds beyond those play at the nearest one, and 0
+/// leaves the speed that was playing.
 void SetMusicSpeed(std::int32_t id, std::int32_t percent);
 /// The number of tracks on the audio CD in the drive; 0 without one.
 std::int32_t MusicCdTrackCount();

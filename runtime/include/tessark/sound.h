@@ -42,6 +42,7 @@ void SoundResume(std::int32_t id);
 /// Deletes the sound.
 void SoundDelete(std::int32_t id);
 /// Makes new_id a copy of source_id sharing its data; error::kSoundIdInUse when new_id exists.
+/// Note the order: the new id first (SpriteClone takes the existing sprite first).
 void SoundClone(std::int32_t new_id, std::int32_t source_id);
 
 /// Sets the volume in percent; error::kSoundVolumeOutOfRange outside 0 to 100.

@@ -52,8 +52,9 @@ void SpriteShow(std::int32_t id);
 void SpriteHideAll();
 /// Shows every sprite.
 void SpriteShowAll();
-/// Copies the sprite to new_id; error::kSpriteIdInUse when new_id exists,
-/// error::kSpriteIdOutOfRange when it is outside the range.
+/// Copies sprite id to new_id; error::kSpriteIdInUse when new_id exists,
+/// error::kSpriteIdOutOfRange when it is outside the range. Note the order: the existing sprite
+/// first (SoundClone takes the new id first).
 void SpriteClone(std::int32_t id, std::int32_t new_id);
 /// Sets one corner's texture coordinates; error::kSpriteVertexOutOfRange outside 0 to 3.
 void SpriteSetVertexUV(std::int32_t id, std::int32_t vertex, float u, float v);

@@ -1,5 +1,6 @@
-// Tessark: the game-facing API. Plain functions, named noun-first (ImageLoad, FrameSync ...).
-// Each module's operations live in a header of their own; this one brings in all of them.
+/// @file
+/// Tessark: the game-facing API. Plain functions, named noun-first (ImageLoad, FrameSync ...).
+/// Each module's operations live in a header of their own; this one brings in all of them.
 #pragma once
 
 #include "tessark/core.h"
@@ -23,6 +24,7 @@
 #if __has_include("tessark/input.h")
 #include "tessark/input.h"
 #endif
+#include "tessark/keys.h"
 #if __has_include("tessark/system.h")
 #include "tessark/system.h"
 #endif

@@ -30,7 +30,9 @@ void TextSetBoldItalic();
 void TextSetOpaque();
 /// Text is drawn without a background box (the default).
 void TextSetTransparent();
-/// Sets the text colour until the next TextPrintAt, which takes the ink again.
+/// Sets the text colour only until the next drawing call: TextPrintAt, TextCentreAt and Text3D
+/// take the ink again, so this does not colour printed text. To colour text, set the ink:
+/// `InkSet(ColourRgb(255, 200, 0), 0)` before TextPrintAt.
 void TextSetColour(std::int32_t alpha, std::int32_t red, std::int32_t green, std::int32_t blue);
 
 // Drawing: x, y is the top-left of the first character cell; a line feed starts a new line.
