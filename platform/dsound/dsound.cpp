@@ -9,6 +9,7 @@
 #include <new>
 
 #include "platform/dsound/mixer.h"
+#include "platform/replay/replay.h"
 
 namespace dsound {
 
@@ -222,6 +223,9 @@ HRESULT IDirectSoundBuffer8::GetStatus(DWORD* status) {
   if (voice_->playing) *status |= DSBSTATUS_PLAYING;
   if (voice_->playing && voice_->looping) *status |= DSBSTATUS_LOOPING;
   if (voice_->lost) *status |= DSBSTATUS_BUFFERLOST;
+  // When a sound ends depends on the mixer's thread: a recording writes down what was seen.
+  if (replay::Active())
+    *status = static_cast<DWORD>(replay::Exchange(replay::ValueKind::kSoundStatus, *status));
   return DS_OK;
 }
 
@@ -255,6 +259,12 @@ HRESULT IDirectSoundBuffer8::GetCurrentPosition(DWORD* play, DWORD* write) {
     DWORD lead = (voice_->format.nAvgBytesPerSec / 100 / block) * block;
     DWORD size = voice_->frames * block;
     *write = size ? (cursor + lead) % size : 0;
+  }
+  if (replay::Active()) {
+    if (play)
+      *play = static_cast<DWORD>(replay::Exchange(replay::ValueKind::kSoundPlayCursor, *play));
+    if (write)
+      *write = static_cast<DWORD>(replay::Exchange(replay::ValueKind::kSoundWriteCursor, *write));
   }
   return DS_OK;
 }

@@ -17,6 +17,7 @@
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
 #include "runtime/core/launch_options.h"
+#include "runtime/core/replay_session.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"
 
@@ -114,6 +115,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   tessark::LaunchOptionsStore(options);
+  tessark::ReplayPrepare(options);
   EnterDataFolder();
   std::string problem = DisplayProblem();
   if (!problem.empty()) {
@@ -133,6 +135,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   GameMain();
+  int status = tessark::ReplaySessionClose();
   std::fflush(nullptr);
-  std::_Exit(0);
+  std::_Exit(status);
 }
