@@ -319,6 +319,7 @@ std::string ReadRecording(const std::uint8_t* data, std::size_t size, Recording*
   while (!r.at_end() && r.ok() && !out->ended) {
     Item item;
     item.frame = frame;
+    item.offset = static_cast<std::uint32_t>(r.at());
     std::uint8_t tag = r.Byte();
     if (tag < kShortClockLimit * 2 || tag == kClockLong) {
       std::uint64_t delta = tag == kClockLong ? r.Varint() : (tag & (kShortClockLimit - 1));

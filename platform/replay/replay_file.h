@@ -56,7 +56,8 @@ struct Item {
   bool has_hash = false;
   std::uint32_t skip = 0;
   std::uint32_t first = 0, count = 0;
-  std::uint32_t frame = 0;  // the frame this item belongs to (frames counted from 0)
+  std::uint32_t frame = 0;   // the frame this item belongs to (frames counted from 0)
+  std::uint32_t offset = 0;  // where its bytes start in the file
   std::uint64_t value = 0;
   std::uint32_t hash = 0;
 };

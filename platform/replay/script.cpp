@@ -138,7 +138,9 @@ class Parser {
       return "";
     }
     if (verb == "key" || verb == "keydown" || verb == "keyup") {
-      SDL_Scancode code = SDL_GetScancodeFromName(arg(1).c_str());
+      std::string name = arg(1);  // "_" for a space: "left_shift" is SDL's "Left Shift"
+      for (char& c : name) c = c == '_' ? ' ' : c;
+      SDL_Scancode code = SDL_GetScancodeFromName(name.c_str());
       if (arg(1).empty() || code == SDL_SCANCODE_UNKNOWN)
         return "\"" + verb + "\" takes a key name (escape, space, a, f1 ...), not \"" + arg(1) +
                "\"";
@@ -219,7 +221,14 @@ bool LooksLikeScript(const std::uint8_t* data, std::size_t size) {
 
 std::string ParseScript(const std::string& text, Script* out) {
   *out = Script{};
-  Parser parser(&out->recording);
+  // Statements are taken apart first and played in frame order, so that each event carries
+  // the pointer and buttons of the frames before it whatever order the text lists them in.
+  struct Statement {
+    std::vector<std::string> words;
+    std::size_t line;
+    long long frame;
+  };
+  std::vector<Statement> statements;
   std::size_t line = 1;
   std::vector<std::string> words;
   std::string word;
@@ -227,9 +236,13 @@ std::string ParseScript(const std::string& text, Script* out) {
   auto finish_statement = [&]() -> std::string {
     if (!word.empty()) words.push_back(word);
     word.clear();
-    std::string fault = parser.Statement(words);
+    if (words.empty()) return "";
+    long long frame = 0;
+    if (Lower(words[0]) != "frame" || words.size() < 3 || !Number(words[1], 0, 100000000, &frame))
+      return "line " + std::to_string(line) + ": a statement starts with \"frame N\" and an action";
+    statements.push_back(Statement{std::move(words), line, frame});
     words.clear();
-    return fault.empty() ? "" : "line " + std::to_string(line) + ": " + fault;
+    return "";
   };
   for (char c : text) {
     if (c == '\n' || c == ';') {
@@ -251,9 +264,13 @@ std::string ParseScript(const std::string& text, Script* out) {
   }
   std::string fault = finish_statement();
   if (!fault.empty()) return fault;
-  auto& items = out->recording.items;
-  std::stable_sort(items.begin(), items.end(),
-                   [](const Item& a, const Item& b) { return a.frame < b.frame; });
+  std::stable_sort(statements.begin(), statements.end(),
+                   [](const Statement& a, const Statement& b) { return a.frame < b.frame; });
+  Parser parser(&out->recording);
+  for (const Statement& st : statements) {
+    fault = parser.Statement(st.words);
+    if (!fault.empty()) return "line " + std::to_string(st.line) + ": " + fault;
+  }
   out->end_frame = parser.has_end ? parser.end_frame : parser.last_frame + 1;
   return "";
 }

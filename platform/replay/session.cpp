@@ -234,6 +234,17 @@ void PumpReplaying(Deliver deliver) {
   DrainMachine();
   const auto& items = s.recording.items;
   if (g_mode == Mode::kScript) {
+    // A scripted run may itself be recorded: what it delivers is written as input would be.
+    s.batch.clear();
+    for (std::size_t i = s.cursor; s.file && i < items.size() && items[i].frame <= s.frame; ++i)
+      for (std::uint32_t e = 0; e < items[i].count; ++e)
+        s.batch.push_back(s.recording.events[items[i].first + e]);
+    if (!s.batch.empty()) {
+      s.writer.Events(s.in_wait, s.pumps_since_item, s.batch);
+      s.pumps_since_item = 0;
+    } else if (!s.in_wait) {
+      ++s.pumps_since_item;
+    }
     while (Replaying() && s.cursor < items.size() && items[s.cursor].frame <= s.frame)
       DeliverEvents(items[s.cursor++], deliver);
     return;
@@ -399,6 +410,19 @@ void WriteOut() {
   s.bytes_written += bytes.size();
 }
 
+// Writes the end and closes the file (a recording made from a script, too).
+void CloseRecording() {
+  Session& s = S();
+  if (!s.file) return;
+  s.writer.End(s.frame, s.last_hash);
+  WriteOut();
+  if (!s.file) return;
+  std::fclose(s.file);
+  s.file = nullptr;
+  std::fprintf(stderr, "replay: recorded %u frames into %s (%llu bytes)\n", s.frame,
+               s.options.record.c_str(), static_cast<unsigned long long>(s.bytes_written));
+}
+
 void Differs(std::uint32_t seen, std::uint32_t recorded, const FrameImage& image) {
   Session& s = S();
   if (s.differences++ == 0) s.first_difference = s.frame;
@@ -428,7 +452,12 @@ std::uint64_t Clock(std::uint64_t real_micros) {
       s.pumps_since_item = 0;
       return real_micros;
     case Mode::kScript:
-      if (!s.in_wait) ++s.clock_ms;
+      if (s.in_wait) return s.clock_ms * 1000u;
+      ++s.clock_ms;
+      if (s.file) {
+        s.writer.Clock(s.clock_ms);
+        s.pumps_since_item = 0;
+      }
       return s.clock_ms * 1000u;
     case Mode::kReplay: {
       if (s.in_wait) return s.clock_ms * 1000u;
@@ -467,7 +496,7 @@ Uint32 MouseButtons() {
 std::uint64_t Exchange(ValueKind kind, std::uint64_t real) {
   Session& s = S();
   if (!Mine()) return real;
-  if (g_mode == Mode::kRecord) {
+  if (g_mode == Mode::kRecord || (g_mode == Mode::kScript && s.file)) {
     s.writer.Value(kind, real);
     s.pumps_since_item = 0;
     return real;
@@ -486,7 +515,7 @@ std::uint64_t Exchange(ValueKind kind, std::uint64_t real) {
 std::string ExchangeText(ValueKind kind, const std::string& real) {
   Session& s = S();
   if (!Mine()) return real;
-  if (g_mode == Mode::kRecord) {
+  if (g_mode == Mode::kRecord || (g_mode == Mode::kScript && s.file)) {
     s.writer.Text(kind, real);
     s.pumps_since_item = 0;
     return real;
@@ -528,14 +557,15 @@ void FrameEnd(bool shown) {
     s.last_hash = hash;
     s.any_shown = true;
   }
+  if (s.file) {
+    bool due = s.frame % s.options.check_interval == 0;
+    s.writer.Frame(have && due, static_cast<std::uint16_t>(hash));
+    s.pumps_since_item = 0;
+    WriteOut();
+  }
   switch (g_mode) {
-    case Mode::kRecord: {
-      bool due = s.frame % s.options.check_interval == 0;
-      s.writer.Frame(have && due, static_cast<std::uint16_t>(hash));
-      s.pumps_since_item = 0;
-      WriteOut();
+    case Mode::kRecord:
       break;
-    }
     case Mode::kReplay: {
       const Item* item = Next(ItemKind::kFrame, "showed a frame");
       if (!item) return;
@@ -545,6 +575,18 @@ void FrameEnd(bool shown) {
         else if (s.differences == 0)
           s.pictures.KeepMatch(s.frame, image);
       }
+      const auto& items = s.recording.items;
+      if (s.cursor < items.size() && items[s.cursor].kind == ItemKind::kEnd) {
+        // Only a run that stopped between frames (a script's end) ends here: a game that
+        // quits reads its input first.
+        ++s.frame;
+        int status = Finish();
+        if (s.options.exit_process) {
+          std::fflush(nullptr);
+          std::_Exit(status);
+        }
+        return;
+      }
       break;
     }
     case Mode::kScript:
@@ -552,6 +594,7 @@ void FrameEnd(bool shown) {
           std::max(s.clock_ms, (static_cast<std::uint64_t>(s.frame) + 1) * kScriptFrameMillis);
       if (s.frame + 1 >= s.script_end) {
         ++s.frame;
+        CloseRecording();
         Halt(0, "the script ended at frame " + std::to_string(s.frame));
         return;
       }
@@ -566,16 +609,24 @@ void FrameEnd(bool shown) {
 
 std::string Start(const Options& options) {
   if (options.record.empty() && options.replay.empty()) return "";
-  if (!options.record.empty() && !options.replay.empty())
-    return "a run either records or replays: --record and --replay cannot go together";
   Options o = options;
   o.check_interval = std::max<std::uint32_t>(o.check_interval, 1);
   Header now = ThisRun(o);
-  if (!o.replay.empty()) return StartReplay(o, now);
-
+  if (!o.replay.empty()) {
+    std::string fault = StartReplay(o, now);
+    if (!fault.empty() || o.record.empty()) return fault;
+    // Recording a replay: only a script's (a recording would copy itself).
+    if (g_mode != Mode::kScript) {
+      Stop();
+      return "--record goes with --replay only for a scripted input text";
+    }
+  }
   std::FILE* f = std::fopen(o.record.c_str(), "wb");
-  if (!f) return "cannot write the recording " + o.record + ": " + std::strerror(errno);
-  BeginSession(o, Mode::kRecord);
+  if (!f) {
+    Stop();
+    return "cannot write the recording " + o.record + ": " + std::strerror(errno);
+  }
+  if (g_mode != Mode::kScript) BeginSession(o, Mode::kRecord);
   S().file = f;
   S().writer.Header(now);
   WriteOut();
@@ -602,17 +653,11 @@ int Finish() {
     case Mode::kOff:
       return g_verdict;
     case Mode::kRecord:
-      s.writer.End(s.frame, s.last_hash);
-      WriteOut();
-      if (s.file) {
-        std::fclose(s.file);
-        s.file = nullptr;
-        std::fprintf(stderr, "replay: recorded %u frames into %s (%llu bytes)\n", s.frame,
-                     s.options.record.c_str(), static_cast<unsigned long long>(s.bytes_written));
-      }
+      CloseRecording();
       g_mode = Mode::kOff;
       return g_verdict = 0;
     case Mode::kScript:
+      CloseRecording();
       g_mode = Mode::kOff;
       std::fprintf(stderr, "replay: the game ended at frame %u of the script\n", s.frame);
       return g_verdict = 0;

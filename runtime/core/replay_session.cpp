@@ -47,6 +47,11 @@ void ReplaySessionOpen(std::int32_t width, std::int32_t height) {
   if (launch.record.empty() && launch.replay.empty()) return;
   replay::Options options;
   options.record = FromStartFolder(launch.record);
+  // A scripted replay may record itself, which makes real recordings without a display; the
+  // launch options keep --record and --replay apart, so this one is a variable alone.
+  const char* script_record = std::getenv("TESSARK_RECORD_SCRIPT");
+  if (options.record.empty() && script_record && *script_record)
+    options.record = FromStartFolder(script_record);
   options.replay = FromStartFolder(launch.replay);
   options.fast = launch.replay_fast;
   options.check = launch.replay_check;
