@@ -192,13 +192,16 @@ void PumpRecording(Deliver deliver) {
   // Everything waiting is taken first and written down before any of it is delivered: what
   // the delivery reads (the clock, for one) then follows the events in the file as it does in
   // the program.
-  s.polled.clear();
+  // A delivery may pump again (a window message that acquires an input device does): the
+  // nested pump gets its own list while this one is still being delivered.
+  std::vector<RecordedEvent> polled = std::move(s.polled);
+  polled.clear();
   s.batch.clear();
   SDL_Event ev;
   while (SDL_PollEvent(&ev)) {
     RecordedEvent e{ev, static_cast<std::uint16_t>(SDL_GetModState() & 0xFFFF),
                     static_cast<std::uint8_t>(SDL_GetMouseState(nullptr, nullptr) & 0x1F)};
-    s.polled.push_back(e);
+    polled.push_back(e);
     if (Recordable(ev)) s.batch.push_back(e);
   }
   if (!s.batch.empty()) {
@@ -207,11 +210,12 @@ void PumpRecording(Deliver deliver) {
   } else if (!s.in_wait) {
     ++s.pumps_since_item;
   }
-  for (const RecordedEvent& e : s.polled) {
+  for (const RecordedEvent& e : polled) {
     s.mods = static_cast<SDL_Keymod>(e.mods);
     s.buttons = e.buttons;
     deliver(e.event);
   }
+  if (polled.capacity() > s.polled.capacity()) s.polled = std::move(polled);
 }
 
 // The machine's own events while replaying: only the stop key and the close box count.
