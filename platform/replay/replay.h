@@ -101,7 +101,7 @@ struct Options {
 // process that is to exit then prints it and ends with status 2.
 std::string Start(const Options& options);
 
-// Starts playing a scripted input text (see docs/replay.md) without a file.
+// Starts playing a scripted input text (see docs/replay.md) without a file, unpaced.
 std::string StartScript(const std::string& text, bool exit_process);
 
 // Ends the session: closes the recording with its end, or checks that the replay has reached

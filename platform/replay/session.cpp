@@ -462,6 +462,7 @@ std::uint64_t Clock(std::uint64_t real_micros) {
         s.writer.Clock(s.clock_ms);
         s.pumps_since_item = 0;
       }
+      Pace(s.clock_ms);  // a script in a window plays at its own clock's pace
       return s.clock_ms * 1000u;
     case Mode::kReplay: {
       if (s.in_wait) return s.clock_ms * 1000u;
@@ -644,6 +645,7 @@ std::string StartScript(const std::string& text, bool exit_process) {
   Options o;
   o.exit_process = exit_process;
   o.replay = "(script)";
+  o.fast = true;
   BeginSession(o, Mode::kScript);
   S().recording = std::move(script.recording);
   S().script_end = script.end_frame;
