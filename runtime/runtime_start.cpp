@@ -16,6 +16,7 @@
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
 #include "runtime/core/launch_options.h"
+#include "runtime/core/replay_session.h"
 #include "runtime/core/program.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"
@@ -119,6 +120,7 @@ int RuntimeStartStatus(int argc, char** argv) {
     return 0;
   }
   LaunchOptionsStore(options);
+  ReplayPrepare(options);
   StartFolderRecord();
   EnterDataFolder();
   std::string problem = DisplayProblem();

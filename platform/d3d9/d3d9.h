@@ -625,6 +625,8 @@ class IDirect3DDevice9 : public D3DUnknown {
   // The way Present takes to the screen, and whether it waits for the refresh clock.
   d3d9_internal::PresentPath PresentPathUsed() const;
   bool PresentWaitsForRefresh() const;
+  // The back buffer Present shows (for a recording's frame hash).
+  const IDirect3DSurface9* ShownSurface() const { return back_buffer_.Get(); }
   bool last_present_had_source = false;
   RECT last_present_source = {};
 

@@ -10,6 +10,7 @@
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/raster.h"
 #include "platform/d3d9/stretch.h"
+#include "platform/replay/replay.h"
 
 using namespace d3d9_internal;
 
@@ -103,6 +104,33 @@ static HRESULT CompleteParameters(D3DPRESENT_PARAMETERS& p, HWND focus) {
   return D3D_OK;
 }
 
+// The back buffer as a recording's frame hash and a replay's pictures see it.
+static bool ShownBackBuffer(void* context, replay::FrameImage* image) {
+  const IDirect3DSurface9* back = static_cast<IDirect3DDevice9*>(context)->ShownSurface();
+  if (!back) return false;
+  image->bits = back->Bits();
+  image->width = static_cast<int>(back->Width());
+  image->height = static_cast<int>(back->Height());
+  image->pitch = static_cast<int>(back->Pitch());
+  image->bytes_per_pixel = FormatBits(back->Format()) / 8;
+  switch (back->Format()) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+      image->sdl_format = SDL_PIXELFORMAT_RGB888;
+      break;
+    case D3DFMT_R5G6B5:
+      image->sdl_format = SDL_PIXELFORMAT_RGB565;
+      break;
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+      image->sdl_format = SDL_PIXELFORMAT_RGB555;
+      break;
+    default:
+      image->sdl_format = 0;
+  }
+  return image->bytes_per_pixel > 0;
+}
+
 HRESULT IDirect3DDevice9::Initialise() {
   HRESULT hr = CompleteParameters(params_, focus_);
   if (FAILED(hr)) return hr;
@@ -110,10 +138,12 @@ HRESULT IDirect3DDevice9::Initialise() {
   if (FAILED(hr)) return hr;
   ResetStates();
   AttachPresenter();
+  replay::SetFrameSource(ShownBackBuffer, this);
   return D3D_OK;
 }
 
 IDirect3DDevice9::~IDirect3DDevice9() {
+  replay::ClearFrameSource(this);
   recording_.Reset();
   for (IDirect3DStateBlock9* b : blocks_) b->device_ = nullptr;
   DetachPresenter();

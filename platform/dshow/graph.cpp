@@ -25,6 +25,7 @@
 
 #include "platform/dshow/decoder.h"
 #include "platform/dshow/dshow.h"
+#include "platform/replay/replay.h"
 #include "platform/win32/paths.h"
 
 namespace dshow {
@@ -199,6 +200,8 @@ class FilterGraph final : public IGraphBuilder,
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
       NoticeCompletion();
+      // When the decoder reaches the end depends on its thread: a recording writes it down.
+      if (replay::Active() && timeout_ms <= 0) return ReplayedEvent(code, param1, param2);
       if (!events_.empty()) {
         *code = events_.front();
         *param1 = 0;
@@ -212,6 +215,21 @@ class FilterGraph final : public IGraphBuilder,
     }
   }
   HRESULT FreeEventParams(LONG, LONG_PTR, LONG_PTR) override { return S_OK; }
+
+  // GetEvent while recording or replaying: the event seen (or none) passes the recording.
+  HRESULT ReplayedEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2) {
+    std::uint64_t seen = 0;
+    if (!events_.empty()) {
+      seen = static_cast<std::uint64_t>(events_.front()) + 1;
+      events_.pop_front();
+    }
+    seen = replay::Exchange(replay::ValueKind::kMusicEvent, seen);
+    if (seen == 0) return E_ABORT;
+    *code = static_cast<LONG>(seen - 1);
+    *param1 = 0;
+    *param2 = 0;
+    return S_OK;
+  }
 
   // ---- IMediaSeeking ----
   HRESULT SetPositions(LONGLONG* current, DWORD current_flags, LONGLONG* /*stop*/,
@@ -234,11 +252,17 @@ class FilterGraph final : public IGraphBuilder,
   HRESULT GetCurrentPosition(LONGLONG* current) override {
     if (!current) return E_POINTER;
     *current = PositionUnits();
+    if (replay::Active())
+      *current = static_cast<LONGLONG>(replay::Exchange(replay::ValueKind::kMusicPosition,
+                                                        static_cast<std::uint64_t>(*current)));
     return S_OK;
   }
   HRESULT GetDuration(LONGLONG* duration) override {
     if (!duration) return E_POINTER;
     std::int64_t frames = known_frames_.load();
+    if (replay::Active())  // known once the decoder has got that far
+      frames = static_cast<std::int64_t>(
+          replay::Exchange(replay::ValueKind::kMusicDuration, static_cast<std::uint64_t>(frames)));
     if (frames < 0 || source_rate_ == 0) return E_NOTIMPL;
     *duration = frames * kUnitsPerSecond / source_rate_;
     return S_OK;

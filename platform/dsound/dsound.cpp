@@ -9,6 +9,7 @@
 #include <new>
 
 #include "platform/dsound/mixer.h"
+#include "platform/replay/replay.h"
 
 namespace dsound {
 
@@ -253,6 +254,9 @@ HRESULT IDirectSoundBuffer8::GetStatus(DWORD* status) {
   if (voice_->playing) *status |= DSBSTATUS_PLAYING;
   if (voice_->playing && voice_->looping) *status |= DSBSTATUS_LOOPING;
   if (voice_->lost) *status |= DSBSTATUS_BUFFERLOST;
+  // When a sound ends depends on the mixer's thread: a recording writes down what was seen.
+  if (replay::Active())
+    *status = static_cast<DWORD>(replay::Exchange(replay::ValueKind::kSoundStatus, *status));
   return DS_OK;
 }
 
@@ -280,6 +284,12 @@ HRESULT IDirectSoundBuffer8::GetCurrentPosition(DWORD* play, DWORD* write) {
   dsound::VoiceBytes(*voice_, &size);
   if (play) *play = dsound::PlayCursor(*voice_);
   if (write) *write = dsound::WriteCursor(*voice_, size);
+  if (replay::Active()) {
+    if (play)
+      *play = static_cast<DWORD>(replay::Exchange(replay::ValueKind::kSoundPlayCursor, *play));
+    if (write)
+      *write = static_cast<DWORD>(replay::Exchange(replay::ValueKind::kSoundWriteCursor, *write));
+  }
   return DS_OK;
 }
 

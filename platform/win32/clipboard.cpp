@@ -10,6 +10,8 @@
 #include <set>
 #include <vector>
 
+#include "platform/replay/replay.h"
+
 struct Win32Global {
   std::vector<char> bytes;
   int locks = 0;
@@ -195,13 +197,24 @@ HGLOBAL SetClipboardData(UINT format, HGLOBAL memory) {
   return memory;
 }
 
+namespace {
+
+// The desktop's clipboard differs from run to run: a recording writes down what was seen.
+bool HasText() {
+  bool has = SDL_HasClipboardText() == SDL_TRUE;
+  return replay::Active() ? replay::Exchange(replay::ValueKind::kClipboardHasText, has) != 0 : has;
+}
+
+}  // namespace
+
 HGLOBAL GetClipboardData(UINT format) {
   win32::Clipboard& c = win32::State();
-  if (!c.open || format != CF_TEXT || !SDL_HasClipboardText()) return nullptr;
+  if (!c.open || format != CF_TEXT || !HasText()) return nullptr;
   char* utf8 = SDL_GetClipboardText();
   if (!utf8) return nullptr;
   std::string text = win32::Utf8ToCp1252(utf8);
   SDL_free(utf8);
+  if (replay::Active()) text = replay::ExchangeText(replay::ValueKind::kClipboardText, text);
   win32::Drop(&c.read);
   c.read = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
   std::memcpy(c.read->bytes.data(), text.c_str(), text.size() + 1);
@@ -210,5 +223,5 @@ HGLOBAL GetClipboardData(UINT format) {
 
 BOOL IsClipboardFormatAvailable(UINT format) {
   if (format != CF_TEXT || SDL_WasInit(SDL_INIT_VIDEO) == 0) return FALSE;
-  return SDL_HasClipboardText() ? TRUE : FALSE;
+  return HasText() ? TRUE : FALSE;
 }

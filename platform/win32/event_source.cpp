@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/replay/replay.h"
+
 namespace win32 {
 
 namespace {
@@ -24,13 +26,23 @@ std::vector<Observer>& Observers() {
 // Turns an event into window messages; set by the window part of this stand-in.
 void (*g_event_to_messages)(const SDL_Event& event) = nullptr;
 
+namespace {
+
+void Deliver(const SDL_Event& event) {
+  for (const Observer& o : Observers()) o.fn(event, o.context);
+  if (g_event_to_messages) g_event_to_messages(event);
+}
+
+}  // namespace
+
 void PumpSdlEvents() {
   if (SDL_WasInit(SDL_INIT_EVENTS) == 0) return;
-  SDL_Event event;
-  while (SDL_PollEvent(&event)) {
-    for (const Observer& o : Observers()) o.fn(event, o.context);
-    if (g_event_to_messages) g_event_to_messages(event);
+  if (replay::Active()) {  // recorded, or replayed in place of the machine's
+    replay::Pump(Deliver);
+    return;
   }
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) Deliver(event);
 }
 
 void AddEventObserver(EventObserver observer, void* context) {

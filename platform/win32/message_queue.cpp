@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 
+#include "platform/replay/replay.h"
 #include "platform/win32/event_source.h"
 #include "platform/win32/keys.h"
 #include "platform/win32/user.h"
@@ -43,7 +44,7 @@ WPARAM MouseKeys(Uint32 buttons) {
   if (buttons & SDL_BUTTON_MMASK) keys |= MK_MBUTTON;
   if (buttons & SDL_BUTTON_X1MASK) keys |= MK_XBUTTON1;
   if (buttons & SDL_BUTTON_X2MASK) keys |= MK_XBUTTON2;
-  SDL_Keymod mod = SDL_GetModState();
+  SDL_Keymod mod = replay::Mods();
   if (mod & KMOD_SHIFT) keys |= MK_SHIFT;
   if (mod & KMOD_CTRL) keys |= MK_CONTROL;
   return keys;
@@ -171,8 +172,7 @@ void MouseButtonEvent(const SDL_MouseButtonEvent& e) {
   if (down && GetForegroundWindow() != window) SetForegroundWindow(window);
   POINT at = detail::ClientFromSdl(window, e.x, e.y);
   RememberCursor(window, at.x, at.y);
-  detail::Post(window, message, MouseKeys(SDL_GetMouseState(nullptr, nullptr)) | extra,
-               MAKELPARAM(at.x, at.y));
+  detail::Post(window, message, MouseKeys(replay::MouseButtons()) | extra, MAKELPARAM(at.x, at.y));
 }
 
 }  // namespace
@@ -240,10 +240,10 @@ void EventToMessages(const SDL_Event& event) {
       if (!window) break;
       int delta = event.wheel.y * 120;
       if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) delta = -delta;
-      Post(window, WM_MOUSEWHEEL,
-           (static_cast<WPARAM>(static_cast<WORD>(delta)) << 16) |
-               MouseKeys(SDL_GetMouseState(nullptr, nullptr)),
-           MAKELPARAM(Q().last_cursor.x, Q().last_cursor.y));
+      Post(
+          window, WM_MOUSEWHEEL,
+          (static_cast<WPARAM>(static_cast<WORD>(delta)) << 16) | MouseKeys(replay::MouseButtons()),
+          MAKELPARAM(Q().last_cursor.x, Q().last_cursor.y));
       break;
     }
     default:
@@ -313,8 +313,7 @@ BOOL TranslateMessage(const MSG* message) {
   int c = 0;
   if (vk == VK_BACK || vk == VK_TAB || vk == VK_RETURN || vk == VK_ESCAPE)
     c = static_cast<int>(vk);
-  else if (vk >= 'A' && vk <= 'Z' && (SDL_GetModState() & KMOD_CTRL) &&
-           !(SDL_GetModState() & KMOD_ALT))
+  else if (vk >= 'A' && vk <= 'Z' && (replay::Mods() & KMOD_CTRL) && !(replay::Mods() & KMOD_ALT))
     c = static_cast<int>(vk - 'A' + 1);
   if (c == 0) return FALSE;
   UINT char_message = message->message == WM_SYSKEYDOWN ? WM_SYSCHAR : WM_CHAR;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/replay/replay.h"
 #include "platform/win32/user.h"
 #include "platform/win32/window_internal.h"
 
@@ -147,7 +148,9 @@ HBRUSH GetSysColorBrush(int index) {
   return &Sys().brushes[index];
 }
 
-std::uint64_t ClockMicros() {
+namespace {
+
+std::uint64_t MachineClockMicros() {
   if (g_test_clock) {
     const std::uint64_t now = *g_test_clock;
     *g_test_clock += g_test_clock_step;
@@ -159,7 +162,16 @@ std::uint64_t ClockMicros() {
          static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
 }
 
+}  // namespace
+
+// Every clock reading of the runtime comes through here: a recording writes it down.
+std::uint64_t ClockMicros() {
+  const std::uint64_t now = MachineClockMicros();
+  return replay::Active() ? replay::Clock(now) : now;
+}
+
 void SleepMicros(std::uint64_t micros) {
+  if (replay::Active() && replay::SkipSleep()) return;  // a replay paces by the recorded clock
   if (g_test_clock) {
     *g_test_clock += micros;
     return;

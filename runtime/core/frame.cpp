@@ -5,6 +5,7 @@
 // millisecond. Depends on the win32 stand-in and the module table.
 #include <algorithm>
 
+#include "platform/replay/replay.h"
 #include "runtime/core/core.h"
 #include "runtime/core/runtime_state.h"
 #include "tessark/core.h"
@@ -30,6 +31,8 @@ constexpr std::int64_t kSpinMicros = 60;
 // Waits until the period has passed since the last stamp; false when the quit message was seen.
 bool FrameWait(std::uint32_t period) {
   RuntimeState& rt = Runtime();
+  replay::WaitScope recorded_as_one;  // how often the wait pumps is the machine's business
+  if (replay::Replaying()) return MessagePump() != 1;  // paced by the recorded clock instead
   const std::uint64_t deadline = rt.last_frame_micros + std::uint64_t{period} * 1000u;
   for (;;) {
     if (MessagePump() == 1) return false;
@@ -52,6 +55,7 @@ void PresentBlock() {
   ModuleTable& m = Modules();
   if (rt.scene_begun) {
     CallIf(m.display.SceneEnd);
+    if (replay::Active()) replay::FrameEnd(rt.present_on != 0);
     if (rt.present_on) CallIf(m.display.DisplayPresent);
   }
   rt.scene_begun = 1;

@@ -9,6 +9,7 @@
 
 #include "platform/win32/paths.h"
 #include "runtime/core/core.h"
+#include "runtime/core/replay_session.h"
 #include "runtime/core/runtime_state.h"
 
 namespace tessark {
@@ -97,6 +98,7 @@ std::int32_t RuntimeOpen(std::uint32_t mode, std::int32_t width, std::int32_t he
   RuntimeState& rt = Runtime();
   ModuleTable& m = Modules();
   const DisplayEntries& d = m.display;
+  ReplaySessionOpen(width, height);
 
   rt.screen_width = GetSystemMetrics(SM_CXSCREEN);
   rt.screen_height = GetSystemMetrics(SM_CYSCREEN);
@@ -179,6 +181,7 @@ std::int32_t RuntimeClose() {
   RuntimeState& rt = Runtime();
   ModuleTable& m = Modules();
 
+  ReplaySessionClose();
   CheckListFree();
   Destroy(kModuleBasic2d, m.basic2d);
   Destroy(kModuleText, m.text);

@@ -9,12 +9,15 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/core/replay_session.h"
 #include "runtime/runtime_start.h"
 
 int tessark::EntryRun(int argc, char** argv, void (*game_main)()) {
   int status = RuntimeStartStatus(argc, argv);
   if (status >= 0) return status;
   game_main();
+  // A replay that diverged or could not be read ends the program with its own status.
+  int replay_status = ReplaySessionClose();
   std::fflush(nullptr);
-  std::_Exit(0);
+  std::_Exit(replay_status);
 }

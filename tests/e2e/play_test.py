@@ -1,12 +1,8 @@
 #!/usr/bin/env python3
-"""End-to-end: the real kettlebrim binary in Xvfb, driven with xdotool, checked by screenshots.
-
-Starts on the title screen, presses and holds the left button (the runtime reads held buttons,
-as a person's click does), checks that the Ready caption appears and vegetables fall into the
-pot, clicks on the pot, then closes the window the way a window manager's close box does and
-expects exit code 0.
+"""End-to-end on a real display: the kettlebrim binary in Xvfb opens its window, shows the title
+and quits on Escape with exit code 0. The game itself is played by scripted replays headless
+(tests/game); this test only holds what needs a display.
 """
-import ctypes
 import os
 import shutil
 import subprocess
@@ -42,52 +38,6 @@ def screenshot(env, window):
 def pixel(shot, x, y):
     i = (y * WIDTH + x) * 3
     return shot[i], shot[i + 1], shot[i + 2]
-
-
-def region_difference(a, b, x0, y0, x1, y1):
-    """Share of pixels in the rectangle that differ noticeably between two shots."""
-    changed = total = 0
-    for y in range(y0, y1, 2):
-        for x in range(x0, x1, 2):
-            pa, pb = pixel(a, x, y), pixel(b, x, y)
-            total += 1
-            if sum(abs(p - q) for p, q in zip(pa, pb)) > 30:
-                changed += 1
-    return changed / total
-
-
-def close_window(display, window_id):
-    """Sends WM_DELETE_WINDOW, as a window manager does when the close box is clicked."""
-    x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XInternAtom.restype = ctypes.c_ulong
-    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                               ctypes.c_void_p]
-    x11.XFlush.argtypes = [ctypes.c_void_p]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-
-    class ClientMessage(ctypes.Structure):
-        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
-                    ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
-                    ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5),
-                    ("pad", ctypes.c_long * 12)]
-
-    dpy = x11.XOpenDisplay(display.encode())
-    if not dpy:
-        raise RuntimeError("cannot open the display to close the window")
-    event = ClientMessage()
-    event.type = 33  # ClientMessage
-    event.window = window_id
-    event.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
-    event.format = 32
-    event.data[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
-    event.data[1] = 0  # CurrentTime
-    x11.XSendEvent(dpy, window_id, 0, 0, ctypes.byref(event))
-    x11.XFlush(dpy)
-    x11.XCloseDisplay(dpy)
 
 
 def main():
@@ -130,45 +80,13 @@ def main():
 
         title = wait_for(lambda _, shot: lit(shot) > 100, None, 10)
         assert lit(title) > 100, "the title screen is blank"
+        with open(os.path.join(shots, "title.rgb"), "wb") as f:
+            f.write(title)
 
-        def click(x, y, hold=0.15):
-            run(env, "xdotool", "mousemove", "--window", window, str(x), str(y))
-            time.sleep(0.05)
-            run(env, "xdotool", "mousedown", "1")
-            time.sleep(hold)
-            run(env, "xdotool", "mouseup", "1")
-
-        def left_title(a, b):
-            return region_difference(a, b, 0, 0, WIDTH, HEIGHT) > 0.3
-
-        # Outside the pot, so the starting press removes nothing; pressed again when a frame
-        # as slow as the hold missed it.
-        ready = title
-        for _ in range(3):
-            click(320, 60)
-            ready = wait_for(left_title, title, 3)
-            if left_title(title, ready):
-                break
-        assert left_title(title, ready), "the click did not leave the title screen"
-        # The first grid falls into the pot: the pot's inside changes from frame to frame.
-        falling = wait_for(lambda a, b: region_difference(a, b, 192, 100, 450, 382) > 0.02,
-                           ready, 5)
-        assert region_difference(ready, falling, 192, 100, 450, 382) > 0.02, \
-            "nothing moves in the pot"
-        # The Ready caption covers 200..440 x 200..280 for the first 99 frames, then Go.
-        playing = wait_for(lambda a, b: region_difference(a, b, 200, 200, 440, 280) > 0.05,
-                           falling, 10)
-        assert region_difference(falling, playing, 200, 200, 440, 280) > 0.05, \
-            "the caption did not change"
-
-        for x, y in [(260, 340), (320, 350), (380, 340), (300, 320)]:
-            click(x, y)
-            time.sleep(0.3)
-        after = screenshot(env, window)
-        with open(os.path.join(shots, "after.rgb"), "wb") as f:
-            f.write(after)
-
-        close_window(display, int(window))
+        # Escape on the first title quits; held a moment, as the game reads held keys.
+        run(env, "xdotool", "keydown", "--window", window, "Escape")
+        time.sleep(0.2)
+        run(env, "xdotool", "keyup", "--window", window, "Escape")
         code = game.wait(timeout=15)
         game = None
         assert code == 0, f"exit code {code}"

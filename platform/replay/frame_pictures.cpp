@@ -1,0 +1,54 @@
+// Saving the divergence pictures as PNG files through SDL2_image; see frame_pictures.h.
+#include "platform/replay/frame_pictures.h"
+
+#include <SDL_image.h>
+
+#include <cstring>
+
+namespace replay {
+
+namespace {
+
+bool SavePng(const FrameImage& image, const std::string& path) {
+  if (!image.bits || image.sdl_format == 0) return false;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+      const_cast<std::uint8_t*>(image.bits), image.width, image.height, image.bytes_per_pixel * 8,
+      image.pitch, image.sdl_format);
+  if (!surface) return false;
+  bool saved = IMG_SavePNG(surface, path.c_str()) == 0;
+  SDL_FreeSurface(surface);
+  return saved;
+}
+
+}  // namespace
+
+void FramePictures::KeepMatch(std::uint32_t frame, const FrameImage& image) {
+  if (!image.bits || image.sdl_format == 0) return;
+  const std::size_t size =
+      static_cast<std::size_t>(image.pitch) * static_cast<std::size_t>(image.height);
+  bits_.resize(size);
+  std::memcpy(bits_.data(), image.bits, size);
+  kept_ = image;
+  kept_.bits = bits_.data();
+  kept_frame_ = frame;
+  have_ = true;
+}
+
+std::string FramePictures::Save(const std::string& base, std::uint32_t frame,
+                                const FrameImage& seen) const {
+  std::string seen_path = base + ".frame" + std::to_string(frame) + ".seen.png";
+  std::string text;
+  if (SavePng(seen, seen_path))
+    text = "saved what the game showed as " + seen_path;
+  else
+    text = "the frame could not be saved as a picture";
+  if (have_) {
+    std::string match_path = base + ".frame" + std::to_string(kept_frame_) + ".matched.png";
+    if (SavePng(kept_, match_path))
+      text += " and the last frame that matched (frame " + std::to_string(kept_frame_) + ") as " +
+              match_path + "; the recording keeps a hash of each frame, not its picture";
+  }
+  return text;
+}
+
+}  // namespace replay
