@@ -338,10 +338,15 @@ Header ThisRun(const Options& options) {
 std::string Refusal(const Header& made, const Header& now) {
   if (made.program != now.program)
     return "it was recorded with \"" + made.program + "\", not \"" + now.program + "\"";
-  if (made.width != now.width || made.height != now.height)
+  if (made.width != now.width || made.height != now.height) {
+    // The same picture in a window scaled by another whole factor: a --scale away.
+    const bool scaled = static_cast<std::uint64_t>(made.width) * now.height ==
+                        static_cast<std::uint64_t>(made.height) * now.width;
     return "it was recorded in a " + std::to_string(made.width) + " x " +
            std::to_string(made.height) + " window; this one is " + std::to_string(now.width) +
-           " x " + std::to_string(now.height);
+           " x " + std::to_string(now.height) +
+           (scaled ? " (give the --scale the recording was made with)" : "");
+  }
   if (made.data_hash != now.data_hash)
     return "it was recorded against other assets: this Data folder differs from that run's, "
            "so the replay could not show the same game";
