@@ -22,6 +22,11 @@ bool& WideSpansAllowed() {
   return allowed;
 }
 
+bool& SimdSpansAllowed() {
+  static bool allowed = true;
+  return allowed;
+}
+
 namespace {
 
 // Source alpha over inverse source alpha, two channels at a time (red with blue, alpha with
@@ -76,6 +81,34 @@ inline __m128i Shade4(__m128i s, __m128i d, __m128i modulate, __m128i dest_alpha
       _mm_add_epi16(_mm_mullo_epi16(s_hi, a_hi), _mm_mullo_epi16(d_hi, _mm_sub_epi16(full, a_hi)));
   return _mm_packus_epi16(Div255x8(x_lo), Div255x8(x_hi));
 }
+
+// Writes four pixels s at dst: copied, or (tinted and) blended over what is there.
+template <bool kBlend, bool kModulate>
+inline void Put4(std::uint32_t* dst, __m128i s, __m128i modulate, __m128i dest_alpha_or,
+                 bool dest_alpha) {
+  if constexpr (kBlend) {
+    // Four clear pixels (still clear when tinted) leave the target, its alpha read as opaque
+    // when it has none: nothing to write unless that alpha is not yet opaque.
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    __m128i sa = _mm_and_si128(s, alpha);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_setzero_si128())) == 0xFFFF) {
+      if (dest_alpha) return;
+      __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alpha), alpha)) != 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_or_si128(d, alpha));
+      }
+      return;
+    }
+    // Four opaque untinted pixels replace it: what the blend gives, without the arithmetic.
+    if (!kModulate && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alpha)) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), s);
+      return;
+    }
+  }
+  __m128i d = kBlend ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst)) : s;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                   Shade4<kBlend, kModulate>(s, d, modulate, dest_alpha_or));
+}
 #endif
 
 // How a span finds its texels: one source row walked straight, stepped coordinates that stay
@@ -120,7 +153,8 @@ void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
                     static_cast<short>(p.eb), static_cast<short>(p.ea), static_cast<short>(p.er),
                     static_cast<short>(p.eg), static_cast<short>(p.eb));
   const __m128i dest_alpha_or = _mm_set1_epi32(p.dest_alpha ? 0 : static_cast<int>(0xFF000000u));
-  for (; i + 4 <= n; i += 4) {
+  const long four = SimdSpansAllowed() ? n : 0;
+  for (; i + 4 <= four; i += 4) {
     __m128i s;
     if constexpr (kFetch == kStraight) {
       s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
@@ -129,28 +163,7 @@ void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
       s = _mm_set_epi32(static_cast<int>(t3), static_cast<int>(t2), static_cast<int>(t1),
                         static_cast<int>(t0));
     }
-    if constexpr (kBlend) {
-      // Four clear texels (still clear when tinted) leave the target, its alpha read as opaque
-      // when it has none: nothing to write unless that alpha is not yet opaque.
-      const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-      __m128i sa = _mm_and_si128(s, alpha);
-      if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_setzero_si128())) == 0xFFFF) {
-        if (p.dest_alpha) continue;
-        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alpha), alpha)) != 0xFFFF) {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(d, alpha));
-        }
-        continue;
-      }
-      // Four opaque untinted texels replace it: what the blend gives, without the arithmetic.
-      if (!kModulate && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alpha)) == 0xFFFF) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), s);
-        continue;
-      }
-    }
-    __m128i d = kBlend ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i)) : s;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
-                     Shade4<kBlend, kModulate>(s, d, modulate, dest_alpha_or));
+    Put4<kBlend, kModulate>(dst + i, s, modulate, dest_alpha_or, p.dest_alpha);
   }
 #endif
   for (; i < n; ++i) {
@@ -291,7 +304,7 @@ __attribute__((target("avx2"))) void StraightBlendBlock8(BYTE* dst, UINT pitch, 
 
 bool HasAvx2() {
   static const bool has = __builtin_cpu_supports("avx2");
-  return has && WideSpansAllowed();
+  return has && WideSpansAllowed() && SimdSpansAllowed();
 }
 #endif
 
@@ -340,9 +353,18 @@ void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, boo
     std::uint32_t c = p.ea << 24 | p.er << 16 | p.eg << 8 | p.eb;
     if (!blend) {
       std::fill(dst, dst + n, c);
-    } else {
-      for (long i = 0; i < n; ++i) dst[i] = BlendOver(c, dst[i], p.dest_alpha);
+      return;
     }
+    long i = 0;
+#ifdef __SSE2__
+    if (SimdSpansAllowed()) {
+      const __m128i s = _mm_set1_epi32(static_cast<int>(c));
+      const __m128i dest_alpha_or =
+          _mm_set1_epi32(p.dest_alpha ? 0 : static_cast<int>(0xFF000000u));
+      for (; i + 4 <= n; i += 4) Put4<true, false>(dst + i, s, s, dest_alpha_or, p.dest_alpha);
+    }
+#endif
+    for (; i < n; ++i) dst[i] = BlendOver(c, dst[i], p.dest_alpha);
     return;
   }
   bool modulate = (p.er & p.eg & p.eb & p.ea) != 255;
@@ -351,6 +373,61 @@ void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, boo
   } else {
     modulate ? TexturedSpan<false, true>(dst, n, p) : TexturedSpan<false, false>(dst, n, p);
   }
+}
+
+namespace {
+
+// A colour channel rounded to a byte as the general pipeline rounds it: through float,
+// clamped, half up.
+inline std::uint32_t ChannelByte(double v) {
+  const float f = static_cast<float>(v);
+  if (!(f > 0.0f)) return 0;
+  if (f >= 255.0f) return 255;
+  return static_cast<std::uint32_t>(f + 0.5f);
+}
+
+template <bool kBlend>
+void GouraudSpanWith(std::uint32_t* dst, long col, long row, long n, const ColourPlane& p) {
+  double row_term[4];
+  for (int k = 0; k < 4; ++k) row_term[k] = p.dy[k] * static_cast<double>(row);
+  long i = 0;
+#ifdef __SSE2__
+  if (SimdSpansAllowed()) {
+    // Two channels a register, each pixel's value the same sum of the same double products
+    // as below; float conversion and the clamp and half-up rounding four channels at a time.
+    const __m128d base_bg = _mm_loadu_pd(p.base), base_ra = _mm_loadu_pd(p.base + 2);
+    const __m128d dx_bg = _mm_loadu_pd(p.dx), dx_ra = _mm_loadu_pd(p.dx + 2);
+    const __m128d row_bg = _mm_loadu_pd(row_term), row_ra = _mm_loadu_pd(row_term + 2);
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128 zero = _mm_setzero_ps(), full = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+    __m128d at = _mm_set1_pd(static_cast<double>(col));
+    auto pixel = [&]() __attribute__((always_inline)) {
+      __m128d bg = _mm_add_pd(_mm_add_pd(base_bg, _mm_mul_pd(dx_bg, at)), row_bg);
+      __m128d ra = _mm_add_pd(_mm_add_pd(base_ra, _mm_mul_pd(dx_ra, at)), row_ra);
+      at = _mm_add_pd(at, one);
+      __m128 f = _mm_movelh_ps(_mm_cvtpd_ps(bg), _mm_cvtpd_ps(ra));
+      return _mm_cvttps_epi32(_mm_add_ps(_mm_min_ps(_mm_max_ps(f, zero), full), half));
+    };
+    const __m128i dest_alpha_or = _mm_set1_epi32(p.dest_alpha ? 0 : static_cast<int>(0xFF000000u));
+    for (; i + 4 <= n; i += 4) {
+      const __m128i p0 = pixel(), p1 = pixel(), p2 = pixel(), p3 = pixel();
+      const __m128i s = _mm_packus_epi16(_mm_packs_epi32(p0, p1), _mm_packs_epi32(p2, p3));
+      Put4<kBlend, false>(dst + i, s, s, dest_alpha_or, p.dest_alpha);
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    const double at = static_cast<double>(col + i);
+    std::uint32_t s = 0;
+    for (int k = 0; k < 4; ++k) s |= ChannelByte(p.base[k] + p.dx[k] * at + row_term[k]) << 8 * k;
+    dst[i] = kBlend ? BlendOver(s, dst[i], p.dest_alpha) : s;
+  }
+}
+
+}  // namespace
+
+void GouraudSpan(std::uint32_t* dst, long col, long row, long n, const ColourPlane& p, bool blend) {
+  blend ? GouraudSpanWith<true>(dst, col, row, n, p) : GouraudSpanWith<false>(dst, col, row, n, p);
 }
 
 namespace {

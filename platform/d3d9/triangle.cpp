@@ -499,6 +499,33 @@ bool FillSimple(const Polygon& poly, Planes& planes, const SamplerSetup& s, cons
   return true;
 }
 
+// A triangle of interpolated colour under the simple state with no texture read (every
+// gradient): each span shaded straight from the colour planes, the same sums and rounding as the
+// general pipeline's. False when the stage reads a texture.
+bool FillGouraud(const Polygon& poly, Planes& planes, const SamplerSetup& s, const StageSetup& st,
+                 const SpanTarget& target, bool dest_alpha) {
+  const StageReads reads(st);
+  if (s.texels && (reads.colour_tex || reads.alpha_tex)) return false;
+  ColourPlane c{};
+  c.dest_alpha = dest_alpha;
+  // The spans' channel order (blue, green, red, alpha) from the planes' (red, green, blue,
+  // alpha); a channel the stage does not take from diffuse reads the missing texture's white.
+  constexpr int kFrom[4] = {2, 1, 0, 3};
+  for (int k = 0; k < 4; ++k) {
+    const int slot = kAttrColour + kFrom[k];
+    const bool diffuse = k < 3 ? reads.colour_diffuse : reads.alpha_diffuse;
+    if (diffuse) planes.Solve(slot);
+    c.base[k] = diffuse ? planes.base[slot] : 255.0;
+    c.dx[k] = diffuse ? planes.dx[slot] : 0.0;
+    c.dy[k] = diffuse ? planes.dy[slot] : 0.0;
+  }
+  poly.ForEachSpan([&](long row, long lo, long hi) {
+    auto* dst = reinterpret_cast<std::uint32_t*>(target.bits + row * target.pitch) + lo;
+    GouraudSpan(dst, lo, row, hi - lo + 1, c, target.blend);
+  });
+  return true;
+}
+
 // Every pixel of a triangle through the whole pipeline: shade(col, row, attributes), the
 // attributes divided back by q.
 template <typename Shade>
@@ -540,6 +567,10 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
     const SpanTarget target{bits_, pitch_, blend_};
     if (FillSimple(poly, planes, samplers_[0], stages_[0], target, dest_has_alpha_)) return true;
     if (n == 4) return false;
+  } else if (simple_state_ && poly.v[0]->rhw == poly.v[1]->rhw &&
+             poly.v[1]->rhw == poly.v[2]->rhw) {
+    const SpanTarget target{bits_, pitch_, blend_};
+    if (FillGouraud(poly, planes, samplers_[0], stages_[0], target, dest_has_alpha_)) return true;
   }
   FillGeneral(poly, planes, [this](int x, int y, const float* a) { ShadePixel(x, y, a); });
   return true;

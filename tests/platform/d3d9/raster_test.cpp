@@ -425,6 +425,46 @@ TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
   ExpectFastMatchesGeneral(draw);
 }
 
+// Interpolated colour with no texture read (every gradient box) gives what the general pipeline
+// gives: strips with four different corners, blended over a target whose alpha is partly clear
+// and copied, spans of every length, triangles running off the target, and stages that take
+// only alpha, or nothing, from the diffuse colour.
+TEST_F(DeviceTest, GradientsMatchTheGeneralPath) {
+  Create(64, 64, D3DFMT_A8R8G8B8);
+  device_->SetTexture(0, nullptr);
+  UseTintedBlending();
+  auto strip = [&](float l, float t, float r, float b, const DWORD(&c)[4]) {
+    TlVertex v[4] = {{l, b, 0.5f, 1, c[0], 0, 0},
+                     {l, t, 0.5f, 1, c[1], 0, 0},
+                     {r, b, 0.5f, 1, c[2], 0, 0},
+                     {r, t, 0.5f, 1, c[3], 0, 0}};
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex));
+  };
+  auto draw = [&](bool general) {
+    device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
+    device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    Clear(0x00306090);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    strip(0, 0, 64, 64, {0xFF000000, 0x80FF0000, 0x0000FF00, 0xFFFFFFFF});
+    strip(3.3f, 5.7f, 40.2f, 21.9f, {0x40102030, 0xFF8090A0, 0xC0FFFFFF, 0x01FF00FF});
+    strip(-20, 30, 90, 77, {0x7F00FF00, 0x80FF00FF, 0xFF0000FF, 0x00FFFFFF});
+    for (int n = 1; n <= 9; ++n) {  // every span length around the four-pixel loop
+      strip(40, 2.0f * n, 40.0f + n, 2.0f * n + 1,
+            {0x20FF0000, 0xE000FF00, 0x600000FF, 0xA0808080});
+    }
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    strip(10, 40, 33, 51, {0x10FF2000, 0xFF00FF40, 0x80402000, 0x00FFFFFF});
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);  // missing: white
+    strip(30, 30, 62, 62, {0x10000000, 0xFF000000, 0x80000000, 0x30000000});
+    device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);  // opaque white
+    strip(50, 0, 60, 10, {0x10000000, 0xFF000000, 0x80000000, 0x30000000});
+    return Pixels();
+  };
+  ExpectFastMatchesGeneral(draw);
+}
+
 TEST_F(DeviceTest, AttributesArePerspectiveCorrect) {
   // Ten texels across; the right edge is four times as far away (rhw 0.25). Half-way across
   // the screen, u is (0.5 * 0 * 1 + 0.5 * 1 * 0.25) / (0.5 * 1 + 0.5 * 0.25) = 0.2: texel 2.
