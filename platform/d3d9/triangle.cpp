@@ -549,6 +549,23 @@ void FillGeneral(const Polygon& poly, Planes& planes, Shade shade) {
 
 }  // namespace
 
+bool Pipeline::PlainColour(const Vertex& a, const Vertex& b, std::uint32_t& colour) const {
+  if (!plain_state_) return false;
+  const StageReads reads(stages_[0]);
+  if (samplers_[0].texels && (reads.colour_tex || reads.alpha_tex)) return false;
+  // Equal colours, depth and rhw at both ends interpolate to exactly the ends' values.
+  if (a.rhw != b.rhw || a.z != b.z) return false;
+  for (int k = 0; k < 4; ++k) {
+    if (a.colour[k] != b.colour[k]) return false;
+  }
+  auto byte = [&](int k, bool diffuse) {
+    return diffuse ? static_cast<std::uint32_t>(ToByte(a.colour[k])) : 255u;
+  };
+  colour = byte(3, reads.alpha_diffuse) << 24 | byte(0, reads.colour_diffuse) << 16 |
+           byte(1, reads.colour_diffuse) << 8 | byte(2, reads.colour_diffuse);
+  return true;
+}
+
 // Fills a convex polygon of three vertices, or of four (a quad whose attributes lie on the plane
 // of its first three, vertices in clockwise order); false when a quad needs the general path.
 bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour) {

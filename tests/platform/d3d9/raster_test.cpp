@@ -465,6 +465,44 @@ TEST_F(DeviceTest, GradientsMatchTheGeneralPath) {
   ExpectFastMatchesGeneral(draw);
 }
 
+// Lines and points of one colour with no texture read are written straight; they give what
+// the general pipeline gives, blended over partly clear alpha and copied, clipped or not, depth
+// tested and written, and lines whose ends differ in colour still shade along their length.
+TEST_F(DeviceTest, PlainLinesAndPointsMatchTheGeneralPath) {
+  Create(64, 64, D3DFMT_A8R8G8B8);
+  device_->SetTexture(0, nullptr);
+  UseTintedBlending();
+  auto line = [&](float x0, float y0, float x1, float y1, DWORD c0, DWORD c1, float z = 0.5f) {
+    TlVertex v[2] = {{x0, y0, z, 1, c0, 0, 0}, {x1, y1, z, 1, c1, 0, 0}};
+    device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, v, sizeof(TlVertex));
+  };
+  auto draw = [&](bool general) {
+    device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
+    Clear(0x00306090);
+    for (BOOL blend : {TRUE, FALSE}) {
+      device_->SetRenderState(D3DRS_ALPHABLENDENABLE, blend);
+      const float at = blend ? 0.0f : 3.0f;
+      line(-10, at, 80, 50 + at, 0x80FF4020, 0x80FF4020);  // clipped at both ends
+      line(5, 60 - at, 40, 20 + at, 0xFF10E030, 0xFF10E030);
+      line(60 - at, 2, 61 - at, 63, 0x40FFFFFF, 0xC0000000);  // shaded along its length
+      TlVertex points[3] = {{7, 9 + at, 0.5f, 1, 0x7F123456, 0, 0},
+                            {63.4f, 63.4f, 0.5f, 1, 0x20FFFFFF, 0, 0},
+                            {-3, 5, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+      device_->DrawPrimitiveUP(D3DPT_POINTLIST, 3, points, sizeof(TlVertex));
+    }
+    // Depth tested and written: the second line fails where it crosses the first.
+    device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.5f, 0);
+    device_->SetRenderState(D3DRS_ZENABLE, TRUE);
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    line(0, 40, 63, 45, 0xFFFF0000, 0xFFFF0000, 0.25f);
+    line(30, 20, 34, 63, 0xFF00FF00, 0xFF00FF00, 0.25f);
+    line(0, 50, 63, 52, 0xFF0000FF, 0xFF0000FF, 0.75f);
+    device_->SetRenderState(D3DRS_ZENABLE, FALSE);
+    return Pixels();
+  };
+  ExpectFastMatchesGeneral(draw);
+}
+
 TEST_F(DeviceTest, AttributesArePerspectiveCorrect) {
   // Ten texels across; the right edge is four times as far away (rhw 0.25). Half-way across
   // the screen, u is (0.5 * 0 * 1 + 0.5 * 1 * 0.25) / (0.5 * 1 + 0.5 * 0.25) = 0.2: texel 2.
