@@ -205,6 +205,26 @@ __attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanP
   return c;
 }
 
+// Eight texels s (tinted and) blended over eight pixels d: the arithmetic, without the
+// shortcuts Blend8 takes where it knows the answer.
+template <bool kModulate>
+__attribute__((target("avx2"))) inline __m256i Blended8(__m256i s, __m256i d,
+                                                        const Blend8Consts& c) {
+  d = _mm256_or_si256(d, c.dest_alpha_or);
+  __m256i s_lo = _mm256_unpacklo_epi8(s, c.zero), s_hi = _mm256_unpackhi_epi8(s, c.zero);
+  if constexpr (kModulate) {
+    s_lo = Div255x16(_mm256_mullo_epi16(s_lo, c.modulate));
+    s_hi = Div255x16(_mm256_mullo_epi16(s_hi, c.modulate));
+  }
+  __m256i d_lo = _mm256_unpacklo_epi8(d, c.zero), d_hi = _mm256_unpackhi_epi8(d, c.zero);
+  __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
+  __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
+                                  _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(c.full, a_lo)));
+  __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
+                                  _mm256_mullo_epi16(d_hi, _mm256_sub_epi16(c.full, a_hi)));
+  return _mm256_packus_epi16(Div255x16(x_lo), Div255x16(x_hi));
+}
+
 // Eight texels s blended over the eight pixels at dst.
 template <bool kModulate>
 __attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s,
@@ -223,42 +243,48 @@ __attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
     return;
   }
-  __m256i d =
-      _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c.dest_alpha_or);
-  __m256i s_lo = _mm256_unpacklo_epi8(s, c.zero), s_hi = _mm256_unpackhi_epi8(s, c.zero);
-  if constexpr (kModulate) {
-    s_lo = Div255x16(_mm256_mullo_epi16(s_lo, c.modulate));
-    s_hi = Div255x16(_mm256_mullo_epi16(s_hi, c.modulate));
-  }
-  __m256i d_lo = _mm256_unpacklo_epi8(d, c.zero), d_hi = _mm256_unpackhi_epi8(d, c.zero);
-  __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
-  __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
-                                  _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(c.full, a_lo)));
-  __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
-                                  _mm256_mullo_epi16(d_hi, _mm256_sub_epi16(c.full, a_hi)));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
-                      _mm256_packus_epi16(Div255x16(x_lo), Div255x16(x_hi)));
+  _mm256_storeu_si256(
+      reinterpret_cast<__m256i*>(dst),
+      Blended8<kModulate>(s, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c));
 }
 
-// A blended texel-for-pixel row; answers how many pixels it did (a multiple of eight).
+// The lanes of the last left (below eight) pixels of a row.
+__attribute__((target("avx2"))) inline __m256i TailMask(long left) {
+  return _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(left)),
+                            _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+}
+
+// Blend8 for the lanes of mask only (texels s already read under it): nothing else is read or
+// written.
 template <bool kModulate>
-__attribute__((target("avx2"))) long StraightBlendSpan8(std::uint32_t* dst, long n,
+__attribute__((target("avx2"))) inline void BlendMasked8(std::uint32_t* dst, __m256i s,
+                                                         __m256i mask, const Blend8Consts& c) {
+  int* out = reinterpret_cast<int*>(dst);
+  _mm256_maskstore_epi32(out, mask, Blended8<kModulate>(s, _mm256_maskload_epi32(out, mask), c));
+}
+
+// A blended texel-for-pixel row, the last few pixels under a mask.
+template <bool kModulate>
+__attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long n,
                                                         const std::uint32_t* src,
-                                                        const SpanParams& p) {
-  const Blend8Consts c = MakeBlend8Consts(p);
+                                                        const Blend8Consts& c) {
   long i = 0;
   for (; i + 8 <= n; i += 8) {
     Blend8<kModulate>(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
   }
-  return i;
+  if (i < n) {
+    const __m256i mask = TailMask(n - i);
+    const __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(src + i), mask);
+    BlendMasked8<kModulate>(dst + i, s, mask, c);
+  }
 }
 
 // A blended row of stepped coordinates that stay inside the texture (a turned or scaled
-// sprite): eight texels gathered at a time. The caller makes sure every texel index and
-// 16.16 coordinate of the span fits 32 bits; steps wrap as the scalar sums would not, but only
-// past the last pixel used.
+// sprite): eight texels gathered at a time, the last few under a mask. The caller makes sure
+// every texel index and 16.16 coordinate of the span fits 32 bits; steps wrap as the scalar
+// sums would not, but only past the last pixel used.
 template <bool kModulate>
-__attribute__((target("avx2"))) long SteppedBlendSpan8(std::uint32_t* dst, long n,
+__attribute__((target("avx2"))) void SteppedBlendSpan8(std::uint32_t* dst, long n,
                                                        const SpanParams& p) {
   const Blend8Consts c = MakeBlend8Consts(p);
   const auto low32 = [](std::int64_t x) {
@@ -280,25 +306,23 @@ __attribute__((target("avx2"))) long SteppedBlendSpan8(std::uint32_t* dst, long 
     u = _mm256_add_epi32(u, du8);
     v = _mm256_add_epi32(v, dv8);
   }
-  return i;
+  if (i < n) {
+    const __m256i mask = TailMask(n - i);
+    const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
+                                           _mm256_srai_epi32(u, 16));
+    const __m256i s = _mm256_mask_i32gather_epi32(c.zero, texels, index, mask, 4);
+    BlendMasked8<kModulate>(dst + i, s, mask, c);
+  }
 }
 
-// StraightBlendSpan8 over rows of a block (see StraightBlockWith), the registers set up once;
-// the last few pixels of each row go through the four-wide loop.
+// StraightBlendSpan8 over rows of a block (see StraightBlockWith), the registers set up once.
 template <bool kModulate>
 __attribute__((target("avx2"))) void StraightBlendBlock8(BYTE* dst, UINT pitch, long rows, long n,
                                                          const SpanParams& p) {
   const Blend8Consts c = MakeBlend8Consts(p);
-  const long wide = n & ~7L;
   const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
-  SpanParams rest = p;
-  rest.u += static_cast<std::int64_t>(wide) << 16;
-  for (long r = 0; r < rows; ++r, dst += pitch, src += p.width, rest.v += 65536) {
-    auto* out = reinterpret_cast<std::uint32_t*>(dst);
-    for (long i = 0; i < wide; i += 8) {
-      Blend8<kModulate>(out + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
-    }
-    if (wide < n) TexturedSpanWith<true, kModulate, kStraight>(out + wide, n - wide, rest);
+  for (long r = 0; r < rows; ++r, dst += pitch, src += p.width) {
+    StraightBlendSpan8<kModulate>(reinterpret_cast<std::uint32_t*>(dst), n, src, c);
   }
 }
 
@@ -315,13 +339,9 @@ void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
                 std::min(p.v, v_last) >= 0 && (std::max(p.v, v_last) >> 16) < p.height;
   if (inside && p.du == 65536 && p.dv == 0) {
 #ifdef TESSARK_SPAN_AVX2
-    if (kBlend && n >= 8 && HasAvx2()) {
+    if (kBlend && HasAvx2()) {
       const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
-      const long done = StraightBlendSpan8<kModulate>(dst, n, src, p);
-      if (done == n) return;
-      SpanParams rest = p;
-      rest.u += static_cast<std::int64_t>(done) << 16;
-      TexturedSpanWith<kBlend, kModulate, kStraight>(dst + done, n - done, rest);
+      StraightBlendSpan8<kModulate>(dst, n, src, MakeBlend8Consts(p));
       return;
     }
 #endif
@@ -330,13 +350,8 @@ void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
 #ifdef TESSARK_SPAN_AVX2
     // Inside the texture every 16.16 coordinate is below width or height * 65536; the gather
     // works in 32 bits, so both sides stay below 32768.
-    if (kBlend && n >= 8 && p.width < 32768 && p.height < 32768 && HasAvx2()) {
-      const long done = SteppedBlendSpan8<kModulate>(dst, n, p);
-      if (done == n) return;
-      SpanParams rest = p;
-      rest.u += p.du * done;
-      rest.v += p.dv * done;
-      TexturedSpanWith<kBlend, kModulate, kInside>(dst + done, n - done, rest);
+    if (kBlend && p.width < 32768 && p.height < 32768 && HasAvx2()) {
+      SteppedBlendSpan8<kModulate>(dst, n, p);
       return;
     }
 #endif
@@ -437,7 +452,7 @@ namespace {
 template <bool kBlend, bool kModulate>
 void StraightBlockWith(BYTE* dst, UINT pitch, long rows, long n, const SpanParams& p) {
 #ifdef TESSARK_SPAN_AVX2
-  if (kBlend && n >= 8 && HasAvx2()) {
+  if (kBlend && HasAvx2()) {
     StraightBlendBlock8<kModulate>(dst, pitch, rows, n, p);
     return;
   }
