@@ -8,6 +8,7 @@
 
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/pixel.h"
+#include "platform/d3d9/spans.h"
 
 namespace d3d9_internal {
 
@@ -373,8 +374,7 @@ void FillColour(IDirect3DSurface9* target, const RECT& r, D3DCOLOR colour) {
   int bytes = FormatBits(target->Format()) / 8;
   if (bytes == 4) {
     for (LONG y = r.top; y < r.bottom; ++y) {
-      auto* row = reinterpret_cast<std::uint32_t*>(bits + y * pitch) + r.left;
-      std::fill(row, row + w, colour);
+      FillSpan(reinterpret_cast<std::uint32_t*>(bits + y * pitch) + r.left, w, colour);
     }
   } else {
     // Other formats: encode one row, copy it to every row.

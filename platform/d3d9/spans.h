@@ -25,6 +25,9 @@ struct SpanParams {
 // One row of n pixels at dst under the simple state; textured false: the constant colour alone.
 void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, bool textured);
 
+// n pixels at dst set to colour.
+void FillSpan(std::uint32_t* dst, long n, std::uint32_t colour);
+
 // A colour interpolated over a polygon: channel k (blue, green, red, alpha) of pixel (col, row)
 // is base[k] + dx[k] * col + dy[k] * row in double, rounded to a byte through float as the
 // general pipeline rounds a diffuse colour.

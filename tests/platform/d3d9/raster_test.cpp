@@ -503,6 +503,27 @@ TEST_F(DeviceTest, PlainLinesAndPointsMatchTheGeneralPath) {
   ExpectFastMatchesGeneral(draw);
 }
 
+// Cleared rectangles of every width around the fill's eight-pixel stores cover exactly their
+// pixels, stored eight at a time where the processor allows or not.
+TEST_F(DeviceTest, ClearedRectanglesCoverExactlyTheirPixels) {
+  for (bool wide : {true, false}) {
+    d3d9::testing::UseWideSpans(wide);
+    Clear(0xFF000000);
+    for (LONG w = 1; w <= 19; ++w) {
+      const D3DRECT r{3 + w % 5, 2 * w, 3 + w % 5 + w, 2 * w + 1};
+      ASSERT_EQ(device_->Clear(1, &r, D3DCLEAR_TARGET, 0xFF00FF00u + w, 0.0f, 0), D3D_OK);
+    }
+    for (int y = 0; y < 64; ++y) {
+      for (int x = 0; x < 64; ++x) {
+        const LONG w = y / 2;
+        const bool inside = y % 2 == 0 && w >= 1 && w <= 19 && x >= 3 + w % 5 && x < 3 + w % 5 + w;
+        ASSERT_EQ(Pixel(x, y), inside ? 0xFF00FF00u + w : 0xFF000000u) << x << "," << y;
+      }
+    }
+  }
+  d3d9::testing::UseWideSpans(true);
+}
+
 TEST_F(DeviceTest, AttributesArePerspectiveCorrect) {
   // Ten texels across; the right edge is four times as far away (rhw 0.25). Half-way across
   // the screen, u is (0.5 * 0 * 1 + 0.5 * 1 * 0.25) / (0.5 * 1 + 0.5 * 0.25) = 0.2: texel 2.
