@@ -93,7 +93,9 @@ class Pipeline {
   void Project(const float* clip, Vertex& v) const;
   void Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool cull);
   // A two-triangle strip drawn as one quad when it can be; false: draw the triangles.
-  bool QuadStrip(const Vertex* const strip[4]);
+  // block_only: only when the quad's pixels are copied or blended texel for pixel, or take one
+  // colour, which its triangles give to the bit too.
+  bool QuadStrip(const Vertex* const strip[4], bool block_only = false);
   void Line(const Vertex& a, const Vertex& b);
   void Point(const Vertex& a);
 
@@ -151,6 +153,7 @@ class Pipeline {
   // The simple 2D case: one modulate or select stage, no depth, no alpha test; plain: the
   // same with depth allowed.
   bool simple_state_ = false, plain_state_ = false;
+  bool block_only_ = false;  // see QuadStrip
 };
 
 }  // namespace d3d9_internal

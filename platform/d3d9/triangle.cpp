@@ -459,7 +459,7 @@ void FillColourSpans(const Polygon& poly, const SpanParams& p, const SpanTarget&
 // colour. False when the texture is not read one texel a pixel as the span loops read it, so
 // the polygon needs the general path.
 bool FillSimple(const Polygon& poly, Planes& planes, const SamplerSetup& s, const StageSetup& st,
-                const SpanTarget& target, bool dest_alpha) {
+                const SpanTarget& target, bool dest_alpha, bool block_only) {
   SpanParams p{};
   p.dest_alpha = dest_alpha;
   const StageReads reads(st);
@@ -495,6 +495,7 @@ bool FillSimple(const Polygon& poly, Planes& planes, const SamplerSetup& s, cons
   SetModulation(p, planes, reads);
   const FixedMapping fixed(m);
   if (FillUprightBlock(poly, fixed, p, target)) return true;
+  if (block_only) return false;
   FillTexturedSpans(poly, m, fixed, p, target);
   return true;
 }
@@ -582,7 +583,10 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
   Planes planes(poly, flat_ ? flat_colour : nullptr);  // flat shading: the first vertex's
   if (n == 4 || FastSpanPossible(poly.v)) {
     const SpanTarget target{bits_, pitch_, blend_};
-    if (FillSimple(poly, planes, samplers_[0], stages_[0], target, dest_has_alpha_)) return true;
+    if (FillSimple(poly, planes, samplers_[0], stages_[0], target, dest_has_alpha_,
+                   block_only_ && n == 4)) {
+      return true;
+    }
     if (n == 4) return false;
   } else if (simple_state_ && poly.v[0]->rhw == poly.v[1]->rhw &&
              poly.v[1]->rhw == poly.v[2]->rhw) {
@@ -596,8 +600,9 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
 // A strip of two triangles forming a convex quad with one attribute plane is filled as one
 // polygon: the same pixels as the two triangles (the shared diagonal is interior), half the
 // set-up and one span a row.
-bool Pipeline::QuadStrip(const Vertex* const s[4]) {
+bool Pipeline::QuadStrip(const Vertex* const s[4], bool block_only) {
   if (!simple_state_) return false;
+  block_only_ = block_only;
   for (int i = 0; i < 4; ++i) {
     if (!std::isfinite(s[i]->x) || !std::isfinite(s[i]->y) || std::fabs(s[i]->x) > kGuard ||
         std::fabs(s[i]->y) > kGuard || s[i]->rhw != s[0]->rhw) {

@@ -524,6 +524,58 @@ TEST_F(DeviceTest, ClearedRectanglesCoverExactlyTheirPixels) {
   d3d9::testing::UseWideSpans(true);
 }
 
+// Pairs of triangles (a, b, c), (d, c, b) in a list, as text and sprite batches write their
+// quads, draw exactly what the same triangles drawn one at a time draw: texel for pixel (filled
+// as one block), scaled, turned, tinted and blended (left to the triangles).
+TEST_F(DeviceTest, QuadPairsInAListDrawWhatTheirTrianglesDraw) {
+  std::vector<std::uint32_t> texels(16 * 16);
+  for (int i = 0; i < 256; ++i) {
+    texels[i] = static_cast<std::uint32_t>((i * 53) & 255) << 24 | (i * 0x030507u) % 0x1000000u;
+  }
+  auto tex = Texture(16, 16, texels);
+  device_->SetTexture(0, tex.Get());
+  UseTintedBlending();
+  std::vector<TlVertex> list;
+  auto quad = [&](float l, float t, float r, float b, float u1, float v1, float turn,
+                  DWORD colour) {
+    const float cx = (l + r) / 2, cy = (t + b) / 2, c = std::cos(turn), s = std::sin(turn);
+    auto at = [&](float x, float y, float u, float v) {
+      return TlVertex{cx + (x - cx) * c - (y - cy) * s,
+                      cy + (x - cx) * s + (y - cy) * c,
+                      0.5f,
+                      1,
+                      colour,
+                      u,
+                      v};
+    };
+    const TlVertex bl = at(l, b, 0, v1), tl = at(l, t, 0, 0), br = at(r, b, u1, v1),
+                   tr = at(r, t, u1, 0);
+    list.insert(list.end(), {bl, tl, br, tr, br, tl});
+  };
+  quad(1.5f, 2.5f, 17.5f, 18.5f, 1, 1, 0, 0xFFFFFFFF);         // texel for pixel
+  quad(40.5f, 40.5f, 56.5f, 56.5f, 1, 1, 0, 0xA0FF8040);       // texel for pixel, tinted
+  quad(20.5f, 1.5f, 29.5f, 13.5f, 0.6f, 0.8f, 0, 0xC0FF8040);  // scaled, tinted
+  quad(33.2f, 3.7f, 60.1f, 21.3f, 1.7f, 1.3f, 0, 0xFFFFFFFF);  // scaled up, wrapping
+  quad(8, 30, 30, 52, 1, 1, 0.7f, 0xFFFFFFFF);                 // turned
+  quad(36, 28, 58, 60, 1, 1, -2.1f, 0x80FFFFFF);               // turned, tinted
+  const UINT triangles = static_cast<UINT>(list.size() / 3);
+  auto draw = [&](bool one_by_one) {
+    Clear(0xFF204060);
+    if (!one_by_one) {
+      device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, triangles, list.data(), sizeof(TlVertex));
+    } else {
+      for (UINT i = 0; i < triangles; ++i) {
+        device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, &list[3 * i], sizeof(TlVertex));
+      }
+    }
+    return Pixels();
+  };
+  const std::vector<std::uint32_t> want = draw(true), got = draw(false);
+  int differing = 0;
+  for (std::size_t p = 0; p < want.size(); ++p) differing += want[p] != got[p];
+  EXPECT_EQ(differing, 0);
+}
+
 TEST_F(DeviceTest, AttributesArePerspectiveCorrect) {
   // Ten texels across; the right edge is four times as far away (rhw 0.25). Half-way across
   // the screen, u is (0.5 * 0 * 1 + 0.5 * 1 * 0.25) / (0.5 * 1 + 0.5 * 0.25) = 0.2: texel 2.
