@@ -106,16 +106,44 @@ BYTE* PixelAt(std::int32_t x, std::int32_t y) {
          static_cast<std::ptrdiff_t>(x) * s.bytes_per_pixel;
 }
 
-void PixelWrite(std::int32_t x, std::int32_t y, std::uint32_t colour) {
-  BYTE* p = PixelAt(x, y);
-  if (!p) return;
-  if (State().bytes_per_pixel == 4) {
-    std::memcpy(p, &colour, 4);
-  } else if (State().bytes_per_pixel == 2) {
-    std::uint32_t r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
-    auto v = static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | b >> 3);
-    std::memcpy(p, &v, 2);
+// Writes one colour into pixels of the locked surface, with PixelAt's bounds and the colour's
+// packing worked out once: outlines write hundreds of pixels a call.
+class Plotter {
+ public:
+  explicit Plotter(std::uint32_t colour) {
+    const Basic2dState& s = State();
+    width_ = s.locked_width, height_ = s.locked_height;
+    if (s.core->draw_target == 0) {
+      width_ = std::min(width_, s.core->display_width);
+      height_ = std::min(height_, s.core->display_height);
+    }
+    bits_ = s.bits, pitch_ = s.pitch, bytes_ = s.bytes_per_pixel;
+    colour_ = colour;
+    const std::uint32_t r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
+    colour16_ = static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | b >> 3);
   }
+  void operator()(std::int32_t x, std::int32_t y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    BYTE* p =
+        bits_ + static_cast<std::ptrdiff_t>(y) * pitch_ + static_cast<std::ptrdiff_t>(x) * bytes_;
+    if (bytes_ == 4) {
+      std::memcpy(p, &colour_, 4);
+    } else if (bytes_ == 2) {
+      std::memcpy(p, &colour16_, 2);
+    }
+  }
+
+ private:
+  BYTE* bits_;
+  std::ptrdiff_t pitch_;
+  std::int32_t bytes_, width_, height_;
+  std::uint32_t colour_;
+  std::uint16_t colour16_;
+};
+
+void PixelWrite(std::int32_t x, std::int32_t y, std::uint32_t colour) {
+  const Plotter pixel(colour);
+  pixel(x, y);
 }
 
 // The ellipse's parameter steps: t from 0 below 2 in float steps of 0.001, with sin t and
@@ -395,16 +423,16 @@ void CircleDraw(std::int32_t x, std::int32_t y, std::int32_t r) {
   if (!s.core) return;
   std::uint32_t ink = s.core->ink;
   tessark::basic2d::WithLock([&] {
+    const tessark::basic2d::Plotter pixel(ink);
     auto plot = [&](std::int32_t a, std::int32_t b) {
-      using tessark::basic2d::PixelWrite;
-      PixelWrite(x + a, y + b, ink);
-      PixelWrite(x - a, y + b, ink);
-      PixelWrite(x + a, y - b, ink);
-      PixelWrite(x - a, y - b, ink);
-      PixelWrite(x + b, y + a, ink);
-      PixelWrite(x - b, y + a, ink);
-      PixelWrite(x + b, y - a, ink);
-      PixelWrite(x - b, y - a, ink);
+      pixel(x + a, y + b);
+      pixel(x - a, y + b);
+      pixel(x + a, y - b);
+      pixel(x - a, y - b);
+      pixel(x + b, y + a);
+      pixel(x - b, y + a);
+      pixel(x + b, y - a);
+      pixel(x - b, y - a);
     };
     std::int32_t a = 0, b = r, d = 1 - r;
     plot(a, b);
@@ -428,7 +456,7 @@ void EllipseDraw(std::int32_t x, std::int32_t y, std::int32_t rx, std::int32_t r
   if (!s.core) return;
   std::uint32_t ink = s.core->ink;
   tessark::basic2d::WithLock([&] {
-    using tessark::basic2d::PixelWrite;
+    const tessark::basic2d::Plotter pixel(ink);
     const tessark::basic2d::EllipseSteps& steps = tessark::basic2d::Steps();
     const float frx = static_cast<float>(rx), fry = static_cast<float>(ry);
     std::int32_t a = 0, b = ry;
@@ -437,10 +465,10 @@ void EllipseDraw(std::int32_t x, std::int32_t y, std::int32_t rx, std::int32_t r
       while (a != ta || b != tb) {
         if (a != ta) a += ta > a ? 1 : -1;
         if (b != tb) b += tb > b ? 1 : -1;
-        PixelWrite(x + a, y + b, ink);
-        PixelWrite(x - a, y + b, ink);
-        PixelWrite(x + a, y - b, ink);
-        PixelWrite(x - a, y - b, ink);
+        pixel(x + a, y + b);
+        pixel(x - a, y + b);
+        pixel(x + a, y - b);
+        pixel(x - a, y - b);
       }
     }
   });
