@@ -52,9 +52,9 @@ struct Edge {
 // floor(-b / a) + 1, for a < 0 from above by -floor(-b / -a) - 1; q and r are that floor and
 // its remainder, carried from row to row.
 struct EdgeWalk {
-  int kind;  // 1: lower bound, -1: upper bound, 0: horizontal (all or nothing)
-  std::int64_t divisor, q, r, dq, dr;
-  std::int64_t b, db;
+  int kind = 0;  // 1: lower bound, -1: upper bound, 0: horizontal (all or nothing)
+  std::int64_t divisor = 1, q = 0, r = 0, dq = 0, dr = 0;  // unused when horizontal
+  std::int64_t b = 0, db = 0;
 
   EdgeWalk(const Edge& e, long row) {
     std::int64_t a = -e.ey * kSub;
