@@ -2,19 +2,18 @@
 // runtime's quad renderer draws it) and through SDL2's own software renderer. The frame: a
 // clear, a 640 by 480 opaque backdrop, a 512 by 320 alpha-blended pot, 200 alpha-blended 32 by
 // 32 tokens each turned by its own angle about its centre, 30 pasted 12 by 16 digits and a 92 by
-// 92 ring. Ends by printing "ratio <device time / SDL2 time>".
+// 92 ring. Prints a hash of the device frame's pixels first ("picture"), and ends by printing
+// "ratio <device time / SDL2 time>".
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <cstdint>
-#include <map>
-#include <string>
 #include <vector>
 
+#include "bench/side_by_side.h"
 #include "platform/d3d9/d3d9.h"
 #include "tests/support/windowed_device.h"
 
@@ -23,32 +22,8 @@ namespace {
 constexpr int kWidth = 640, kHeight = 480;
 constexpr int kTokens = 200, kDigits = 30;
 
-// The pictures, as 0xAARRGGBB texels.
-struct Picture {
-  int w, h;
-  std::vector<std::uint32_t> texels;
-};
-
-Picture MakePicture(int w, int h, int kind) {
-  Picture p{w, h, std::vector<std::uint32_t>(static_cast<std::size_t>(w) * h)};
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      std::uint32_t a = 255;
-      float dx = (x + 0.5f) / w - 0.5f, dy = (y + 0.5f) / h - 0.5f;
-      float r = std::sqrt(dx * dx + dy * dy);
-      if (kind == 1) a = y < h / 3 ? 0 : (r < 0.45f ? 255 : (r < 0.5f ? 128 : 0));  // pot
-      if (kind == 2)
-        a = r < 0.4f ? 255 : (r < 0.5f ? static_cast<std::uint32_t>((0.5f - r) * 2550) : 0);
-      if (kind == 3) a = (x + y) % 3 ? 255 : 0;             // digit
-      if (kind == 4) a = (r > 0.4f && r < 0.5f) ? 200 : 0;  // ring
-      std::uint32_t c = static_cast<std::uint32_t>((x * 7 + kind * 40) & 255) << 16 |
-                        static_cast<std::uint32_t>((y * 5 + kind * 80) & 255) << 8 |
-                        static_cast<std::uint32_t>((x ^ y) & 255);
-      p.texels[static_cast<std::size_t>(y) * w + x] = a << 24 | c;
-    }
-  }
-  return p;
-}
+using side_by_side::MakePicture;
+using side_by_side::Picture;
 
 struct Scene {
   Picture backdrop = MakePicture(640, 480, 0);
@@ -181,34 +156,20 @@ struct DeviceFrame {
 // ---------------------------------------------------------------------------------------------
 
 struct SdlFrame {
-  SDL_Surface* target = nullptr;
-  SDL_Renderer* renderer = nullptr;
+  side_by_side::SdlSoftware sdl{kWidth, kHeight};
+  SDL_Renderer* renderer = sdl.renderer;
   SDL_Texture *backdrop, *pot, *token, *digit, *ring;
 
-  SDL_Texture* Upload(const Picture& p, bool blend) {
-    SDL_Surface* s =
-        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<std::uint32_t*>(p.texels.data()), p.w, p.h,
-                                           32, p.w * 4, SDL_PIXELFORMAT_ARGB8888);
-    SDL_Texture* t = SDL_CreateTextureFromSurface(renderer, s);
-    SDL_FreeSurface(s);
-    SDL_SetTextureBlendMode(t, blend ? SDL_BLENDMODE_BLEND : SDL_BLENDMODE_NONE);
-    return t;
-  }
-
   SdlFrame() {
-    target = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32, SDL_PIXELFORMAT_ARGB8888);
-    renderer = SDL_CreateSoftwareRenderer(target);
     Scene& s = TheScene();
-    backdrop = Upload(s.backdrop, false);
-    pot = Upload(s.pot, true);
-    token = Upload(s.token, true);
-    digit = Upload(s.digit, true);
-    ring = Upload(s.ring, true);
+    backdrop = sdl.Upload(s.backdrop, false);
+    pot = sdl.Upload(s.pot, true);
+    token = sdl.Upload(s.token, true);
+    digit = sdl.Upload(s.digit, true);
+    ring = sdl.Upload(s.ring, true);
   }
   ~SdlFrame() {
     for (SDL_Texture* t : {backdrop, pot, token, digit, ring}) SDL_DestroyTexture(t);
-    SDL_DestroyRenderer(renderer);
-    SDL_FreeSurface(target);
   }
 
   void Draw() {
@@ -246,39 +207,37 @@ void BM_Sdl2SoftwareFrame(benchmark::State& state) {
 BENCHMARK(BM_DeviceFrame)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sdl2SoftwareFrame)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's time per iteration so that the two can be compared at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& r : runs) {
-      // Single runs, or the median when only aggregates are reported.
-      if (r.run_type != Run::RT_Iteration && r.aggregate_name != "median") continue;
-      wall[r.run_name.function_name].push_back(r.GetAdjustedRealTime());
-      cpu[r.run_name.function_name].push_back(r.GetAdjustedCPUTime());
-    }
-  }
-  std::map<std::string, std::vector<double>> wall, cpu;
-};
-
 }  // namespace
+
+// A hash (FNV-1a) of the device frame's pixels: the same number before and after a change to
+// the rasteriser means the frame is drawn to the same bit.
+static std::uint64_t FramePictureHash() {
+  DeviceFrame frame;
+  frame.Draw();
+  Ref<IDirect3DSurface9> back;
+  frame.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.Put());
+  D3DLOCKED_RECT lr;
+  if (!back || FAILED(back->LockRect(&lr, nullptr, D3DLOCK_READONLY))) return 0;
+  std::uint64_t hash = 14695981039346656037ull;
+  for (int y = 0; y < kHeight; ++y) {
+    const BYTE* row = static_cast<const BYTE*>(lr.pBits) + y * lr.Pitch;
+    for (int i = 0; i < kWidth * 4; ++i) hash = (hash ^ row[i]) * 1099511628211ull;
+  }
+  back->UnlockRect();
+  return hash;
+}
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  std::printf("picture %016llx\n", static_cast<unsigned long long>(FramePictureHash()));
+  side_by_side::MedianReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  // Medians over the repetitions. On a shared machine the processor time is the steadier
-  // measure (wall time also counts the time other processes hold the cores); both are shown,
-  // processor time last.
-  auto median = [](std::vector<double> v) {
-    if (v.empty()) return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
+  // On a shared machine the processor time is the steadier measure (wall time also counts the
+  // time other processes hold the cores); both are shown, processor time last.
   const char* kDevice = "BM_DeviceFrame";
   const char* kSdl = "BM_Sdl2SoftwareFrame";
-  double wall_d = median(reporter.wall[kDevice]), wall_s = median(reporter.wall[kSdl]);
-  double cpu_d = median(reporter.cpu[kDevice]), cpu_s = median(reporter.cpu[kSdl]);
+  double wall_d = reporter.Wall(kDevice), wall_s = reporter.Wall(kSdl);
+  double cpu_d = reporter.Cpu(kDevice), cpu_s = reporter.Cpu(kSdl);
   if (wall_d > 0 && wall_s > 0) std::printf("ratio_wall %.3f\n", wall_d / wall_s);
   if (cpu_d > 0 && cpu_s > 0) std::printf("ratio %.3f\n", cpu_d / cpu_s);
   benchmark::Shutdown();

@@ -8,6 +8,7 @@
 
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/raster.h"
+#include "platform/d3d9/spans.h"
 
 namespace d3d9_internal {
 
@@ -175,7 +176,8 @@ bool Pipeline::Setup(const DeviceState& s, IDirect3DSurface9* target, IDirect3DS
   tfactor_ = Unpack(s.render[D3DRS_TEXTUREFACTOR]);
   flat_ = s.render[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
   if (!SetupOutput(s)) return false;
-  simple_state_ = SimpleState();
+  plain_state_ = PlainState();
+  simple_state_ = plain_state_ && !z_test_;
   return true;
 }
 
@@ -223,12 +225,19 @@ void Pipeline::SetupStages(const DeviceState& s, const PALETTEENTRY* palette) {
     const DWORD* st = s.stage[i];
     if (st[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
     StageSetup& stage = stages_[i];
+    // At the first stage the current colour is the diffuse colour: named so, the 2D span
+    // loops see the stage they handle (the default second argument is current).
+    auto arg = [i](DWORD a) {
+      return i == 0 && (a & D3DTA_SELECTMASK) == D3DTA_CURRENT
+                 ? (a & ~static_cast<DWORD>(D3DTA_SELECTMASK)) | D3DTA_DIFFUSE
+                 : a;
+    };
     stage.colour_op = st[D3DTSS_COLOROP];
-    stage.colour_arg1 = st[D3DTSS_COLORARG1];
-    stage.colour_arg2 = st[D3DTSS_COLORARG2];
+    stage.colour_arg1 = arg(st[D3DTSS_COLORARG1]);
+    stage.colour_arg2 = arg(st[D3DTSS_COLORARG2]);
     stage.alpha_op = st[D3DTSS_ALPHAOP];
-    stage.alpha_arg1 = st[D3DTSS_ALPHAARG1];
-    stage.alpha_arg2 = st[D3DTSS_ALPHAARG2];
+    stage.alpha_arg1 = arg(st[D3DTSS_ALPHAARG1]);
+    stage.alpha_arg2 = arg(st[D3DTSS_ALPHAARG2]);
     bool alpha_on = stage.alpha_op != D3DTOP_DISABLE;
     stage.uses_texture = (UsesArg1(stage.colour_op) && ArgIsTexture(stage.colour_arg1)) ||
                          (UsesArg2(stage.colour_op) && ArgIsTexture(stage.colour_arg2)) ||
@@ -278,9 +287,10 @@ bool Pipeline::SetupOutput(const DeviceState& s) {
   return write_mask_ != 0;
 }
 
-bool Pipeline::SimpleState() const {
+bool Pipeline::PlainState() const {
   // The 2D case the span loop handles: one stage that modulates or selects texture and
-  // diffuse, no depth, no alpha test, all channels written, opaque or source-alpha blending.
+  // diffuse, no alpha test, all channels written, opaque or source-alpha blending (and no
+  // depth, checked by the caller).
   auto simple_op = [](DWORD op, DWORD a1, DWORD a2) {
     DWORD s1 = a1 & ~0u, s2 = a2 & ~0u;
     bool plain1 = s1 == D3DTA_TEXTURE || s1 == D3DTA_DIFFUSE;
@@ -294,8 +304,8 @@ bool Pipeline::SimpleState() const {
   bool blend_simple =
       !blend_ || (src_blend_ == D3DBLEND_SRCALPHA && dst_blend_ == D3DBLEND_INVSRCALPHA &&
                   blend_op_ == D3DBLENDOP_ADD && !separate_alpha_);
-  return target32_ && !z_test_ && !alpha_test_ && write_mask_ == 0xF && blend_simple &&
-         stage_count_ == 1 && simple_op(s0.colour_op, s0.colour_arg1, s0.colour_arg2) &&
+  return target32_ && !alpha_test_ && write_mask_ == 0xF && blend_simple && stage_count_ == 1 &&
+         simple_op(s0.colour_op, s0.colour_arg1, s0.colour_arg2) &&
          simple_op(s0.alpha_op, s0.alpha_arg1, s0.alpha_arg2);
 }
 
@@ -490,11 +500,36 @@ void Pipeline::ShadePixel(int x, int y, const float* a) {
   }
 }
 
+void Pipeline::PlainPixel(int x, int y, std::uint32_t colour, float z) {
+  if (z_test_) {
+    float* zp = depth_ + static_cast<std::size_t>(y) * depth_width_ + x;
+    z = std::clamp(z, 0.0f, 1.0f);
+    if (!Compare(z_func_, z, *zp)) return;
+    if (z_write_) *zp = z;
+  }
+  auto* dst = reinterpret_cast<std::uint32_t*>(bits_ + static_cast<std::size_t>(y) * pitch_) + x;
+  if (!blend_) {
+    *dst = colour;
+    return;
+  }
+  SpanParams p{};
+  p.ea = colour >> 24, p.er = (colour >> 16) & 0xFF, p.eg = (colour >> 8) & 0xFF;
+  p.eb = colour & 0xFF;
+  p.dest_alpha = dest_has_alpha_;
+  SimpleSpan(dst, 1, p, true, false);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Lines and points
 // ---------------------------------------------------------------------------------------------
 
 namespace {
+
+// floor() without a library call, for values far inside the range of long.
+inline long FloorToLong(double x) {
+  auto t = static_cast<long>(x);
+  return t - (static_cast<double>(t) > x);
+}
 
 void VertexAttributes(const Vertex& v, float* out) {
   out[kAttrQ] = v.rhw;
@@ -516,6 +551,11 @@ void Pipeline::Point(const Vertex& a) {
   int x = static_cast<int>(std::floor(a.x + 0.5f)), y = static_cast<int>(std::floor(a.y + 0.5f));
   if (x < clip_.left || x >= clip_.right || y < clip_.top || y >= clip_.bottom) return;
   ChooseLevels(nullptr);
+  std::uint32_t plain;
+  if (PlainColour(a, a, plain)) {
+    PlainPixel(x, y, plain, a.z);
+    return;
+  }
   float attrs[kAttrCount];
   VertexAttributes(a, attrs);
   ShadePixel(x, y, attrs);
@@ -528,6 +568,8 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
     if (!std::isfinite(f) || std::fabs(f) > 1e8f) return;
   }
   ChooseLevels(nullptr);
+  std::uint32_t plain;
+  const bool is_plain = PlainColour(a, b, plain);
   bool x_major = std::fabs(b.x - a.x) >= std::fabs(b.y - a.y);
   double start = x_major ? a.x : a.y, end = x_major ? b.x : b.y;
   double minor0 = x_major ? a.y : a.x, minor1 = x_major ? b.y : b.x;
@@ -546,9 +588,13 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
   for (long i = i_begin; i <= i_end; ++i) {
     long m = first + step * i;
     double t = span != 0.0 ? std::clamp((m - start) / span, 0.0, 1.0) : 0.0;
-    long n = static_cast<long>(std::floor(minor0 + (minor1 - minor0) * t + 0.5));
+    long n = FloorToLong(minor0 + (minor1 - minor0) * t + 0.5);
     int x = static_cast<int>(x_major ? m : n), y = static_cast<int>(x_major ? n : m);
     if (x < clip_.left || x >= clip_.right || y < clip_.top || y >= clip_.bottom) continue;
+    if (is_plain) {
+      PlainPixel(x, y, plain, a.z);
+      continue;
+    }
     float attrs[kAttrCount];
     float q = static_cast<float>(va[kAttrQ] + (vb[kAttrQ] - va[kAttrQ]) * t);
     attrs[kAttrQ] = q;

@@ -93,7 +93,9 @@ class Pipeline {
   void Project(const float* clip, Vertex& v) const;
   void Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool cull);
   // A two-triangle strip drawn as one quad when it can be; false: draw the triangles.
-  bool QuadStrip(const Vertex* const strip[4]);
+  // block_only: only when the quad's pixels are copied or blended texel for pixel, or take one
+  // colour, which its triangles give to the bit too.
+  bool QuadStrip(const Vertex* const strip[4], bool block_only = false);
   void Line(const Vertex& a, const Vertex& b);
   void Point(const Vertex& a);
 
@@ -102,13 +104,20 @@ class Pipeline {
   bool SetupTarget(const DeviceState& state, IDirect3DSurface9* target, IDirect3DSurface9* depth);
   void SetupStages(const DeviceState& state, const PALETTEENTRY* palette);
   bool SetupOutput(const DeviceState& state);
-  bool SimpleState() const;
+  bool PlainState() const;
   void ChooseLevels(const Vertex* const v[3]);
   bool Convex(const Vertex* const* v, int n, const float* flat_colour);
   void GuardBandTriangle(const Vertex& a, const Vertex& b, const Vertex& c);
   void ShadePixel(int x, int y, const float* attributes);
   std::uint32_t Sample(SamplerSetup& s, float u, float v) const;
   bool FastSpanPossible(const Vertex* const v[3]) const;
+  // The one colour a line or point from a to b draws, straight into a 32-bit target under the
+  // simple state (depth tested or not) with no texture read; false when its pixels need
+  // ShadePixel.
+  bool PlainColour(const Vertex& a, const Vertex& b, std::uint32_t& colour) const;
+  // Writes (or blends) a colour from PlainColour at a pixel inside the clip rectangle, at depth
+  // z when depth is tested.
+  void PlainPixel(int x, int y, std::uint32_t colour, float z);
 
   // Target.
   IDirect3DSurface9* target_ = nullptr;
@@ -141,8 +150,10 @@ class Pipeline {
   bool last_pixel_ = true;
   DWORD cull_ = D3DCULL_CCW;
   D3DVIEWPORT9 viewport_ = {};
-  // The simple 2D case: one modulate or select stage, no depth, no alpha test.
-  bool simple_state_ = false;
+  // The simple 2D case: one modulate or select stage, no depth, no alpha test; plain: the
+  // same with depth allowed.
+  bool simple_state_ = false, plain_state_ = false;
+  bool block_only_ = false;  // see QuadStrip
 };
 
 }  // namespace d3d9_internal

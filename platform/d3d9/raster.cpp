@@ -8,6 +8,7 @@
 
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/pixel.h"
+#include "platform/d3d9/spans.h"
 
 namespace d3d9_internal {
 
@@ -303,6 +304,11 @@ void Assembly::Line(UINT a, UINT b) {
   pipe.Line(screen[a], screen[b]);
 }
 
+// Whether two fetched vertices are the same to the bit.
+bool Same(const Vertex& a, const Vertex& b) {
+  return std::memcmp(&a, &b, sizeof(Vertex)) == 0;
+}
+
 void Assembly::Draw(D3DPRIMITIVETYPE type, UINT count) {
   switch (type) {
     case D3DPT_POINTLIST:
@@ -315,7 +321,21 @@ void Assembly::Draw(D3DPRIMITIVETYPE type, UINT count) {
       for (UINT i = 0; i < count; ++i) Line(i, i + 1);
       break;
     case D3DPT_TRIANGLELIST:
-      for (UINT i = 0; i < count; ++i) Triangle(3 * i, 3 * i + 1, 3 * i + 2);
+      for (UINT i = 0; i < count; ++i) {
+        // A pair (a, b, c), (d, c, b) is the strip a, b, c, d (its second triangle turned the
+        // same way): a quad of a batch of glyphs or sprites, filled as one block when its
+        // triangles would give the same pixels.
+        const UINT k = 3 * i;
+        if (i + 1 < count && (!needs_clip || transformed) && Same(screen[k + 4], screen[k + 2]) &&
+            Same(screen[k + 5], screen[k + 1])) {
+          const Vertex* strip[4] = {&screen[k], &screen[k + 1], &screen[k + 2], &screen[k + 3]};
+          if (pipe.QuadStrip(strip, true)) {
+            ++i;
+            continue;
+          }
+        }
+        Triangle(k, k + 1, k + 2);
+      }
       break;
     case D3DPT_TRIANGLESTRIP:
       if (count == 2 && (!needs_clip || transformed)) {
@@ -373,8 +393,7 @@ void FillColour(IDirect3DSurface9* target, const RECT& r, D3DCOLOR colour) {
   int bytes = FormatBits(target->Format()) / 8;
   if (bytes == 4) {
     for (LONG y = r.top; y < r.bottom; ++y) {
-      auto* row = reinterpret_cast<std::uint32_t*>(bits + y * pitch) + r.left;
-      std::fill(row, row + w, colour);
+      FillSpan(reinterpret_cast<std::uint32_t*>(bits + y * pitch) + r.left, w, colour);
     }
   } else {
     // Other formats: encode one row, copy it to every row.

@@ -30,6 +30,9 @@ HRESULT DrawPrimitives(const DeviceState& state, IDirect3DSurface9* target,
 // Whether span loops may work eight pixels at a time where the processor can (on by default;
 // tests switch it off to check the four-wide loops against the same results).
 bool& WideSpansAllowed();
+// Whether span loops may use SIMD at all (on by default; tests switch it off to check the
+// scalar loops against the same results).
+bool& SimdSpansAllowed();
 
 // Fills a rectangle of a colour render target (already clipped to it) with a colour.
 void FillColour(IDirect3DSurface9* target, const RECT& rect, D3DCOLOR colour);

@@ -22,6 +22,11 @@ bool& WideSpansAllowed() {
   return allowed;
 }
 
+bool& SimdSpansAllowed() {
+  static bool allowed = true;
+  return allowed;
+}
+
 namespace {
 
 // Source alpha over inverse source alpha, two channels at a time (red with blue, alpha with
@@ -76,6 +81,34 @@ inline __m128i Shade4(__m128i s, __m128i d, __m128i modulate, __m128i dest_alpha
       _mm_add_epi16(_mm_mullo_epi16(s_hi, a_hi), _mm_mullo_epi16(d_hi, _mm_sub_epi16(full, a_hi)));
   return _mm_packus_epi16(Div255x8(x_lo), Div255x8(x_hi));
 }
+
+// Writes four pixels s at dst: copied, or (tinted and) blended over what is there.
+template <bool kBlend, bool kModulate>
+inline void Put4(std::uint32_t* dst, __m128i s, __m128i modulate, __m128i dest_alpha_or,
+                 bool dest_alpha) {
+  if constexpr (kBlend) {
+    // Four clear pixels (still clear when tinted) leave the target, its alpha read as opaque
+    // when it has none: nothing to write unless that alpha is not yet opaque.
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    __m128i sa = _mm_and_si128(s, alpha);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_setzero_si128())) == 0xFFFF) {
+      if (dest_alpha) return;
+      __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alpha), alpha)) != 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_or_si128(d, alpha));
+      }
+      return;
+    }
+    // Four opaque untinted pixels replace it: what the blend gives, without the arithmetic.
+    if (!kModulate && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alpha)) == 0xFFFF) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), s);
+      return;
+    }
+  }
+  __m128i d = kBlend ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst)) : s;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                   Shade4<kBlend, kModulate>(s, d, modulate, dest_alpha_or));
+}
 #endif
 
 // How a span finds its texels: one source row walked straight, stepped coordinates that stay
@@ -120,7 +153,8 @@ void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
                     static_cast<short>(p.eb), static_cast<short>(p.ea), static_cast<short>(p.er),
                     static_cast<short>(p.eg), static_cast<short>(p.eb));
   const __m128i dest_alpha_or = _mm_set1_epi32(p.dest_alpha ? 0 : static_cast<int>(0xFF000000u));
-  for (; i + 4 <= n; i += 4) {
+  const long four = SimdSpansAllowed() ? n : 0;
+  for (; i + 4 <= four; i += 4) {
     __m128i s;
     if constexpr (kFetch == kStraight) {
       s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
@@ -129,28 +163,7 @@ void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
       s = _mm_set_epi32(static_cast<int>(t3), static_cast<int>(t2), static_cast<int>(t1),
                         static_cast<int>(t0));
     }
-    if constexpr (kBlend) {
-      // Four clear texels (still clear when tinted) leave the target, its alpha read as opaque
-      // when it has none: nothing to write unless that alpha is not yet opaque.
-      const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-      __m128i sa = _mm_and_si128(s, alpha);
-      if (_mm_movemask_epi8(_mm_cmpeq_epi32(sa, _mm_setzero_si128())) == 0xFFFF) {
-        if (p.dest_alpha) continue;
-        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(d, alpha), alpha)) != 0xFFFF) {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_or_si128(d, alpha));
-        }
-        continue;
-      }
-      // Four opaque untinted texels replace it: what the blend gives, without the arithmetic.
-      if (!kModulate && _mm_movemask_epi8(_mm_cmpeq_epi32(sa, alpha)) == 0xFFFF) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), s);
-        continue;
-      }
-    }
-    __m128i d = kBlend ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i)) : s;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
-                     Shade4<kBlend, kModulate>(s, d, modulate, dest_alpha_or));
+    Put4<kBlend, kModulate>(dst + i, s, modulate, dest_alpha_or, p.dest_alpha);
   }
 #endif
   for (; i < n; ++i) {
@@ -192,6 +205,26 @@ __attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanP
   return c;
 }
 
+// Eight texels s (tinted and) blended over eight pixels d: the arithmetic, without the
+// shortcuts Blend8 takes where it knows the answer.
+template <bool kModulate>
+__attribute__((target("avx2"))) inline __m256i Blended8(__m256i s, __m256i d,
+                                                        const Blend8Consts& c) {
+  d = _mm256_or_si256(d, c.dest_alpha_or);
+  __m256i s_lo = _mm256_unpacklo_epi8(s, c.zero), s_hi = _mm256_unpackhi_epi8(s, c.zero);
+  if constexpr (kModulate) {
+    s_lo = Div255x16(_mm256_mullo_epi16(s_lo, c.modulate));
+    s_hi = Div255x16(_mm256_mullo_epi16(s_hi, c.modulate));
+  }
+  __m256i d_lo = _mm256_unpacklo_epi8(d, c.zero), d_hi = _mm256_unpackhi_epi8(d, c.zero);
+  __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
+  __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
+                                  _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(c.full, a_lo)));
+  __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
+                                  _mm256_mullo_epi16(d_hi, _mm256_sub_epi16(c.full, a_hi)));
+  return _mm256_packus_epi16(Div255x16(x_lo), Div255x16(x_hi));
+}
+
 // Eight texels s blended over the eight pixels at dst.
 template <bool kModulate>
 __attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s,
@@ -210,42 +243,48 @@ __attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
     return;
   }
-  __m256i d =
-      _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c.dest_alpha_or);
-  __m256i s_lo = _mm256_unpacklo_epi8(s, c.zero), s_hi = _mm256_unpackhi_epi8(s, c.zero);
-  if constexpr (kModulate) {
-    s_lo = Div255x16(_mm256_mullo_epi16(s_lo, c.modulate));
-    s_hi = Div255x16(_mm256_mullo_epi16(s_hi, c.modulate));
-  }
-  __m256i d_lo = _mm256_unpacklo_epi8(d, c.zero), d_hi = _mm256_unpackhi_epi8(d, c.zero);
-  __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
-  __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
-                                  _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(c.full, a_lo)));
-  __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
-                                  _mm256_mullo_epi16(d_hi, _mm256_sub_epi16(c.full, a_hi)));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
-                      _mm256_packus_epi16(Div255x16(x_lo), Div255x16(x_hi)));
+  _mm256_storeu_si256(
+      reinterpret_cast<__m256i*>(dst),
+      Blended8<kModulate>(s, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c));
 }
 
-// A blended texel-for-pixel row; answers how many pixels it did (a multiple of eight).
+// The lanes of the last left (below eight) pixels of a row.
+__attribute__((target("avx2"))) inline __m256i TailMask(long left) {
+  return _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(left)),
+                            _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+}
+
+// Blend8 for the lanes of mask only (texels s already read under it): nothing else is read or
+// written.
 template <bool kModulate>
-__attribute__((target("avx2"))) long StraightBlendSpan8(std::uint32_t* dst, long n,
+__attribute__((target("avx2"))) inline void BlendMasked8(std::uint32_t* dst, __m256i s,
+                                                         __m256i mask, const Blend8Consts& c) {
+  int* out = reinterpret_cast<int*>(dst);
+  _mm256_maskstore_epi32(out, mask, Blended8<kModulate>(s, _mm256_maskload_epi32(out, mask), c));
+}
+
+// A blended texel-for-pixel row, the last few pixels under a mask.
+template <bool kModulate>
+__attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long n,
                                                         const std::uint32_t* src,
-                                                        const SpanParams& p) {
-  const Blend8Consts c = MakeBlend8Consts(p);
+                                                        const Blend8Consts& c) {
   long i = 0;
   for (; i + 8 <= n; i += 8) {
     Blend8<kModulate>(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
   }
-  return i;
+  if (i < n) {
+    const __m256i mask = TailMask(n - i);
+    const __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(src + i), mask);
+    BlendMasked8<kModulate>(dst + i, s, mask, c);
+  }
 }
 
 // A blended row of stepped coordinates that stay inside the texture (a turned or scaled
-// sprite): eight texels gathered at a time. The caller makes sure every texel index and
-// 16.16 coordinate of the span fits 32 bits; steps wrap as the scalar sums would not, but only
-// past the last pixel used.
+// sprite): eight texels gathered at a time, the last few under a mask. The caller makes sure
+// every texel index and 16.16 coordinate of the span fits 32 bits; steps wrap as the scalar
+// sums would not, but only past the last pixel used.
 template <bool kModulate>
-__attribute__((target("avx2"))) long SteppedBlendSpan8(std::uint32_t* dst, long n,
+__attribute__((target("avx2"))) void SteppedBlendSpan8(std::uint32_t* dst, long n,
                                                        const SpanParams& p) {
   const Blend8Consts c = MakeBlend8Consts(p);
   const auto low32 = [](std::int64_t x) {
@@ -267,33 +306,59 @@ __attribute__((target("avx2"))) long SteppedBlendSpan8(std::uint32_t* dst, long 
     u = _mm256_add_epi32(u, du8);
     v = _mm256_add_epi32(v, dv8);
   }
-  return i;
+  if (i < n) {
+    const __m256i mask = TailMask(n - i);
+    const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
+                                           _mm256_srai_epi32(u, 16));
+    const __m256i s = _mm256_mask_i32gather_epi32(c.zero, texels, index, mask, 4);
+    BlendMasked8<kModulate>(dst + i, s, mask, c);
+  }
 }
 
-// StraightBlendSpan8 over rows of a block (see StraightBlockWith), the registers set up once;
-// the last few pixels of each row go through the four-wide loop.
+// StraightBlendSpan8 over rows of a block (see StraightBlockWith), the registers set up once.
 template <bool kModulate>
 __attribute__((target("avx2"))) void StraightBlendBlock8(BYTE* dst, UINT pitch, long rows, long n,
                                                          const SpanParams& p) {
   const Blend8Consts c = MakeBlend8Consts(p);
-  const long wide = n & ~7L;
   const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
-  SpanParams rest = p;
-  rest.u += static_cast<std::int64_t>(wide) << 16;
-  for (long r = 0; r < rows; ++r, dst += pitch, src += p.width, rest.v += 65536) {
-    auto* out = reinterpret_cast<std::uint32_t*>(dst);
-    for (long i = 0; i < wide; i += 8) {
-      Blend8<kModulate>(out + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
-    }
-    if (wide < n) TexturedSpanWith<true, kModulate, kStraight>(out + wide, n - wide, rest);
+  for (long r = 0; r < rows; ++r, dst += pitch, src += p.width) {
+    StraightBlendSpan8<kModulate>(reinterpret_cast<std::uint32_t*>(dst), n, src, c);
   }
 }
 
+// Read once at start-up, so that each span's check is a load, not a guarded static.
+const bool kCpuHasAvx2 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
+
 bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has && WideSpansAllowed();
+  return kCpuHasAvx2 && WideSpansAllowed() && SimdSpansAllowed();
+}
+
+// n pixels of one colour, 32 bytes a store: a full-window fill runs at the speed of the
+// cache's widest writes.
+__attribute__((target("avx2"))) void FillSpan8(std::uint32_t* dst, long n, std::uint32_t colour) {
+  const __m256i c = _mm256_set1_epi32(static_cast<int>(colour));
+  long i = 0;
+  for (; i + 8 <= n; i += 8) _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), c);
+  if (i < n) _mm256_maskstore_epi32(reinterpret_cast<int*>(dst + i), TailMask(n - i), c);
 }
 #endif
+
+}  // namespace
+
+void FillSpan(std::uint32_t* dst, long n, std::uint32_t colour) {
+#ifdef TESSARK_SPAN_AVX2
+  if (n >= 8 && HasAvx2()) {
+    FillSpan8(dst, n, colour);
+    return;
+  }
+#endif
+  std::fill(dst, dst + n, colour);
+}
+
+namespace {
 
 template <bool kBlend, bool kModulate>
 void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
@@ -302,13 +367,9 @@ void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
                 std::min(p.v, v_last) >= 0 && (std::max(p.v, v_last) >> 16) < p.height;
   if (inside && p.du == 65536 && p.dv == 0) {
 #ifdef TESSARK_SPAN_AVX2
-    if (kBlend && n >= 8 && HasAvx2()) {
+    if (kBlend && HasAvx2()) {
       const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
-      const long done = StraightBlendSpan8<kModulate>(dst, n, src, p);
-      if (done == n) return;
-      SpanParams rest = p;
-      rest.u += static_cast<std::int64_t>(done) << 16;
-      TexturedSpanWith<kBlend, kModulate, kStraight>(dst + done, n - done, rest);
+      StraightBlendSpan8<kModulate>(dst, n, src, MakeBlend8Consts(p));
       return;
     }
 #endif
@@ -317,13 +378,8 @@ void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
 #ifdef TESSARK_SPAN_AVX2
     // Inside the texture every 16.16 coordinate is below width or height * 65536; the gather
     // works in 32 bits, so both sides stay below 32768.
-    if (kBlend && n >= 8 && p.width < 32768 && p.height < 32768 && HasAvx2()) {
-      const long done = SteppedBlendSpan8<kModulate>(dst, n, p);
-      if (done == n) return;
-      SpanParams rest = p;
-      rest.u += p.du * done;
-      rest.v += p.dv * done;
-      TexturedSpanWith<kBlend, kModulate, kInside>(dst + done, n - done, rest);
+    if (kBlend && p.width < 32768 && p.height < 32768 && HasAvx2()) {
+      SteppedBlendSpan8<kModulate>(dst, n, p);
       return;
     }
 #endif
@@ -339,10 +395,19 @@ void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, boo
   if (!textured) {
     std::uint32_t c = p.ea << 24 | p.er << 16 | p.eg << 8 | p.eb;
     if (!blend) {
-      std::fill(dst, dst + n, c);
-    } else {
-      for (long i = 0; i < n; ++i) dst[i] = BlendOver(c, dst[i], p.dest_alpha);
+      FillSpan(dst, n, c);
+      return;
     }
+    long i = 0;
+#ifdef __SSE2__
+    if (SimdSpansAllowed()) {
+      const __m128i s = _mm_set1_epi32(static_cast<int>(c));
+      const __m128i dest_alpha_or =
+          _mm_set1_epi32(p.dest_alpha ? 0 : static_cast<int>(0xFF000000u));
+      for (; i + 4 <= n; i += 4) Put4<true, false>(dst + i, s, s, dest_alpha_or, p.dest_alpha);
+    }
+#endif
+    for (; i < n; ++i) dst[i] = BlendOver(c, dst[i], p.dest_alpha);
     return;
   }
   bool modulate = (p.er & p.eg & p.eb & p.ea) != 255;
@@ -355,12 +420,67 @@ void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, boo
 
 namespace {
 
+// A colour channel rounded to a byte as the general pipeline rounds it: through float,
+// clamped, half up.
+inline std::uint32_t ChannelByte(double v) {
+  const float f = static_cast<float>(v);
+  if (!(f > 0.0f)) return 0;
+  if (f >= 255.0f) return 255;
+  return static_cast<std::uint32_t>(f + 0.5f);
+}
+
+template <bool kBlend>
+void GouraudSpanWith(std::uint32_t* dst, long col, long row, long n, const ColourPlane& p) {
+  double row_term[4];
+  for (int k = 0; k < 4; ++k) row_term[k] = p.dy[k] * static_cast<double>(row);
+  long i = 0;
+#ifdef __SSE2__
+  if (SimdSpansAllowed()) {
+    // Two channels a register, each pixel's value the same sum of the same double products
+    // as below; float conversion and the clamp and half-up rounding four channels at a time.
+    const __m128d base_bg = _mm_loadu_pd(p.base), base_ra = _mm_loadu_pd(p.base + 2);
+    const __m128d dx_bg = _mm_loadu_pd(p.dx), dx_ra = _mm_loadu_pd(p.dx + 2);
+    const __m128d row_bg = _mm_loadu_pd(row_term), row_ra = _mm_loadu_pd(row_term + 2);
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128 zero = _mm_setzero_ps(), full = _mm_set1_ps(255.0f), half = _mm_set1_ps(0.5f);
+    __m128d at = _mm_set1_pd(static_cast<double>(col));
+    auto pixel = [&]() __attribute__((always_inline)) {
+      __m128d bg = _mm_add_pd(_mm_add_pd(base_bg, _mm_mul_pd(dx_bg, at)), row_bg);
+      __m128d ra = _mm_add_pd(_mm_add_pd(base_ra, _mm_mul_pd(dx_ra, at)), row_ra);
+      at = _mm_add_pd(at, one);
+      __m128 f = _mm_movelh_ps(_mm_cvtpd_ps(bg), _mm_cvtpd_ps(ra));
+      return _mm_cvttps_epi32(_mm_add_ps(_mm_min_ps(_mm_max_ps(f, zero), full), half));
+    };
+    const __m128i dest_alpha_or = _mm_set1_epi32(p.dest_alpha ? 0 : static_cast<int>(0xFF000000u));
+    for (; i + 4 <= n; i += 4) {
+      const __m128i p0 = pixel(), p1 = pixel(), p2 = pixel(), p3 = pixel();
+      const __m128i s = _mm_packus_epi16(_mm_packs_epi32(p0, p1), _mm_packs_epi32(p2, p3));
+      Put4<kBlend, false>(dst + i, s, s, dest_alpha_or, p.dest_alpha);
+    }
+  }
+#endif
+  for (; i < n; ++i) {
+    const double at = static_cast<double>(col + i);
+    std::uint32_t s = 0;
+    for (int k = 0; k < 4; ++k) s |= ChannelByte(p.base[k] + p.dx[k] * at + row_term[k]) << 8 * k;
+    dst[i] = kBlend ? BlendOver(s, dst[i], p.dest_alpha) : s;
+  }
+}
+
+}  // namespace
+
+void GouraudSpan(std::uint32_t* dst, long col, long row, long n, const ColourPlane& p, bool blend) {
+  blend ? GouraudSpanWith<true>(dst, col, row, n, p) : GouraudSpanWith<false>(dst, col, row, n, p);
+}
+
+namespace {
+
 // Rows of texels copied or blended pixel for pixel: rows of n pixels, pitch bytes apart in the
 // target, starting at texel (p.u, p.v) and going down one texel row a pixel row.
 template <bool kBlend, bool kModulate>
 void StraightBlockWith(BYTE* dst, UINT pitch, long rows, long n, const SpanParams& p) {
 #ifdef TESSARK_SPAN_AVX2
-  if (kBlend && n >= 8 && HasAvx2()) {
+  if (kBlend && HasAvx2()) {
     StraightBlendBlock8<kModulate>(dst, pitch, rows, n, p);
     return;
   }

@@ -1,8 +1,9 @@
 // The span loops of the software device: one row (or a block of rows) of a polygon under the
 // simple 2D state (see pixel.h), a texture read one texel a pixel with a constant colour
 // modulating it, copied or blended source alpha over inverse source alpha into a 32-bit
-// target. Four pixels at a time with SSE2, eight with AVX2 where the processor has it; every
-// width gives the same result to the bit.
+// target; and rows of an interpolated colour. Four pixels at a time with SSE2, eight with AVX2
+// where the processor has it; every width, and the scalar loops, give the same result to the
+// bit.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,21 @@ struct SpanParams {
 
 // One row of n pixels at dst under the simple state; textured false: the constant colour alone.
 void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, bool textured);
+
+// n pixels at dst set to colour.
+void FillSpan(std::uint32_t* dst, long n, std::uint32_t colour);
+
+// A colour interpolated over a polygon: channel k (blue, green, red, alpha) of pixel (col, row)
+// is base[k] + dx[k] * col + dy[k] * row in double, rounded to a byte through float as the
+// general pipeline rounds a diffuse colour.
+struct ColourPlane {
+  double base[4], dx[4], dy[4];
+  bool dest_alpha;  // false: the target's alpha reads as 255
+};
+
+// One row of n pixels at dst, the first at column col, shaded by the plane; copied or blended
+// source alpha over inverse source alpha.
+void GouraudSpan(std::uint32_t* dst, long col, long row, long n, const ColourPlane& p, bool blend);
 
 // Rows of texels copied or blended pixel for pixel: rows of n pixels, pitch bytes apart in the
 // target, starting at texel (p.u, p.v) and going down one texel row a pixel row.

@@ -52,9 +52,9 @@ struct Edge {
 // floor(-b / a) + 1, for a < 0 from above by -floor(-b / -a) - 1; q and r are that floor and
 // its remainder, carried from row to row.
 struct EdgeWalk {
-  int kind;  // 1: lower bound, -1: upper bound, 0: horizontal (all or nothing)
-  std::int64_t divisor, q, r, dq, dr;
-  std::int64_t b, db;
+  int kind = 0;  // 1: lower bound, -1: upper bound, 0: horizontal (all or nothing)
+  std::int64_t divisor = 1, q = 0, r = 0, dq = 0, dr = 0;  // unused when horizontal
+  std::int64_t b = 0, db = 0;
 
   EdgeWalk(const Edge& e, long row) {
     std::int64_t a = -e.ey * kSub;
@@ -459,7 +459,7 @@ void FillColourSpans(const Polygon& poly, const SpanParams& p, const SpanTarget&
 // colour. False when the texture is not read one texel a pixel as the span loops read it, so
 // the polygon needs the general path.
 bool FillSimple(const Polygon& poly, Planes& planes, const SamplerSetup& s, const StageSetup& st,
-                const SpanTarget& target, bool dest_alpha) {
+                const SpanTarget& target, bool dest_alpha, bool block_only) {
   SpanParams p{};
   p.dest_alpha = dest_alpha;
   const StageReads reads(st);
@@ -495,7 +495,35 @@ bool FillSimple(const Polygon& poly, Planes& planes, const SamplerSetup& s, cons
   SetModulation(p, planes, reads);
   const FixedMapping fixed(m);
   if (FillUprightBlock(poly, fixed, p, target)) return true;
+  if (block_only) return false;
   FillTexturedSpans(poly, m, fixed, p, target);
+  return true;
+}
+
+// A triangle of interpolated colour under the simple state with no texture read (every
+// gradient): each span shaded straight from the colour planes, the same sums and rounding as the
+// general pipeline's. False when the stage reads a texture.
+bool FillGouraud(const Polygon& poly, Planes& planes, const SamplerSetup& s, const StageSetup& st,
+                 const SpanTarget& target, bool dest_alpha) {
+  const StageReads reads(st);
+  if (s.texels && (reads.colour_tex || reads.alpha_tex)) return false;
+  ColourPlane c{};
+  c.dest_alpha = dest_alpha;
+  // The spans' channel order (blue, green, red, alpha) from the planes' (red, green, blue,
+  // alpha); a channel the stage does not take from diffuse reads the missing texture's white.
+  constexpr int kFrom[4] = {2, 1, 0, 3};
+  for (int k = 0; k < 4; ++k) {
+    const int slot = kAttrColour + kFrom[k];
+    const bool diffuse = k < 3 ? reads.colour_diffuse : reads.alpha_diffuse;
+    if (diffuse) planes.Solve(slot);
+    c.base[k] = diffuse ? planes.base[slot] : 255.0;
+    c.dx[k] = diffuse ? planes.dx[slot] : 0.0;
+    c.dy[k] = diffuse ? planes.dy[slot] : 0.0;
+  }
+  poly.ForEachSpan([&](long row, long lo, long hi) {
+    auto* dst = reinterpret_cast<std::uint32_t*>(target.bits + row * target.pitch) + lo;
+    GouraudSpan(dst, lo, row, hi - lo + 1, c, target.blend);
+  });
   return true;
 }
 
@@ -522,6 +550,23 @@ void FillGeneral(const Polygon& poly, Planes& planes, Shade shade) {
 
 }  // namespace
 
+bool Pipeline::PlainColour(const Vertex& a, const Vertex& b, std::uint32_t& colour) const {
+  if (!plain_state_) return false;
+  const StageReads reads(stages_[0]);
+  if (samplers_[0].texels && (reads.colour_tex || reads.alpha_tex)) return false;
+  // Equal colours, depth and rhw at both ends interpolate to exactly the ends' values.
+  if (a.rhw != b.rhw || a.z != b.z) return false;
+  for (int k = 0; k < 4; ++k) {
+    if (a.colour[k] != b.colour[k]) return false;
+  }
+  auto byte = [&](int k, bool diffuse) {
+    return diffuse ? static_cast<std::uint32_t>(ToByte(a.colour[k])) : 255u;
+  };
+  colour = byte(3, reads.alpha_diffuse) << 24 | byte(0, reads.colour_diffuse) << 16 |
+           byte(1, reads.colour_diffuse) << 8 | byte(2, reads.colour_diffuse);
+  return true;
+}
+
 // Fills a convex polygon of three vertices, or of four (a quad whose attributes lie on the plane
 // of its first three, vertices in clockwise order); false when a quad needs the general path.
 bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour) {
@@ -538,8 +583,15 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
   Planes planes(poly, flat_ ? flat_colour : nullptr);  // flat shading: the first vertex's
   if (n == 4 || FastSpanPossible(poly.v)) {
     const SpanTarget target{bits_, pitch_, blend_};
-    if (FillSimple(poly, planes, samplers_[0], stages_[0], target, dest_has_alpha_)) return true;
+    if (FillSimple(poly, planes, samplers_[0], stages_[0], target, dest_has_alpha_,
+                   block_only_ && n == 4)) {
+      return true;
+    }
     if (n == 4) return false;
+  } else if (simple_state_ && poly.v[0]->rhw == poly.v[1]->rhw &&
+             poly.v[1]->rhw == poly.v[2]->rhw) {
+    const SpanTarget target{bits_, pitch_, blend_};
+    if (FillGouraud(poly, planes, samplers_[0], stages_[0], target, dest_has_alpha_)) return true;
   }
   FillGeneral(poly, planes, [this](int x, int y, const float* a) { ShadePixel(x, y, a); });
   return true;
@@ -548,8 +600,9 @@ bool Pipeline::Convex(const Vertex* const* vin, int n, const float* flat_colour)
 // A strip of two triangles forming a convex quad with one attribute plane is filled as one
 // polygon: the same pixels as the two triangles (the shared diagonal is interior), half the
 // set-up and one span a row.
-bool Pipeline::QuadStrip(const Vertex* const s[4]) {
+bool Pipeline::QuadStrip(const Vertex* const s[4], bool block_only) {
   if (!simple_state_) return false;
+  block_only_ = block_only;
   for (int i = 0; i < 4; ++i) {
     if (!std::isfinite(s[i]->x) || !std::isfinite(s[i]->y) || std::fabs(s[i]->x) > kGuard ||
         std::fabs(s[i]->y) > kGuard || s[i]->rhw != s[0]->rhw) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/formats.h"
@@ -105,16 +106,95 @@ BYTE* PixelAt(std::int32_t x, std::int32_t y) {
          static_cast<std::ptrdiff_t>(x) * s.bytes_per_pixel;
 }
 
-void PixelWrite(std::int32_t x, std::int32_t y, std::uint32_t colour) {
-  BYTE* p = PixelAt(x, y);
-  if (!p) return;
-  if (State().bytes_per_pixel == 4) {
-    std::memcpy(p, &colour, 4);
-  } else if (State().bytes_per_pixel == 2) {
-    std::uint32_t r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
-    auto v = static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | b >> 3);
-    std::memcpy(p, &v, 2);
+// Writes one colour into pixels of the locked surface, with PixelAt's bounds and the colour's
+// packing worked out once: outlines write hundreds of pixels a call.
+class Plotter {
+ public:
+  explicit Plotter(std::uint32_t colour) {
+    const Basic2dState& s = State();
+    width_ = s.locked_width, height_ = s.locked_height;
+    if (s.core->draw_target == 0) {
+      width_ = std::min(width_, s.core->display_width);
+      height_ = std::min(height_, s.core->display_height);
+    }
+    bits_ = s.bits, pitch_ = s.pitch, bytes_ = s.bytes_per_pixel;
+    colour_ = colour;
+    const std::uint32_t r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
+    colour16_ = static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | b >> 3);
   }
+  void operator()(std::int32_t x, std::int32_t y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    BYTE* p =
+        bits_ + static_cast<std::ptrdiff_t>(y) * pitch_ + static_cast<std::ptrdiff_t>(x) * bytes_;
+    if (bytes_ == 4) {
+      std::memcpy(p, &colour_, 4);
+    } else if (bytes_ == 2) {
+      std::memcpy(p, &colour16_, 2);
+    }
+  }
+
+ private:
+  BYTE* bits_;
+  std::ptrdiff_t pitch_;
+  std::int32_t bytes_, width_, height_;
+  std::uint32_t colour_;
+  std::uint16_t colour16_;
+};
+
+void PixelWrite(std::int32_t x, std::int32_t y, std::uint32_t colour) {
+  const Plotter pixel(colour);
+  pixel(x, y);
+}
+
+// The ellipse's parameter steps: t from 0 below 2 in float steps of 0.001, with sin t and
+// cos t. Each step aims the outline's walk at (rx sin t, ry cos t), truncated; a step whose
+// aim equals the last one draws nothing, so runs of them are skipped. sin t rises to its peak
+// and falls, cos t falls throughout, so within each half every aim stays the same for a run
+// of steps and then moves on for good: Next finds the end of the run by galloping. Should
+// the library's values not be monotonic, every step is taken.
+struct EllipseSteps {
+  std::vector<float> sin, cos;
+  std::size_t peak = 0;  // the last step of the rising half
+  bool monotonic = true;
+
+  EllipseSteps() {
+    for (float t = 0.0f; t < 2.0f; t += 0.001f) {
+      sin.push_back(std::sin(t));
+      cos.push_back(std::cos(t));
+    }
+    for (std::size_t i = 1; i < sin.size(); ++i) {
+      if (sin[i] >= sin[peak]) peak = i;
+    }
+    for (std::size_t i = 1; i < sin.size(); ++i) {
+      monotonic &=
+          (i <= peak ? sin[i] >= sin[i - 1] : sin[i] <= sin[i - 1]) && cos[i] <= cos[i - 1];
+    }
+  }
+  std::int32_t A(std::size_t i, float rx) const { return static_cast<std::int32_t>(rx * sin[i]); }
+  std::int32_t B(std::size_t i, float ry) const { return static_cast<std::int32_t>(ry * cos[i]); }
+  // The first step after i that aims elsewhere, or the first of the falling half.
+  std::size_t Next(std::size_t i, float rx, float ry) const {
+    const std::size_t end = i < peak ? peak + 1 : sin.size();
+    if (!monotonic || i + 1 >= end) return i + 1;
+    const std::int32_t a = A(i, rx), b = B(i, ry);
+    auto same = [&](std::size_t j) { return A(j, rx) == a && B(j, ry) == b; };
+    std::size_t lo = i, hi = i + 1;  // same(lo); is same(hi)?
+    for (std::size_t step = 1; hi < end && same(hi); step *= 2) {
+      lo = hi;
+      hi = std::min(end, hi + step);
+    }
+    if (hi >= end) hi = end;
+    while (hi - lo > 1) {  // same(lo), and hi differs or is the end
+      const std::size_t mid = lo + (hi - lo) / 2;
+      (same(mid) ? lo : hi) = mid;
+    }
+    return hi;
+  }
+};
+
+const EllipseSteps& Steps() {
+  static const EllipseSteps steps;
+  return steps;
 }
 
 // Runs a pixel operation with the surface locked, unlocking afterwards only if it locked.
@@ -343,16 +423,16 @@ void CircleDraw(std::int32_t x, std::int32_t y, std::int32_t r) {
   if (!s.core) return;
   std::uint32_t ink = s.core->ink;
   tessark::basic2d::WithLock([&] {
+    const tessark::basic2d::Plotter pixel(ink);
     auto plot = [&](std::int32_t a, std::int32_t b) {
-      using tessark::basic2d::PixelWrite;
-      PixelWrite(x + a, y + b, ink);
-      PixelWrite(x - a, y + b, ink);
-      PixelWrite(x + a, y - b, ink);
-      PixelWrite(x - a, y - b, ink);
-      PixelWrite(x + b, y + a, ink);
-      PixelWrite(x - b, y + a, ink);
-      PixelWrite(x + b, y - a, ink);
-      PixelWrite(x - b, y - a, ink);
+      pixel(x + a, y + b);
+      pixel(x - a, y + b);
+      pixel(x + a, y - b);
+      pixel(x - a, y - b);
+      pixel(x + b, y + a);
+      pixel(x - b, y + a);
+      pixel(x + b, y - a);
+      pixel(x - b, y - a);
     };
     std::int32_t a = 0, b = r, d = 1 - r;
     plot(a, b);
@@ -376,18 +456,19 @@ void EllipseDraw(std::int32_t x, std::int32_t y, std::int32_t rx, std::int32_t r
   if (!s.core) return;
   std::uint32_t ink = s.core->ink;
   tessark::basic2d::WithLock([&] {
-    using tessark::basic2d::PixelWrite;
+    const tessark::basic2d::Plotter pixel(ink);
+    const tessark::basic2d::EllipseSteps& steps = tessark::basic2d::Steps();
+    const float frx = static_cast<float>(rx), fry = static_cast<float>(ry);
     std::int32_t a = 0, b = ry;
-    for (float t = 0.0f; t < 2.0f; t += 0.001f) {
-      auto ta = static_cast<std::int32_t>(static_cast<float>(rx) * std::sin(t));
-      auto tb = static_cast<std::int32_t>(static_cast<float>(ry) * std::cos(t));
+    for (std::size_t i = 0; i < steps.sin.size(); i = steps.Next(i, frx, fry)) {
+      const std::int32_t ta = steps.A(i, frx), tb = steps.B(i, fry);
       while (a != ta || b != tb) {
         if (a != ta) a += ta > a ? 1 : -1;
         if (b != tb) b += tb > b ? 1 : -1;
-        PixelWrite(x + a, y + b, ink);
-        PixelWrite(x - a, y + b, ink);
-        PixelWrite(x + a, y - b, ink);
-        PixelWrite(x - a, y - b, ink);
+        pixel(x + a, y + b);
+        pixel(x - a, y + b);
+        pixel(x + a, y - b);
+        pixel(x - a, y - b);
       }
     }
   });

@@ -85,8 +85,10 @@ void DiscardAll() {
   g_state.current = nullptr;
 }
 
-// The texture of a load; none when the file cannot be read or the texture not made.
-Ref<IDirect3DBaseTexture9> LoadTexture(const char* file, std::int32_t mode, std::int32_t divisor) {
+// The texture of a load; none when the file cannot be read or the texture not made. file_size
+// gets the file's picture size as its header gives it.
+Ref<IDirect3DBaseTexture9> LoadTexture(const char* file, std::int32_t mode, std::int32_t divisor,
+                                       SIZE* file_size) {
   ImageState& s = g_state;
   if (!s.device) return nullptr;
   if (divisor == kBlankDivisor) {
@@ -101,6 +103,7 @@ Ref<IDirect3DBaseTexture9> LoadTexture(const char* file, std::int32_t mode, std:
   }
   D3DXIMAGE_INFO info{};
   if (FAILED(D3DXGetImageInfoFromFileA(file, &info))) return nullptr;
+  *file_size = SIZE{static_cast<LONG>(info.Width), static_cast<LONG>(info.Height)};
   UINT width = info.Width, height = info.Height;
   if (divisor >= 1) {
     width = std::max<UINT>(1, width / static_cast<UINT>(divisor));
@@ -150,14 +153,27 @@ Ref<IDirect3DBaseTexture9> LoadTexture(const char* file, std::int32_t mode, std:
                                texture.Put()))) {
     return nullptr;
   }
-  for (UINT level = 0; level < texture->GetLevelCount(); ++level) {
-    const DWORD filter = level == 0 ? D3DX_FILTER_POINT : D3DX_DEFAULT;
-    if (FAILED(D3DXLoadSurfaceFromFileA(texture->Level(0, level), nullptr, nullptr, file, nullptr,
-                                        filter, key, nullptr))) {
-      return nullptr;
-    }
+  // The file is decoded once, into 32-bit pixels of its own size, and every level is stretched
+  // from those pixels with the colour key, as it would be from the file itself.
+  Ref<IDirect3DSurface9> picture;
+  D3DLOCKED_RECT lr{};
+  if (FAILED(s.device->CreateOffscreenPlainSurface(info.Width, info.Height, D3DFMT_A8R8G8B8,
+                                                   D3DPOOL_SYSTEMMEM, picture.Put(), nullptr)) ||
+      FAILED(D3DXLoadSurfaceFromFileA(picture.Get(), nullptr, nullptr, file, nullptr,
+                                      D3DX_FILTER_POINT, 0, nullptr)) ||
+      FAILED(picture->LockRect(&lr, nullptr, D3DLOCK_READONLY))) {
+    return nullptr;
   }
-  return texture;
+  const RECT whole{0, 0, static_cast<LONG>(info.Width), static_cast<LONG>(info.Height)};
+  HRESULT hr = D3D_OK;
+  for (UINT level = 0; level < texture->GetLevelCount() && SUCCEEDED(hr); ++level) {
+    const DWORD filter = level == 0 ? D3DX_FILTER_POINT : D3DX_DEFAULT;
+    hr = D3DXLoadSurfaceFromMemory(texture->Level(0, level), nullptr, nullptr, lr.pBits,
+                                   D3DFMT_A8R8G8B8, static_cast<UINT>(lr.Pitch), nullptr, &whole,
+                                   filter, key);
+  }
+  picture->UnlockRect();
+  return SUCCEEDED(hr) ? texture : nullptr;
 }
 
 // Loads file into id (steps 2 to 9 of a load; the id is in range). True on success.
@@ -177,7 +193,8 @@ bool LoadInto(const char* file, std::int32_t id, std::int32_t mode, std::int32_t
   if (s.core && s.core->MediaPathResolve) s.core->MediaPathResolve(path, sizeof path);
   path[sizeof path - 1] = '\0';
   if (s.core && s.core->MediaUnscramble) s.core->MediaUnscramble(path);
-  Ref<IDirect3DBaseTexture9> texture = LoadTexture(path, mode, divisor);
+  SIZE file_size{0, 0};
+  Ref<IDirect3DBaseTexture9> texture = LoadTexture(path, mode, divisor, &file_size);
   if (s.core && s.core->MediaRescramble) s.core->MediaRescramble(path);
   if (!texture) return false;
 
@@ -185,11 +202,9 @@ bool LoadInto(const char* file, std::int32_t id, std::int32_t mode, std::int32_t
   if (mode == 1) {
     FitPicture(*record, s.last_width, s.last_height);
   } else {
-    D3DXIMAGE_INFO info{};
-    D3DXGetImageInfoFromFileA(path, &info);
     FitPicture(*record, 0, 0);
-    record->width = divisor == kBlankDivisor ? 1 : static_cast<std::int32_t>(info.Width);
-    record->height = divisor == kBlankDivisor ? 1 : static_cast<std::int32_t>(info.Height);
+    record->width = divisor == kBlankDivisor ? 1 : static_cast<std::int32_t>(file_size.cx);
+    record->height = divisor == kBlankDivisor ? 1 : static_cast<std::int32_t>(file_size.cy);
     record->extent_u = record->extent_v = 1.0f;
   }
   s.store.Add(id, record.release(), true);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/raster.h"
 #include "tests/support/windowed_device.h"
 
 struct TlVertex {  // XYZRHW | DIFFUSE | TEX1 (0x144), the 28-byte screen-space vertex
@@ -145,18 +146,21 @@ class DeviceTest : public ::testing::Test {
 
   // draw(general) draws a scene through the span loops (false) or the general per-pixel
   // pipeline (true) and answers the target's pixels: the span loops, eight pixels at a time
-  // where the processor allows and four at a time, give exactly what the pipeline gives.
+  // where the processor allows, four at a time and one at a time, give exactly what the
+  // pipeline gives.
   template <typename Draw>
   void ExpectFastMatchesGeneral(Draw draw) {
     const std::vector<std::uint32_t> general = draw(true);
-    for (bool wide : {true, false}) {
-      d3d9::testing::UseWideSpans(wide);
+    for (int width : {8, 4, 1}) {
+      d3d9::testing::UseWideSpans(width == 8);
+      d3d9_internal::SimdSpansAllowed() = width > 1;
       const std::vector<std::uint32_t> fast = draw(false);
       int differing = 0;
       for (std::size_t p = 0; p < fast.size(); ++p) differing += fast[p] != general[p];
-      EXPECT_EQ(differing, 0) << (wide ? "eight" : "four") << " pixels at a time";
+      EXPECT_EQ(differing, 0) << width << " pixels at a time";
     }
     d3d9::testing::UseWideSpans(true);
+    d3d9_internal::SimdSpansAllowed() = true;
   }
 
   // Draws a quad (colour 0x01010101) as a strip, filled as one polygon by the 2D path when

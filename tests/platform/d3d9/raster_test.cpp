@@ -425,6 +425,157 @@ TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
   ExpectFastMatchesGeneral(draw);
 }
 
+// Interpolated colour with no texture read (every gradient box) gives what the general pipeline
+// gives: strips with four different corners, blended over a target whose alpha is partly clear
+// and copied, spans of every length, triangles running off the target, and stages that take
+// only alpha, or nothing, from the diffuse colour.
+TEST_F(DeviceTest, GradientsMatchTheGeneralPath) {
+  Create(64, 64, D3DFMT_A8R8G8B8);
+  device_->SetTexture(0, nullptr);
+  UseTintedBlending();
+  auto strip = [&](float l, float t, float r, float b, const DWORD(&c)[4]) {
+    TlVertex v[4] = {{l, b, 0.5f, 1, c[0], 0, 0},
+                     {l, t, 0.5f, 1, c[1], 0, 0},
+                     {r, b, 0.5f, 1, c[2], 0, 0},
+                     {r, t, 0.5f, 1, c[3], 0, 0}};
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex));
+  };
+  auto draw = [&](bool general) {
+    device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
+    device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    Clear(0x00306090);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    strip(0, 0, 64, 64, {0xFF000000, 0x80FF0000, 0x0000FF00, 0xFFFFFFFF});
+    strip(3.3f, 5.7f, 40.2f, 21.9f, {0x40102030, 0xFF8090A0, 0xC0FFFFFF, 0x01FF00FF});
+    strip(-20, 30, 90, 77, {0x7F00FF00, 0x80FF00FF, 0xFF0000FF, 0x00FFFFFF});
+    for (int n = 1; n <= 9; ++n) {  // every span length around the four-pixel loop
+      strip(40, 2.0f * n, 40.0f + n, 2.0f * n + 1,
+            {0x20FF0000, 0xE000FF00, 0x600000FF, 0xA0808080});
+    }
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    strip(10, 40, 33, 51, {0x10FF2000, 0xFF00FF40, 0x80402000, 0x00FFFFFF});
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);  // missing: white
+    strip(30, 30, 62, 62, {0x10000000, 0xFF000000, 0x80000000, 0x30000000});
+    device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);  // opaque white
+    strip(50, 0, 60, 10, {0x10000000, 0xFF000000, 0x80000000, 0x30000000});
+    return Pixels();
+  };
+  ExpectFastMatchesGeneral(draw);
+}
+
+// Lines and points of one colour with no texture read are written straight; they give what
+// the general pipeline gives, blended over partly clear alpha and copied, clipped or not, depth
+// tested and written, and lines whose ends differ in colour still shade along their length.
+TEST_F(DeviceTest, PlainLinesAndPointsMatchTheGeneralPath) {
+  Create(64, 64, D3DFMT_A8R8G8B8);
+  device_->SetTexture(0, nullptr);
+  UseTintedBlending();
+  auto line = [&](float x0, float y0, float x1, float y1, DWORD c0, DWORD c1, float z = 0.5f) {
+    TlVertex v[2] = {{x0, y0, z, 1, c0, 0, 0}, {x1, y1, z, 1, c1, 0, 0}};
+    device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, v, sizeof(TlVertex));
+  };
+  auto draw = [&](bool general) {
+    device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
+    Clear(0x00306090);
+    for (BOOL blend : {TRUE, FALSE}) {
+      device_->SetRenderState(D3DRS_ALPHABLENDENABLE, blend);
+      const float at = blend ? 0.0f : 3.0f;
+      line(-10, at, 80, 50 + at, 0x80FF4020, 0x80FF4020);  // clipped at both ends
+      line(5, 60 - at, 40, 20 + at, 0xFF10E030, 0xFF10E030);
+      line(60 - at, 2, 61 - at, 63, 0x40FFFFFF, 0xC0000000);  // shaded along its length
+      TlVertex points[3] = {{7, 9 + at, 0.5f, 1, 0x7F123456, 0, 0},
+                            {63.4f, 63.4f, 0.5f, 1, 0x20FFFFFF, 0, 0},
+                            {-3, 5, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+      device_->DrawPrimitiveUP(D3DPT_POINTLIST, 3, points, sizeof(TlVertex));
+    }
+    // Depth tested and written: the second line fails where it crosses the first.
+    device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.5f, 0);
+    device_->SetRenderState(D3DRS_ZENABLE, TRUE);
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    line(0, 40, 63, 45, 0xFFFF0000, 0xFFFF0000, 0.25f);
+    line(30, 20, 34, 63, 0xFF00FF00, 0xFF00FF00, 0.25f);
+    line(0, 50, 63, 52, 0xFF0000FF, 0xFF0000FF, 0.75f);
+    device_->SetRenderState(D3DRS_ZENABLE, FALSE);
+    return Pixels();
+  };
+  ExpectFastMatchesGeneral(draw);
+}
+
+// Cleared rectangles of every width around the fill's eight-pixel stores cover exactly their
+// pixels, stored eight at a time where the processor allows or not.
+TEST_F(DeviceTest, ClearedRectanglesCoverExactlyTheirPixels) {
+  for (bool wide : {true, false}) {
+    d3d9::testing::UseWideSpans(wide);
+    Clear(0xFF000000);
+    for (LONG w = 1; w <= 19; ++w) {
+      const D3DRECT r{3 + w % 5, 2 * w, 3 + w % 5 + w, 2 * w + 1};
+      ASSERT_EQ(device_->Clear(1, &r, D3DCLEAR_TARGET, 0xFF00FF00u + w, 0.0f, 0), D3D_OK);
+    }
+    for (int y = 0; y < 64; ++y) {
+      for (int x = 0; x < 64; ++x) {
+        const LONG w = y / 2;
+        const bool inside = y % 2 == 0 && w >= 1 && w <= 19 && x >= 3 + w % 5 && x < 3 + w % 5 + w;
+        ASSERT_EQ(Pixel(x, y), inside ? 0xFF00FF00u + w : 0xFF000000u) << x << "," << y;
+      }
+    }
+  }
+  d3d9::testing::UseWideSpans(true);
+}
+
+// Pairs of triangles (a, b, c), (d, c, b) in a list, as text and sprite batches write their
+// quads, draw exactly what the same triangles drawn one at a time draw: texel for pixel (filled
+// as one block), scaled, turned, tinted and blended (left to the triangles).
+TEST_F(DeviceTest, QuadPairsInAListDrawWhatTheirTrianglesDraw) {
+  std::vector<std::uint32_t> texels(16 * 16);
+  for (int i = 0; i < 256; ++i) {
+    texels[i] = static_cast<std::uint32_t>((i * 53) & 255) << 24 | (i * 0x030507u) % 0x1000000u;
+  }
+  auto tex = Texture(16, 16, texels);
+  device_->SetTexture(0, tex.Get());
+  UseTintedBlending();
+  std::vector<TlVertex> list;
+  auto quad = [&](float l, float t, float r, float b, float u1, float v1, float turn,
+                  DWORD colour) {
+    const float cx = (l + r) / 2, cy = (t + b) / 2, c = std::cos(turn), s = std::sin(turn);
+    auto at = [&](float x, float y, float u, float v) {
+      return TlVertex{cx + (x - cx) * c - (y - cy) * s,
+                      cy + (x - cx) * s + (y - cy) * c,
+                      0.5f,
+                      1,
+                      colour,
+                      u,
+                      v};
+    };
+    const TlVertex bl = at(l, b, 0, v1), tl = at(l, t, 0, 0), br = at(r, b, u1, v1),
+                   tr = at(r, t, u1, 0);
+    list.insert(list.end(), {bl, tl, br, tr, br, tl});
+  };
+  quad(1.5f, 2.5f, 17.5f, 18.5f, 1, 1, 0, 0xFFFFFFFF);         // texel for pixel
+  quad(40.5f, 40.5f, 56.5f, 56.5f, 1, 1, 0, 0xA0FF8040);       // texel for pixel, tinted
+  quad(20.5f, 1.5f, 29.5f, 13.5f, 0.6f, 0.8f, 0, 0xC0FF8040);  // scaled, tinted
+  quad(33.2f, 3.7f, 60.1f, 21.3f, 1.7f, 1.3f, 0, 0xFFFFFFFF);  // scaled up, wrapping
+  quad(8, 30, 30, 52, 1, 1, 0.7f, 0xFFFFFFFF);                 // turned
+  quad(36, 28, 58, 60, 1, 1, -2.1f, 0x80FFFFFF);               // turned, tinted
+  const UINT triangles = static_cast<UINT>(list.size() / 3);
+  auto draw = [&](bool one_by_one) {
+    Clear(0xFF204060);
+    if (!one_by_one) {
+      device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, triangles, list.data(), sizeof(TlVertex));
+    } else {
+      for (UINT i = 0; i < triangles; ++i) {
+        device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, &list[3 * i], sizeof(TlVertex));
+      }
+    }
+    return Pixels();
+  };
+  const std::vector<std::uint32_t> want = draw(true), got = draw(false);
+  int differing = 0;
+  for (std::size_t p = 0; p < want.size(); ++p) differing += want[p] != got[p];
+  EXPECT_EQ(differing, 0);
+}
+
 TEST_F(DeviceTest, AttributesArePerspectiveCorrect) {
   // Ten texels across; the right edge is four times as far away (rhw 0.25). Half-way across
   // the screen, u is (0.5 * 0 * 1 + 0.5 * 1 * 0.25) / (0.5 * 1 + 0.5 * 0.25) = 0.2: texel 2.

@@ -1,6 +1,7 @@
 // The basic 2D module on the headless runtime: colours and ink, the screen clear, dots with
 // their bounds, 16-bit pixel packing and widening, the circle's exact pixels, lines, boxes,
 // gradient boxes, ellipses and overlapping area copies.
+#include <cmath>
 #include <set>
 #include <utility>
 
@@ -140,6 +141,34 @@ TEST_F(Basic2dTest, EllipseIsSymmetricAndReachesItsSides) {
     EXPECT_TRUE(lit.count({-x, y}) && lit.count({x, -y})) << x << "," << y;
     EXPECT_LE(std::abs(x), 20);
     EXPECT_LE(std::abs(y), 10);
+  }
+}
+
+// The outline walked step by step, every parameter step taken, as the drawing is defined: the
+// drawn ellipse (which skips the steps that aim where the last one did) must light exactly
+// these pixels.
+std::set<std::pair<int, int>> EllipseWalk(int rx, int ry) {
+  std::set<std::pair<int, int>> lit;
+  int a = 0, b = ry;
+  for (float t = 0.0f; t < 2.0f; t += 0.001f) {
+    const auto ta = static_cast<int>(static_cast<float>(rx) * std::sin(t));
+    const auto tb = static_cast<int>(static_cast<float>(ry) * std::cos(t));
+    while (a != ta || b != tb) {
+      if (a != ta) a += ta > a ? 1 : -1;
+      if (b != tb) b += tb > b ? 1 : -1;
+      lit.insert({{a, b}, {-a, b}, {a, -b}, {-a, -b}});
+    }
+  }
+  return lit;
+}
+
+TEST_F(Basic2dTest, EllipsePixelsFollowEveryParameterStep) {
+  InkSet(0xFFFFFFFF, 0);
+  for (auto [rx, ry] :
+       {std::pair{20, 10}, {1, 1}, {0, 7}, {9, 0}, {-13, 6}, {5, -11}, {150, 60}, {37, 140}}) {
+    ScreenClear(0);
+    EllipseDraw(300, 240, rx, ry);
+    EXPECT_EQ(Lit(300, 240, 150), EllipseWalk(rx, ry)) << rx << "," << ry;
   }
 }
 
