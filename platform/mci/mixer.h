@@ -137,7 +137,7 @@ namespace mci::testing {
 // call above goes to it instead of answering that there is no device. Null uninstalls it.
 struct MixerFunctions {
   UINT (*count)();
-  MMRESULT (*open)
+  MMRESULT(*open)
   (LPHMIXER mixer, UINT id, std::uintptr_t callback, std::uintptr_t instance, DWORD flags);
   MMRESULT (*caps)(std::uintptr_t id, MIXERCAPSA* caps, UINT size);
   MMRESULT (*line_info)(HMIXEROBJ mixer, MIXERLINEA* line, DWORD flags);

@@ -8,12 +8,9 @@ from icon.png beside Data), a square of 16 to 256 pixels.
 """
 import os
 import re
-import subprocess
 import sys
-import time
 
 import tools
-from play_test import free_display, run
 
 
 def desktop_value(path, key):
@@ -28,44 +25,24 @@ def main():
     tools.require("Xvfb", "xdotool", "xprop")
     program = os.path.abspath(sys.argv[1])
     entry = sys.argv[2]
-    display = free_display()
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    env = dict(os.environ)
-    env["DISPLAY"] = display
-    env.pop("SDL_VIDEODRIVER", None)
-    env["SDL_AUDIODRIVER"] = "dummy"
-    game = None
-    try:
-        for _ in range(100):
-            if run(env, "xdotool", "getmouselocation").returncode == 0:
-                break
-            time.sleep(0.05)
-        game = subprocess.Popen([program], env=env, cwd=os.path.dirname(program))
-        found = run(env, "xdotool", "search", "--sync", "--onlyvisible", "--pid", str(game.pid),
-                    timeout=30)
-        window = found.stdout.split()[0] if found.returncode == 0 and found.stdout else None
-        assert window, "the game's window did not appear"
+    with tools.game_on_xvfb(program) as game:
+        check_identity(game.env, game.window, entry)
+    print("e2e window identity: 1 passed, 0 failed")
 
-        wm_class = run(env, "xprop", "-id", window, "WM_CLASS").stdout
-        names = re.findall(r'"([^"]*)"', wm_class)
-        assert len(names) == 2, f"no WM_CLASS on the window: {wm_class!r}"
-        wanted = desktop_value(entry, "StartupWMClass")
-        assert wanted, f"{entry} names no StartupWMClass"
-        assert names[1] == wanted, f"window class {names[1]!r}, desktop entry {wanted!r}"
 
-        # The property's first two numbers are the first picture's width and height.
-        icon = run(env, "xprop", "-id", window, "-len", "8", "_NET_WM_ICON").stdout
-        sizes = [int(n) for n in re.findall(r"\d+", icon.split("=", 1)[-1])][:2]
-        assert "=" in icon and len(sizes) == 2, f"the window carries no icon: {icon.strip()!r}"
-        assert sizes[0] == sizes[1] and 16 <= sizes[0] <= 256, f"icon of {sizes}"
-        print("e2e window identity: 1 passed, 0 failed")
-    finally:
-        if game:
-            game.kill()
-            game.wait()
-        xvfb.terminate()
-        xvfb.wait()
+def check_identity(env, window, entry):
+    wm_class = tools.run(env, "xprop", "-id", window, "WM_CLASS").stdout
+    names = re.findall(r'"([^"]*)"', wm_class)
+    assert len(names) == 2, f"no WM_CLASS on the window: {wm_class!r}"
+    wanted = desktop_value(entry, "StartupWMClass")
+    assert wanted, f"{entry} names no StartupWMClass"
+    assert names[1] == wanted, f"window class {names[1]!r}, desktop entry {wanted!r}"
+
+    # The property's first two numbers are the first picture's width and height.
+    icon = tools.run(env, "xprop", "-id", window, "-len", "8", "_NET_WM_ICON").stdout
+    sizes = [int(n) for n in re.findall(r"\d+", icon.split("=", 1)[-1])][:2]
+    assert "=" in icon and len(sizes) == 2, f"the window carries no icon: {icon.strip()!r}"
+    assert sizes[0] == sizes[1] and 16 <= sizes[0] <= 256, f"icon of {sizes}"
 
 
 if __name__ == "__main__":

@@ -8,8 +8,7 @@
 
 #include <tessark/tessark.h>
 
-#include "game/game.h"
-#include "tests/support/runtime_fixture.h"
+#include "tests/game/game_fixture.h"
 
 using namespace tessark;
 
@@ -18,24 +17,13 @@ namespace {
 
 namespace t = tessark::testing;
 
-class PlayTest : public t::RuntimeFixture {
+class PlayTest : public testing::GameFixture {
  protected:
-  void SetUp() override {
-    RuntimeFixture::SetUp();
-    start_folder_ = std::filesystem::current_path();
-    std::filesystem::current_path(KETTLEBRIM_DATA_PARENT);
-    GameStateClear();
-    GameStartUp();
-    FrameSetRate(0);  // no pacing: the tests count frames, not milliseconds
-    RandomSeed(1234);
-  }
   void TearDown() override {
     t::MouseButtonUp();
     t::KeyUp(SDL_SCANCODE_ESCAPE);
     t::PumpMessages();
-    GameStateClear();
-    std::filesystem::current_path(start_folder_);
-    RuntimeFixture::TearDown();
+    GameFixture::TearDown();
   }
 
   // A press held over a frame boundary, then released: the game sees one click.
@@ -46,22 +34,11 @@ class PlayTest : public t::RuntimeFixture {
     Frame();
     t::MouseButtonUp();
   }
-  bool Frame() { return GameFrame(); }
-  void Frames(int n) {
-    for (int i = 0; i < n; ++i) Frame();
-  }
   void StartGame() {
     Click(320, 60);
     ASSERT_EQ(g_state.screens.current, kScreenGame);
     Frame();
   }
-  int Active() const {
-    int n = 0;
-    for (const Token& token : g_state.tokens.slots) n += token.active;
-    return n;
-  }
-
-  std::filesystem::path start_folder_;
 };
 
 TEST_F(PlayTest, StartUpLoadsEveryAssetAndOpensOnTheTitle) {

@@ -8,9 +8,8 @@
 
 #include <tessark/tessark.h>
 
-#include "game/game.h"
 #include "platform/replay/replay.h"
-#include "tests/support/runtime_fixture.h"
+#include "tests/game/game_fixture.h"
 
 using namespace tessark;
 
@@ -19,31 +18,16 @@ namespace {
 
 namespace t = tessark::testing;
 
-class ScriptedRulesTest : public t::RuntimeFixture {
+class ScriptedRulesTest : public testing::GameFixture {
  protected:
-  void SetUp() override {
-    RuntimeFixture::SetUp();
-    start_folder_ = std::filesystem::current_path();
-    std::filesystem::current_path(KETTLEBRIM_DATA_PARENT);
-    GameStateClear();
-    GameStartUp();
-    FrameSetRate(0);  // frames are counted, not timed
-    RandomSeed(1234);
-  }
   void TearDown() override {
     replay::Stop();
-    GameStateClear();
-    std::filesystem::current_path(start_folder_);
-    RuntimeFixture::TearDown();
+    GameFixture::TearDown();
   }
 
   // Plays this script from the next frame on (its frame 0).
   void Script(const std::string& text) {
     ASSERT_EQ(replay::StartScript(text + "\nframe 100000 end", false), "");
-  }
-  bool Frame() { return GameFrame(); }
-  void Frames(int n) {
-    for (int i = 0; i < n; ++i) Frame();
   }
   // Runs frames until the predicate holds (at most limit frames); false if it never did.
   template <typename Predicate>
@@ -53,11 +37,6 @@ class ScriptedRulesTest : public t::RuntimeFixture {
       Frame();
     }
     return done();
-  }
-  int Active() const {
-    int n = 0;
-    for (const Token& token : g_state.tokens.slots) n += token.active;
-    return n;
   }
   // The sum of a presented rectangle's pixels: equal sums mean nothing was drawn differently.
   std::uint64_t Region(int x0, int y0, int x1, int y1) const {
@@ -82,8 +61,6 @@ class ScriptedRulesTest : public t::RuntimeFixture {
       }
     }
   }
-
-  std::filesystem::path start_folder_;
 };
 
 TEST_F(ScriptedRulesTest, AQuitFromTheTitleIsNeverPresentedAndAClickInItsFrameStillStarts) {
