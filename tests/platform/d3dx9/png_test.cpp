@@ -1,0 +1,261 @@
+// The PNG reader on libdeflate against the SDL2_image path it replaced: every colour type, bit
+// depth and interlacing, with and without tRNS, every row filter, written by a writer of ours
+// and by ImageMagick's convert, must decode to the same pixels; damaged files must fail.
+#include <gtest/gtest.h>
+#include <libdeflate.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/d3dx9/image_file.h"
+#include "tests/support/picture_files.h"
+#include "tests/support/temp_folder.h"
+
+namespace d3dx {
+namespace {
+
+using picture_files::Bytes;
+using picture_files::PutBe32;
+using picture_files::PutText;
+
+struct Layout {
+  int colour_type;
+  int depth;
+  bool interlaced;
+  Bytes trns;  // as stored
+};
+
+int Channels(int colour_type) {
+  return colour_type == 2 ? 3 : colour_type == 4 ? 2 : colour_type == 6 ? 4 : 1;
+}
+
+void Chunk(Bytes& png, const char* type, const Bytes& data) {
+  PutBe32(png, static_cast<std::uint32_t>(data.size()));
+  const std::size_t start = png.size();
+  PutText(png, type);
+  png.insert(png.end(), data.begin(), data.end());
+  PutBe32(png, libdeflate_crc32(0, png.data() + start, png.size() - start));
+}
+
+// Samples of every value the depth holds; palette indices into 6 entries (4 in the palette).
+unsigned Sample(const Layout& l, int x, int y, int c) {
+  const unsigned v = static_cast<unsigned>(x * 37 + y * 101 + c * 59) * 2654435761u >> 7;
+  return l.colour_type == 3 ? v % 6 : v & ((1u << l.depth) - 1);
+}
+
+// Samples of every value the depth holds, varied by position and channel; row r of each pass
+// filtered with filter r % 5, so every filter meets every depth.
+Bytes WritePng(const Layout& l, int w, int h) {
+  const int channels = Channels(l.colour_type), bits = channels * l.depth;
+  const int bpp = bits >= 8 ? bits / 8 : 1;
+  auto sample = [&](int x, int y, int c) { return Sample(l, x, y, c); };
+  static const int kPasses[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                    {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  static const int kWhole[1][4] = {{0, 0, 1, 1}};
+  const int(*passes)[4] = l.interlaced ? kPasses : kWhole;
+  Bytes raw;
+  for (int p = 0; p < (l.interlaced ? 7 : 1); ++p) {
+    const int x0 = passes[p][0], y0 = passes[p][1], dx = passes[p][2], dy = passes[p][3];
+    if (x0 >= w || y0 >= h) continue;
+    const int pw = (w - x0 + dx - 1) / dx;
+    const std::size_t row_bytes = (static_cast<std::size_t>(pw) * bits + 7) / 8;
+    Bytes prior(row_bytes, 0);
+    for (int y = y0, r = 0; y < h; y += dy, ++r) {
+      Bytes row(row_bytes, 0);
+      for (int i = 0; i < pw; ++i) {
+        for (int c = 0; c < channels; ++c) {
+          const unsigned v = sample(x0 + i * dx, y, c);
+          const std::size_t bit = static_cast<std::size_t>(i * channels + c) * l.depth;
+          if (l.depth == 16) {
+            row[bit / 8] = static_cast<std::uint8_t>(v >> 8);
+            row[bit / 8 + 1] = static_cast<std::uint8_t>(v);
+          } else {
+            row[bit / 8] |= static_cast<std::uint8_t>(v << (8 - l.depth - bit % 8));
+          }
+        }
+      }
+      const int filter = r % 5;
+      raw.push_back(static_cast<std::uint8_t>(filter));
+      for (std::size_t i = 0; i < row_bytes; ++i) {
+        const int a = i >= static_cast<std::size_t>(bpp) ? row[i - bpp] : 0, b = prior[i];
+        const int c = i >= static_cast<std::size_t>(bpp) ? prior[i - bpp] : 0;
+        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        const int predict[5] = {0, a, b, (a + b) / 2, pa <= pb && pa <= pc ? a : pb <= pc ? b : c};
+        raw.push_back(static_cast<std::uint8_t>(row[i] - predict[filter]));
+      }
+      prior = row;
+    }
+  }
+  libdeflate_compressor* z = libdeflate_alloc_compressor(6);
+  Bytes packed(libdeflate_zlib_compress_bound(z, raw.size()));
+  packed.resize(libdeflate_zlib_compress(z, raw.data(), raw.size(), packed.data(), packed.size()));
+  libdeflate_free_compressor(z);
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, header;
+  PutBe32(header, static_cast<std::uint32_t>(w));
+  PutBe32(header, static_cast<std::uint32_t>(h));
+  header.insert(header.end(),
+                {static_cast<std::uint8_t>(l.depth), static_cast<std::uint8_t>(l.colour_type), 0, 0,
+                 static_cast<std::uint8_t>(l.interlaced)});
+  Chunk(png, "IHDR", header);
+  Chunk(png, "gAMA", {0, 0, 0x6E, 0x24});  // 1/2.2: not applied by either path
+  if (l.colour_type == 3) {
+    Chunk(png, "PLTE", {200, 10, 20, 30, 40, 50, 0, 255, 0, 9, 9, 9});
+  }
+  if (!l.trns.empty()) Chunk(png, "tRNS", l.trns);
+  // The data split over two chunks, as writers do for large pictures.
+  const std::size_t half = packed.size() / 2;
+  Chunk(png, "IDAT", Bytes(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(half)));
+  Chunk(png, "IDAT", Bytes(packed.begin() + static_cast<std::ptrdiff_t>(half), packed.end()));
+  Chunk(png, "IEND", {});
+  return png;
+}
+
+// SDL2_image reads grey with tRNS as two channels in a one-channel surface (wrong colours) and
+// keys 16-bit RGB on the key's low bytes (no pixel clear): there the expected pixels are the
+// file without tRNS read through SDL2_image, clear where keyed(pixel) says the samples are
+// the key.
+void ExpectSameAsSdl(const Bytes& png, const std::string& what, const Bytes& without_key = {},
+                     const std::function<bool(int)>& keyed = {}) {
+  ArgbImage ours, theirs;
+  const Bytes& reference = keyed ? without_key : png;
+  ASSERT_TRUE(DecodeThroughSdl(iff::kPng, reference.data(), reference.size(), &theirs)) << what;
+  if (keyed) {
+    for (std::size_t i = 0; i < theirs.pixels.size(); ++i) {
+      if (keyed(static_cast<int>(i))) theirs.pixels[i] &= 0xFFFFFFu;
+    }
+  }
+  ASSERT_EQ(DecodePng(png.data(), png.size(), &ours), PngResult::kDecoded) << what;
+  ASSERT_EQ(ours.width, theirs.width) << what;
+  ASSERT_EQ(ours.height, theirs.height) << what;
+  for (std::size_t i = 0; i < ours.pixels.size(); ++i) {
+    if (ours.pixels[i] != theirs.pixels[i]) {
+      ADD_FAILURE() << what << ": pixel " << i << " is " << std::hex << ours.pixels[i]
+                    << ", through SDL2_image " << theirs.pixels[i];
+      return;
+    }
+  }
+}
+
+TEST(PngReader, EveryLayoutDecodesAsTheSdlPathDoes) {
+  const struct {
+    int colour_type;
+    std::vector<int> depths;
+  } kinds[] = {{0, {1, 2, 4, 8, 16}}, {2, {8, 16}}, {3, {1, 2, 4, 8}}, {4, {8, 16}}, {6, {8, 16}}};
+  for (const auto& kind : kinds) {
+    for (int depth : kind.depths) {
+      std::vector<Bytes> trns_choices = {{}};
+      // A key of a value that occurs; a palette with one clear entry (a colour key), and one
+      // with translucent entries (an alpha channel).
+      if (kind.colour_type == 0 || kind.colour_type == 2) {  // the first pixel's samples
+        Bytes key;
+        for (int c = 0; c < Channels(kind.colour_type); ++c) {
+          const unsigned v = Sample({kind.colour_type, depth, false, {}}, 0, 0, c);
+          key.insert(key.end(), {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)});
+        }
+        trns_choices.push_back(key);
+      }
+      if (kind.colour_type == 3) {
+        trns_choices.push_back({255, 0});
+        trns_choices.push_back({10, 255, 128});
+      }
+      for (const Bytes& trns : trns_choices) {
+        for (bool interlaced : {false, true}) {
+          const Layout l{kind.colour_type, depth, interlaced, trns};
+          const std::string what = "type " + std::to_string(kind.colour_type) + " depth " +
+                                   std::to_string(depth) + (interlaced ? " interlaced" : "") +
+                                   (trns.empty() ? "" : " tRNS");
+          for (int side : {13, 1}) {
+            if (trns.empty() || kind.colour_type == 3 || (kind.colour_type == 2 && depth == 8)) {
+              ExpectSameAsSdl(WritePng(l, side, side), what);
+              continue;
+            }
+            int keyed = 0;
+            auto is_key = [&](int i) {
+              for (std::size_t c = 0; c < trns.size() / 2; ++c) {
+                const unsigned key = static_cast<unsigned>(trns[2 * c] << 8 | trns[2 * c + 1]);
+                if (Sample(l, i % side, i / side, static_cast<int>(c)) != key) return false;
+              }
+              return ++keyed > 0;
+            };
+            ExpectSameAsSdl(WritePng(l, side, side), what,
+                            WritePng({kind.colour_type, depth, interlaced, {}}, side, side),
+                            is_key);
+            EXPECT_GT(keyed, 0) << what;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(PngReader, ImageMagickFilesDecodeAsTheSdlPathDoes) {
+  if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "no convert";
+  TempFolder folder("png_reader");
+  ArgbImage source;
+  source.Resize(37, 29);
+  for (int y = 0; y < 29; ++y) {
+    for (int x = 0; x < 37; ++x) {
+      const std::uint32_t a = x < 5 ? 0 : x < 30 ? 255 : 40 + y * 7;
+      source.Row(y)[x] = a << 24 | static_cast<std::uint32_t>(x * 7) << 16 |
+                         static_cast<std::uint32_t>(y * 9) << 8 | ((x * y) & 0xC0);
+    }
+  }
+  Bytes bytes;
+  ASSERT_TRUE(EncodeImage(iff::kPng, fmt::kA8R8G8B8, source, &bytes));
+  ASSERT_TRUE(WriteFileBytes("source.png", bytes));
+  const char* variants[] = {"-define png:color-type=0 -define png:bit-depth=1 out.png",
+                            "-define png:color-type=0 -define png:bit-depth=4 out.png",
+                            "-define png:color-type=0 -define png:bit-depth=16 out.png",
+                            "-define png:color-type=2 -define png:bit-depth=16 out.png",
+                            "-define png:color-type=4 -define png:bit-depth=8 out.png",
+                            "-define png:color-type=6 -define png:bit-depth=16 out.png",
+                            "PNG8:out.png"};
+  for (const char* variant : variants) {
+    for (const char* interlace : {"", "-interlace PNG "}) {
+      const std::string arguments = std::string("source.png ") + interlace + variant;
+      ASSERT_EQ(std::system(("convert " + arguments + " >/dev/null 2>&1").c_str()), 0) << arguments;
+      ASSERT_TRUE(ReadFileBytes("out.png", &bytes));
+      ExpectSameAsSdl(bytes, arguments);
+    }
+  }
+}
+
+TEST(PngReader, DamagedFilesFail) {
+  const Bytes good = WritePng({6, 8, false, {}}, 13, 11);
+  DecodedImage image;
+  ASSERT_TRUE(DecodeImage(good.data(), good.size(), &image));
+  // Cut anywhere: the chunk walk or the inflater finds it.
+  for (std::size_t n = 0; n < good.size(); ++n) {
+    EXPECT_FALSE(DecodeImage(good.data(), n, &image)) << n;
+  }
+  // A changed byte in a critical chunk fails its CRC; image data that does not inflate, or
+  // inflates short, fails even with its CRC made right.
+  for (std::size_t at = 8; at + 12 < good.size(); at += 3) {
+    if (at >= 33 && at < 33 + 16) continue;  // gAMA: ancillary, dropped when damaged
+    Bytes bad = good;
+    bad[at] ^= 0x5A;
+    ArgbImage out;
+    EXPECT_NE(DecodePng(bad.data(), bad.size(), &out), PngResult::kDecoded) << at;
+  }
+  Bytes short_data = good;
+  const std::size_t idat = 8 + 25 + 16;  // signature, IHDR, gAMA
+  ASSERT_EQ(std::string(short_data.begin() + idat + 4, short_data.begin() + idat + 8), "IDAT");
+  short_data[idat + 3] -= 1;  // the first part a byte shorter: the stream ends short
+  short_data.erase(short_data.begin() + static_cast<std::ptrdiff_t>(idat + 8));
+  const std::size_t length = short_data[idat + 3];
+  const std::uint32_t crc = libdeflate_crc32(0, short_data.data() + idat + 4, 4 + length);
+  for (int i = 0; i < 4; ++i) {
+    short_data[idat + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+  }
+  EXPECT_FALSE(DecodeImage(short_data.data(), short_data.size(), &image));
+  // A header with a depth its colour type does not allow.
+  Bytes wrong_depth = WritePng({2, 8, false, {}}, 4, 4);
+  wrong_depth[8 + 8 + 8] = 4;
+  ArgbImage out;
+  EXPECT_EQ(DecodePng(wrong_depth.data(), wrong_depth.size(), &out), PngResult::kRefused);
+}
+
+}  // namespace
+}  // namespace d3dx
