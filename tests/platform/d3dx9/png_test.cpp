@@ -2,7 +2,6 @@
 // depth and interlacing, with and without tRNS, every row filter, written by a writer of ours
 // and by ImageMagick's convert, must decode to the same pixels; damaged files must fail.
 #include <gtest/gtest.h>
-#include <libdeflate.h>
 
 #include <cstdlib>
 #include <functional>
@@ -17,100 +16,10 @@ namespace d3dx {
 namespace {
 
 using picture_files::Bytes;
-using picture_files::PutBe32;
-using picture_files::PutText;
 
-struct Layout {
-  int colour_type;
-  int depth;
-  bool interlaced;
-  Bytes trns;  // as stored
-};
-
-int Channels(int colour_type) {
-  return colour_type == 2 ? 3 : colour_type == 4 ? 2 : colour_type == 6 ? 4 : 1;
-}
-
-void Chunk(Bytes& png, const char* type, const Bytes& data) {
-  PutBe32(png, static_cast<std::uint32_t>(data.size()));
-  const std::size_t start = png.size();
-  PutText(png, type);
-  png.insert(png.end(), data.begin(), data.end());
-  PutBe32(png, libdeflate_crc32(0, png.data() + start, png.size() - start));
-}
-
-// Samples of every value the depth holds; palette indices into 6 entries (4 in the palette).
-unsigned Sample(const Layout& l, int x, int y, int c) {
-  const unsigned v = static_cast<unsigned>(x * 37 + y * 101 + c * 59) * 2654435761u >> 7;
-  return l.colour_type == 3 ? v % 6 : v & ((1u << l.depth) - 1);
-}
-
-// Samples of every value the depth holds, varied by position and channel; row r of each pass
-// filtered with filter r % 5, so every filter meets every depth.
-Bytes WritePng(const Layout& l, int w, int h) {
-  const int channels = Channels(l.colour_type), bits = channels * l.depth;
-  const int bpp = bits >= 8 ? bits / 8 : 1;
-  auto sample = [&](int x, int y, int c) { return Sample(l, x, y, c); };
-  static const int kPasses[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                    {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
-  static const int kWhole[1][4] = {{0, 0, 1, 1}};
-  const int(*passes)[4] = l.interlaced ? kPasses : kWhole;
-  Bytes raw;
-  for (int p = 0; p < (l.interlaced ? 7 : 1); ++p) {
-    const int x0 = passes[p][0], y0 = passes[p][1], dx = passes[p][2], dy = passes[p][3];
-    if (x0 >= w || y0 >= h) continue;
-    const int pw = (w - x0 + dx - 1) / dx;
-    const std::size_t row_bytes = (static_cast<std::size_t>(pw) * bits + 7) / 8;
-    Bytes prior(row_bytes, 0);
-    for (int y = y0, r = 0; y < h; y += dy, ++r) {
-      Bytes row(row_bytes, 0);
-      for (int i = 0; i < pw; ++i) {
-        for (int c = 0; c < channels; ++c) {
-          const unsigned v = sample(x0 + i * dx, y, c);
-          const std::size_t bit = static_cast<std::size_t>(i * channels + c) * l.depth;
-          if (l.depth == 16) {
-            row[bit / 8] = static_cast<std::uint8_t>(v >> 8);
-            row[bit / 8 + 1] = static_cast<std::uint8_t>(v);
-          } else {
-            row[bit / 8] |= static_cast<std::uint8_t>(v << (8 - l.depth - bit % 8));
-          }
-        }
-      }
-      const int filter = r % 5;
-      raw.push_back(static_cast<std::uint8_t>(filter));
-      for (std::size_t i = 0; i < row_bytes; ++i) {
-        const int a = i >= static_cast<std::size_t>(bpp) ? row[i - bpp] : 0, b = prior[i];
-        const int c = i >= static_cast<std::size_t>(bpp) ? prior[i - bpp] : 0;
-        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-        const int predict[5] = {0, a, b, (a + b) / 2, pa <= pb && pa <= pc ? a : pb <= pc ? b : c};
-        raw.push_back(static_cast<std::uint8_t>(row[i] - predict[filter]));
-      }
-      prior = row;
-    }
-  }
-  libdeflate_compressor* z = libdeflate_alloc_compressor(6);
-  Bytes packed(libdeflate_zlib_compress_bound(z, raw.size()));
-  packed.resize(libdeflate_zlib_compress(z, raw.data(), raw.size(), packed.data(), packed.size()));
-  libdeflate_free_compressor(z);
-  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, header;
-  PutBe32(header, static_cast<std::uint32_t>(w));
-  PutBe32(header, static_cast<std::uint32_t>(h));
-  header.insert(header.end(),
-                {static_cast<std::uint8_t>(l.depth), static_cast<std::uint8_t>(l.colour_type), 0, 0,
-                 static_cast<std::uint8_t>(l.interlaced)});
-  Chunk(png, "IHDR", header);
-  Chunk(png, "gAMA", {0, 0, 0x6E, 0x24});  // 1/2.2: not applied by either path
-  if (l.colour_type == 3) {
-    Chunk(png, "PLTE", {200, 10, 20, 30, 40, 50, 0, 255, 0, 9, 9, 9});
-  }
-  if (!l.trns.empty()) Chunk(png, "tRNS", l.trns);
-  // The data split over two chunks, as writers do for large pictures.
-  const std::size_t half = packed.size() / 2;
-  Chunk(png, "IDAT", Bytes(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(half)));
-  Chunk(png, "IDAT", Bytes(packed.begin() + static_cast<std::ptrdiff_t>(half), packed.end()));
-  Chunk(png, "IEND", {});
-  return png;
-}
+using Layout = picture_files::PngLayout;
+using picture_files::PngLayoutFile;
+using picture_files::PngSample;
 
 // SDL2_image reads grey with tRNS as two channels in a one-channel surface (wrong colours) and
 // keys 16-bit RGB on the key's low bytes (no pixel clear): there the expected pixels are the
@@ -150,8 +59,8 @@ TEST(PngReader, EveryLayoutDecodesAsTheSdlPathDoes) {
       // with translucent entries (an alpha channel).
       if (kind.colour_type == 0 || kind.colour_type == 2) {  // the first pixel's samples
         Bytes key;
-        for (int c = 0; c < Channels(kind.colour_type); ++c) {
-          const unsigned v = Sample({kind.colour_type, depth, false, {}}, 0, 0, c);
+        for (int c = 0; c < picture_files::PngChannels(kind.colour_type); ++c) {
+          const unsigned v = PngSample({kind.colour_type, depth, false, {}}, 0, 0, c);
           key.insert(key.end(), {static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)});
         }
         trns_choices.push_back(key);
@@ -168,19 +77,19 @@ TEST(PngReader, EveryLayoutDecodesAsTheSdlPathDoes) {
                                    (trns.empty() ? "" : " tRNS");
           for (int side : {13, 1}) {
             if (trns.empty() || kind.colour_type == 3 || (kind.colour_type == 2 && depth == 8)) {
-              ExpectSameAsSdl(WritePng(l, side, side), what);
+              ExpectSameAsSdl(PngLayoutFile(l, side, side), what);
               continue;
             }
             int keyed = 0;
             auto is_key = [&](int i) {
               for (std::size_t c = 0; c < trns.size() / 2; ++c) {
                 const unsigned key = static_cast<unsigned>(trns[2 * c] << 8 | trns[2 * c + 1]);
-                if (Sample(l, i % side, i / side, static_cast<int>(c)) != key) return false;
+                if (PngSample(l, i % side, i / side, static_cast<int>(c)) != key) return false;
               }
               return ++keyed > 0;
             };
-            ExpectSameAsSdl(WritePng(l, side, side), what,
-                            WritePng({kind.colour_type, depth, interlaced, {}}, side, side),
+            ExpectSameAsSdl(PngLayoutFile(l, side, side), what,
+                            PngLayoutFile({kind.colour_type, depth, interlaced, {}}, side, side),
                             is_key);
             EXPECT_GT(keyed, 0) << what;
           }
@@ -223,7 +132,7 @@ TEST(PngReader, ImageMagickFilesDecodeAsTheSdlPathDoes) {
 }
 
 TEST(PngReader, DamagedFilesFail) {
-  const Bytes good = WritePng({6, 8, false, {}}, 13, 11);
+  const Bytes good = PngLayoutFile({6, 8, false, {}}, 13, 11);
   DecodedImage image;
   ASSERT_TRUE(DecodeImage(good.data(), good.size(), &image));
   // Cut anywhere: the chunk walk or the inflater finds it.
@@ -245,13 +154,13 @@ TEST(PngReader, DamagedFilesFail) {
   short_data[idat + 3] -= 1;  // the first part a byte shorter: the stream ends short
   short_data.erase(short_data.begin() + static_cast<std::ptrdiff_t>(idat + 8));
   const std::size_t length = short_data[idat + 3];
-  const std::uint32_t crc = libdeflate_crc32(0, short_data.data() + idat + 4, 4 + length);
+  const std::uint32_t crc = picture_files::Crc32(short_data.data() + idat + 4, 4 + length);
   for (int i = 0; i < 4; ++i) {
     short_data[idat + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
   }
   EXPECT_FALSE(DecodeImage(short_data.data(), short_data.size(), &image));
   // A header with a depth its colour type does not allow.
-  Bytes wrong_depth = WritePng({2, 8, false, {}}, 4, 4);
+  Bytes wrong_depth = PngLayoutFile({2, 8, false, {}}, 4, 4);
   wrong_depth[8 + 8 + 8] = 4;
   ArgbImage out;
   EXPECT_EQ(DecodePng(wrong_depth.data(), wrong_depth.size(), &out), PngResult::kRefused);
