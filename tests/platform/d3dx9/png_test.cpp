@@ -159,11 +159,23 @@ TEST(PngReader, DamagedFilesFail) {
     short_data[idat + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
   }
   EXPECT_FALSE(DecodeImage(short_data.data(), short_data.size(), &image));
-  // A header with a depth its colour type does not allow.
-  Bytes wrong_depth = PngLayoutFile({2, 8, false, {}}, 4, 4);
-  wrong_depth[8 + 8 + 8] = 4;
+  // A header with a depth its colour type does not allow (its CRC made right).
+  auto with_header_byte = [](Bytes png, std::size_t at, std::uint8_t value) {
+    png[8 + 8 + at] = value;
+    const std::uint32_t crc = picture_files::Crc32(png.data() + 12, 17);
+    for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+    return png;
+  };
+  const Bytes wrong_depth = with_header_byte(PngLayoutFile({2, 8, false, {}}, 4, 4), 8, 4);
   ArgbImage out;
   EXPECT_EQ(DecodePng(wrong_depth.data(), wrong_depth.size(), &out), PngResult::kRefused);
+  EXPECT_FALSE(DecodeImage(wrong_depth.data(), wrong_depth.size(), &image));
+  // More rows of data than the header states: the PNG reader takes the rows it needs, so the
+  // file is left to it and still loads.
+  const Bytes surplus = with_header_byte(PngLayoutFile({6, 8, false, {}}, 4, 4), 7, 3);
+  EXPECT_EQ(DecodePng(surplus.data(), surplus.size(), &out), PngResult::kOther);
+  ASSERT_TRUE(DecodeImage(surplus.data(), surplus.size(), &image));
+  EXPECT_EQ(image.faces[0].height, 3);
 }
 
 }  // namespace
