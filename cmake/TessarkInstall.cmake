@@ -26,8 +26,9 @@ set(tessark_public_includes
 # What the stand-ins are built on. The pkg-config names feed the static archive's users (the CMake
 # package finds them again; tessark-static.pc requires them); a module that needs another system
 # library adds it here.
-set(TESSARK_PKG_MODULES sdl2 SDL2_image libtiff-4 freetype2 fontconfig sndfile fluidsynth)
-set(TESSARK_PKG_TARGETS PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::TIFF PkgConfig::FREETYPE
+set(TESSARK_PKG_MODULES sdl2 SDL2_image libtiff-4 libdeflate freetype2 fontconfig sndfile fluidsynth)
+set(TESSARK_PKG_TARGETS PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::TIFF PkgConfig::DEFLATE
+  PkgConfig::FREETYPE
   PkgConfig::FONTCONFIG PkgConfig::SNDFILE PkgConfig::FLUIDSYNTH)
 set(TESSARK_PLAIN_LIBS squish stb)
 

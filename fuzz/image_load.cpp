@@ -2,14 +2,18 @@
 // D3DX loads into textures of the size the header claims, as ImageLoad does: keyed into 32-bit
 // ARGB, in the file's own format, and as a mip-mapped texture from the file. Bad input must
 // end in a failure result: never a crash, a hang or an allocation the size checks should stop.
+// A PNG is also decoded with its CRCs mended, so that the fuzzer reaches past them.
 // Any single allocation above what a decoder may take for one picture (kMaxDecodeAllocation)
 // ends the run as a finding, whatever -malloc_limit_mb the command line gives.
+#include <libdeflate.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "fuzz/input_file.h"
 #include "platform/d3dx9/d3dx9.h"
@@ -56,6 +60,24 @@ void LoadInto(const std::uint8_t* data, std::size_t size, const D3DXIMAGE_INFO& 
                                   format == D3DFMT_A8R8G8B8 ? 0xFF000000 : 0, nullptr);
 }
 
+// A PNG's chunks with their CRCs made right, so that changed bytes get past the CRC check into
+// the header, palette and row handling; false for anything else.
+bool WithPngCrcsMended(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>* out) {
+  if (size < 8 || std::memcmp(data, "\x89PNG", 4) != 0) return false;
+  out->assign(data, data + size);
+  for (std::size_t at = 8; size - at >= 12;) {
+    const std::uint8_t* p = out->data() + at;
+    const std::uint32_t length =
+        static_cast<std::uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+    if (length > size - at - 12) break;
+    const std::uint32_t crc = libdeflate_crc32(0, p + 4, std::size_t{4} + length);
+    for (int i = 0; i < 4; ++i)
+      (*out)[at + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+    at += std::size_t{12} + length;
+  }
+  return true;
+}
+
 }  // namespace
 
 // The allocation limit, held whatever the command line gives (see absolute_paths.cpp).
@@ -67,6 +89,11 @@ extern "C" const char* TessarkFuzzForcedFlag() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0 || size > (1u << 20)) return 0;
+  std::vector<std::uint8_t> mended;
+  if (WithPngCrcsMended(data, size, &mended)) {
+    d3dx::DecodedImage image;
+    d3dx::DecodeImage(mended.data(), mended.size(), &image);
+  }
   D3DXIMAGE_INFO info{};
   if (FAILED(D3DXGetImageInfoFromFileInMemory(data, static_cast<UINT>(size), &info))) return 0;
   // Keyed into the usual image format, and in the file's own format (DXT blocks as they are).

@@ -1,9 +1,9 @@
 // Writes the starting corpus of the image and wave fuzz targets: small files of every kind and
-// variant the loaders take, made here (never committed): TGA in every pixel kind and both
-// orientations, CMYK and YCCK JPEG, the portable maps (8, 12 and 16 bits, text and binary), HDR,
-// PFM, QOI, ICO and CUR (bitmap and PNG inside), TIFF (both byte orders, both alphas, tiled,
-// short and oversized headers), WebP, DXT DDS with mip levels; float, wide-PCM, many-channel,
-// fast and compressed waves.
+// variant the loaders take, made here (never committed): PNG of every layout, TGA in every pixel
+// kind and both orientations, CMYK and YCCK JPEG, the portable maps (8, 12 and 16 bits, text and
+// binary), HDR, PFM, QOI, ICO and CUR (bitmap and PNG inside), TIFF (both byte orders, both alphas,
+// tiled, short and oversized headers), WebP, DXT DDS with mip levels; float, wide-PCM,
+// many-channel, fast and compressed waves.
 //   fuzz_seeds <folder>   makes <folder>/image_load and <folder>/wave_load
 #include <cstdio>
 #include <sndfile.h>
@@ -193,6 +193,31 @@ void Images(const fs::path& dir) {
   Save(dir / "cursor.cur", cursor);
   Save(dir / "png_inside.ico",
        picture_files::IcoPngFile(picture_files::PngFile(picture.data(), 5, 3), 5, 3));
+  // PNG of every colour type and bit depth, plain and interlaced, keyed or with palette alpha.
+  const struct {
+    int colour_type;
+    std::vector<int> depths;
+    Bytes trns;
+  } png_kinds[] = {{0, {1, 2, 4, 8, 16}, {0, 1}},
+                   {2, {8, 16}, {0, 1, 0, 2, 0, 3}},
+                   {3, {1, 2, 4, 8}, {255, 0, 128}},
+                   {4, {8, 16}, {}},
+                   {6, {8, 16}, {}}};
+  for (const auto& kind : png_kinds) {
+    for (int depth : kind.depths) {
+      for (bool interlaced : {false, true}) {
+        const std::string name = "layout_" + std::to_string(kind.colour_type) + "_" +
+                                 std::to_string(depth) + (interlaced ? "_interlaced" : "");
+        Save(dir / (name + ".png"),
+             picture_files::PngLayoutFile({kind.colour_type, depth, interlaced, {}}, 9, 7));
+        if (!kind.trns.empty()) {
+          Save(
+              dir / (name + "_trns.png"),
+              picture_files::PngLayoutFile({kind.colour_type, depth, interlaced, kind.trns}, 9, 7));
+        }
+      }
+    }
+  }
   Save(dir / "rgb.tif", picture_files::TiffFile(picture.data(), 5, 3, false));
   Save(dir / "rgba.tif", picture_files::TiffFile(picture.data(), 5, 3, true));
   Save(dir / "rgb_be.tif", picture_files::TiffFile(picture.data(), 5, 3, false, true));

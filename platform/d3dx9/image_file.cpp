@@ -456,15 +456,24 @@ bool DecodeImage(const std::uint8_t* data, std::size_t size, DecodedImage* out) 
     out->info = info;
     return true;
   }
-  if (size > static_cast<std::size_t>(INT32_MAX)) return false;
-  SurfacePtr surface = SdlDecode(info.file_format, data, size);
-  if (!surface) return false;
   out->faces.assign(1, ArgbImage{});
-  if (!FromSurface(surface.get(), &out->faces[0])) return false;
+  const PngResult png =
+      info.file_format == iff::kPng ? DecodePng(data, size, &out->faces[0]) : PngResult::kOther;
+  if (png == PngResult::kRefused ||
+      (png == PngResult::kOther &&
+       !DecodeThroughSdl(info.file_format, data, size, &out->faces[0]))) {
+    return false;
+  }
   info.width = out->faces[0].width;
   info.height = out->faces[0].height;
   out->info = info;
   return true;
+}
+
+bool DecodeThroughSdl(int file_format, const std::uint8_t* data, std::size_t size, ArgbImage* out) {
+  if (size > static_cast<std::size_t>(INT32_MAX)) return false;
+  SurfacePtr surface = SdlDecode(file_format, data, size);
+  return surface && FromSurface(surface.get(), out);
 }
 
 bool EncodeImage(int file_format, std::uint32_t surface_format, const ArgbImage& image,

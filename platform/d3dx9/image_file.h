@@ -119,6 +119,15 @@ bool DecodeIcon(const std::uint8_t* data, std::size_t size, ArgbImage* out);
 // The first frame of a GIF file (gif.cpp).
 bool DecodeGif(const std::uint8_t* data, std::size_t size, ArgbImage* out);
 
+// PNG by hand, inflated with libdeflate (png.cpp). kOther: a file this reader leaves to
+// SDL2_image (one with more image data than its picture needs).
+enum class PngResult { kDecoded, kRefused, kOther };
+PngResult DecodePng(const std::uint8_t* data, std::size_t size, ArgbImage* out);
+
+// Decodes through SDL2_image alone (PNG, JPEG, BMP, DIB, TGA, WebP, QOI, PCX); PNG files come
+// here only when DecodePng leaves them.
+bool DecodeThroughSdl(int file_format, const std::uint8_t* data, std::size_t size, ArgbImage* out);
+
 // DDS container (dds.cpp).
 bool DdsProbe(const std::uint8_t* data, std::size_t size, ImageFileInfo* info);
 bool DdsDecode(const std::uint8_t* data, std::size_t size, DecodedImage* out);

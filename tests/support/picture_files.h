@@ -1,8 +1,8 @@
 // Picture files written byte by byte, as other programs write them, for the picture tests and
-// the fuzz seeds: little- and big-endian fields, PNG, ICO (bitmap or PNG inside), TIFF and WebP
-// files of a picture given as 0xAARRGGBB pixels, top row first, and CMYK or YCCK JPEG written
-// through libjpeg. Header-only, so that the fuzz tree, built apart from the tests, takes the very
-// same writers.
+// the fuzz seeds: little- and big-endian fields, PNG (any layout), ICO (bitmap or PNG inside), TIFF
+// and WebP files of a picture given as 0xAARRGGBB pixels, top row first, and CMYK or YCCK JPEG
+// written through libjpeg. Header-only, so that the fuzz tree, built apart from the tests, takes
+// the very same writers.
 #pragma once
 
 // clang-format off
@@ -65,23 +65,17 @@ inline Bytes IcoFile(const std::uint32_t* argb, int w, int h) {
   return b;
 }
 
-// A PNG of 8-bit RGBA, its data in stored (uncompressed) deflate blocks: no library needed.
-inline Bytes PngFile(const std::uint32_t* argb, int w, int h) {
-  auto crc32 = [](const std::uint8_t* p, std::size_t n) {
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < n; ++i) {
-      crc ^= p[i];
-      for (int k = 0; k < 8; ++k) crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
-    }
-    return ~crc;
-  };
-  Bytes raw;
-  for (int i = 0; i < w * h; ++i) {
-    if (i % w == 0) raw.push_back(0);  // no filter
-    const std::uint32_t c = argb[i];
-    raw.insert(raw.end(), {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
-                           static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 24)});
+inline std::uint32_t Crc32(const std::uint8_t* p, std::size_t n) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; ++k) crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
   }
+  return ~crc;
+}
+
+// A zlib stream of stored (uncompressed) deflate blocks: no library needed.
+inline Bytes ZlibStored(const Bytes& raw) {
   Bytes z = {0x78, 0x01};
   std::uint32_t a = 1, b = 0;
   for (std::size_t at = 0; at < raw.size() || at == 0;) {
@@ -99,21 +93,112 @@ inline Bytes PngFile(const std::uint32_t* argb, int w, int h) {
     b = (b + a) % 65521;
   }
   PutBe32(z, b << 16 | a);
-  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  auto chunk = [&](const char* type, const Bytes& data) {
-    PutBe32(png, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = png.size();
-    PutText(png, type);
-    png.insert(png.end(), data.begin(), data.end());
-    PutBe32(png, crc32(png.data() + start, png.size() - start));
-  };
-  Bytes header;
+  return z;
+}
+
+inline void PngChunk(Bytes& png, const char* type, const Bytes& data) {
+  PutBe32(png, static_cast<std::uint32_t>(data.size()));
+  const std::size_t start = png.size();
+  PutText(png, type);
+  png.insert(png.end(), data.begin(), data.end());
+  PutBe32(png, Crc32(png.data() + start, png.size() - start));
+}
+
+inline Bytes PngStart(int w, int h, int depth, int colour_type, bool interlaced) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, header;
   PutBe32(header, static_cast<std::uint32_t>(w));
   PutBe32(header, static_cast<std::uint32_t>(h));
-  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8-bit RGBA, no interlacing
-  chunk("IHDR", header);
-  chunk("IDAT", z);
-  chunk("IEND", {});
+  header.insert(header.end(),
+                {static_cast<std::uint8_t>(depth), static_cast<std::uint8_t>(colour_type), 0, 0,
+                 static_cast<std::uint8_t>(interlaced)});
+  PngChunk(png, "IHDR", header);
+  return png;
+}
+
+// A PNG of 8-bit RGBA, its data in stored deflate blocks.
+inline Bytes PngFile(const std::uint32_t* argb, int w, int h) {
+  Bytes raw;
+  for (int i = 0; i < w * h; ++i) {
+    if (i % w == 0) raw.push_back(0);  // no filter
+    const std::uint32_t c = argb[i];
+    raw.insert(raw.end(), {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                           static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 24)});
+  }
+  Bytes png = PngStart(w, h, 8, 6, false);
+  PngChunk(png, "IDAT", ZlibStored(raw));
+  PngChunk(png, "IEND", {});
+  return png;
+}
+
+// A PNG of any colour type, bit depth and interlacing, with a tRNS chunk as stored (or none).
+struct PngLayout {
+  int colour_type;
+  int depth;
+  bool interlaced;
+  Bytes trns;
+};
+
+inline int PngChannels(int colour_type) {
+  return colour_type == 2 ? 3 : colour_type == 4 ? 2 : colour_type == 6 ? 4 : 1;
+}
+
+// Samples of every value the depth holds; palette indices into 6 entries (4 in the palette).
+inline unsigned PngSample(const PngLayout& l, int x, int y, int c) {
+  const unsigned v = static_cast<unsigned>(x * 37 + y * 101 + c * 59) * 2654435761u >> 7;
+  return l.colour_type == 3 ? v % 6 : v & ((1u << l.depth) - 1);
+}
+
+// The picture of PngSample; row r of each pass filtered with filter r % 5, so that every
+// filter meets every depth, and the data split over two IDAT chunks.
+inline Bytes PngLayoutFile(const PngLayout& l, int w, int h) {
+  const int channels = PngChannels(l.colour_type), bits = channels * l.depth;
+  const int bpp = bits >= 8 ? bits / 8 : 1;
+  static const int kPasses[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                    {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  static const int kWhole[1][4] = {{0, 0, 1, 1}};
+  const int(*passes)[4] = l.interlaced ? kPasses : kWhole;
+  Bytes raw;
+  for (int p = 0; p < (l.interlaced ? 7 : 1); ++p) {
+    const int x0 = passes[p][0], y0 = passes[p][1], dx = passes[p][2], dy = passes[p][3];
+    if (x0 >= w || y0 >= h) continue;
+    const int pw = (w - x0 + dx - 1) / dx;
+    const std::size_t row_bytes = (static_cast<std::size_t>(pw) * bits + 7) / 8;
+    Bytes prior(row_bytes, 0);
+    for (int y = y0, r = 0; y < h; y += dy, ++r) {
+      Bytes row(row_bytes, 0);
+      for (int i = 0; i < pw; ++i) {
+        for (int c = 0; c < channels; ++c) {
+          const unsigned v = PngSample(l, x0 + i * dx, y, c);
+          const std::size_t bit = static_cast<std::size_t>(i * channels + c) * l.depth;
+          if (l.depth == 16) {
+            row[bit / 8] = static_cast<std::uint8_t>(v >> 8);
+            row[bit / 8 + 1] = static_cast<std::uint8_t>(v);
+          } else {
+            row[bit / 8] |= static_cast<std::uint8_t>(v << (8 - l.depth - bit % 8));
+          }
+        }
+      }
+      const int filter = r % 5;
+      raw.push_back(static_cast<std::uint8_t>(filter));
+      for (std::size_t i = 0; i < row_bytes; ++i) {
+        const int a = i >= static_cast<std::size_t>(bpp) ? row[i - bpp] : 0, b = prior[i];
+        const int c = i >= static_cast<std::size_t>(bpp) ? prior[i - bpp] : 0;
+        const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        const int predict[5] = {0, a, b, (a + b) / 2, pa <= pb && pa <= pc ? a : pb <= pc ? b : c};
+        raw.push_back(static_cast<std::uint8_t>(row[i] - predict[filter]));
+      }
+      prior = row;
+    }
+  }
+  const Bytes packed = ZlibStored(raw);
+  Bytes png = PngStart(w, h, l.depth, l.colour_type, l.interlaced);
+  PngChunk(png, "gAMA", {0, 0, 0x6E, 0x24});  // 1/2.2, which readers here do not apply
+  if (l.colour_type == 3) PngChunk(png, "PLTE", {200, 10, 20, 30, 40, 50, 0, 255, 0, 9, 9, 9});
+  if (!l.trns.empty()) PngChunk(png, "tRNS", l.trns);
+  const auto half = static_cast<std::ptrdiff_t>(packed.size() / 2);
+  PngChunk(png, "IDAT", Bytes(packed.begin(), packed.begin() + half));
+  PngChunk(png, "IDAT", Bytes(packed.begin() + half, packed.end()));
+  PngChunk(png, "IEND", {});
   return png;
 }
 
