@@ -573,6 +573,32 @@ struct MinorWalk {
   }
 };
 
+// The steps i_first to i_last of a plain line, from minor coordinate q with remainder r at
+// byte offset at: put(offset) draws a pixel; by_formula(i) draws a step the walk cannot
+// settle. Kept apart so that the loop's few values live in registers.
+template <bool kClipped, typename Put, typename Formula>
+void WalkSteps(long i_first, long i_last, long q, long long r, const MinorWalk& walk,
+               std::ptrdiff_t at, std::ptrdiff_t at_step, std::ptrdiff_t minor_unit, long lo,
+               long hi, Put put, Formula& by_formula) {
+  const long long den = walk.den, r_step = walk.r_step;
+  const auto q_step = static_cast<long>(walk.q_step);
+  for (long i = i_first; i <= i_last; ++i) {
+    if (r == 0) [[unlikely]] {
+      by_formula(i);
+    } else if (!kClipped || (q >= lo && q <= hi)) {
+      put(at);
+    }
+    if (kClipped) q += q_step;
+    r += r_step;
+    at += at_step;
+    if (r >= den) {
+      r -= den;
+      if (kClipped) ++q;
+      at += minor_unit;
+    }
+  }
+}
+
 void VertexAttributes(const Vertex& v, float* out) {
   out[kAttrQ] = v.rhw;
   out[kAttrZ] = v.z;
@@ -620,9 +646,6 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
   long step = last >= first ? 1 : -1;
   long count = std::labs(last - first) + (last_pixel_ ? 1 : 0);
   long lo = x_major ? clip_.left : clip_.top, hi = (x_major ? clip_.right : clip_.bottom) - 1;
-  float va[kAttrCount], vb[kAttrCount];
-  VertexAttributes(a, va);
-  VertexAttributes(b, vb);
   double span = end - start;
   // Only the steps whose major coordinate lies inside the clip rectangle.
   long i_begin = step > 0 ? std::max(0L, lo - first) : std::max(0L, first - hi);
@@ -652,48 +675,32 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
         const long m = first + step * i, n = minor_at(m, t);
         if (n >= minor_lo && n <= minor_hi) put(offset(m, n));
       };
-      // Whether the walk's minor coordinate can leave the clip rectangle: the formula's
-      // values at the ends bound it, give or take the one a tie may cost.
-      double t;
-      const long n_first = minor_at(first + step * i_begin, t),
-                 n_last = minor_at(first + step * i_end, t);
-      const bool inside =
-          std::min(n_first, n_last) - 1 >= minor_lo && std::max(n_first, n_last) + 1 <= minor_hi;
-      auto run = [&](auto clipped) {
-        auto q = static_cast<long>(walk.q);
-        long long r = walk.r;
-        const long long den = walk.den, r_step = walk.r_step;
-        const auto q_step = static_cast<long>(walk.q_step);
-        const long i_first = std::max(i_begin, 1L), i_last = std::min(i_end, count - 2);
-        if (i_begin < i_first) {
-          by_formula(i_begin);
-          walk.Next();
-          q = static_cast<long>(walk.q), r = walk.r;
-        }
-        std::ptrdiff_t at = offset(first + step * i_first, q);
-        const std::ptrdiff_t at_step = step * major_unit + q_step * minor_unit;
-        for (long i = i_first; i <= i_last; ++i) {
-          if (r == 0) [[unlikely]] {
-            by_formula(i);
-          } else if (!clipped || (q >= minor_lo && q <= minor_hi)) {
-            put(at);
-          }
-          if (clipped) q += q_step;
-          r += r_step;
-          at += at_step;
-          if (r >= den) {
-            r -= den;
-            if (clipped) ++q;
-            at += minor_unit;
-          }
-        }
-        if (i_end > i_last && i_end >= i_first) by_formula(i_end);
-      };
-      if (inside) {
-        run(std::false_type{});
-      } else {
-        run(std::true_type{});
+      auto q = static_cast<long>(walk.q);
+      long long r = walk.r;
+      const auto q_step = static_cast<long>(walk.q_step);
+      const long i_first = std::max(i_begin, 1L), i_last = std::min(i_end, count - 2);
+      if (i_begin < i_first) {
+        by_formula(i_begin);
+        walk.Next();
+        q = static_cast<long>(walk.q), r = walk.r;
       }
+      if (i_first <= i_last) {
+        // The walk's minor coordinate moves one way: its values at the first and last steps
+        // tell whether it can leave the clip rectangle.
+        const long long k = i_last - i_first, r_last = r + walk.r_step * k;
+        const long q_last = q + static_cast<long>(q_step * k + r_last / walk.den);
+        const bool inside = std::min(q, q_last) >= minor_lo && std::max(q, q_last) <= minor_hi;
+        const std::ptrdiff_t at = offset(first + step * i_first, q),
+                             at_step = step * major_unit + q_step * minor_unit;
+        if (inside) {
+          WalkSteps<false>(i_first, i_last, q, r, walk, at, at_step, minor_unit, minor_lo, minor_hi,
+                           put, by_formula);
+        } else {
+          WalkSteps<true>(i_first, i_last, q, r, walk, at, at_step, minor_unit, minor_lo, minor_hi,
+                          put, by_formula);
+        }
+      }
+      if (i_end > i_last && i_end >= i_first) by_formula(i_end);
     };
     BYTE* const bits = bits_;
     float* const depth = depth_;
@@ -727,6 +734,9 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
     }
     return;
   }
+  float va[kAttrCount], vb[kAttrCount];
+  VertexAttributes(a, va);
+  VertexAttributes(b, vb);
   for (long i = i_begin; i <= i_end; ++i) {
     long m = first + step * i;
     double t;
