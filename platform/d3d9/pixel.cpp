@@ -531,6 +531,74 @@ inline long FloorToLong(double x) {
   return t - (static_cast<double>(t) > x);
 }
 
+// The minor coordinate of a plain line's steps walked in integers: floor(N / Q) kept as a
+// quotient and a remainder, N growing by the same amount each step. Taken only when the ends
+// lie on a 1/256 grid well inside +-16384, where the line's floating-point formula is off by
+// far less than 1/Q: the two then agree on every step except where N / Q is an integer exactly
+// (the formula may land just below it), and there the caller takes the formula's answer.
+struct MinorWalk {
+  long long q = 0, r = 0, den = 1, q_step = 0, r_step = 0;
+
+  static bool OnGrid(double v) {
+    return std::fabs(v) < 16384.0 && v * 256.0 == std::floor(v * 256.0);
+  }
+  static void FloorDiv(long long n, long long d, long long& q, long long& r) {
+    q = n / d;
+    r = n % d;
+    if (r < 0) r += d, --q;
+  }
+  // From step m of a line from start to end along the major axis, minor0 to minor1 across it,
+  // m moving by step; false when the walk would not be exact.
+  bool Start(double start, double end, double minor0, double minor1, long m, long step) {
+    for (double v : {start, end, minor0, minor1}) {
+      if (!OnGrid(v)) return false;
+    }
+    constexpr long long kS = 256;
+    const auto s = static_cast<long long>(start * kS), e = static_cast<long long>(end * kS);
+    const auto a = static_cast<long long>(minor0 * kS), b = static_cast<long long>(minor1 * kS);
+    const long long d = e - s;
+    if (d == 0) return false;
+    // minor0 + (minor1 - minor0) * (m - start) / (end - start) + 1/2, over one denominator.
+    long long n = a * d + (b - a) * (m * kS - s) + d * kS / 2, dn = (b - a) * kS * step;
+    den = kS * d;
+    if (den < 0) n = -n, dn = -dn, den = -den;
+    FloorDiv(n, den, q, r);
+    FloorDiv(dn, den, q_step, r_step);
+    return true;
+  }
+  void Next() {
+    q += q_step;
+    r += r_step;
+    if (r >= den) r -= den, ++q;
+  }
+};
+
+// The steps i_first to i_last of a plain line, from minor coordinate q with remainder r at
+// byte offset at: put(offset) draws a pixel; by_formula(i) draws a step the walk cannot
+// settle. Kept apart so that the loop's few values live in registers.
+template <bool kClipped, typename Put, typename Formula>
+void WalkSteps(long i_first, long i_last, long q, long long r, const MinorWalk& walk,
+               std::ptrdiff_t at, std::ptrdiff_t at_step, std::ptrdiff_t minor_unit, long lo,
+               long hi, Put put, Formula& by_formula) {
+  const long long den = walk.den, r_step = walk.r_step;
+  const auto q_step = static_cast<long>(walk.q_step);
+  for (long i = i_first; i <= i_last; ++i) {
+    if (r == 0) [[unlikely]] {
+      by_formula(i);
+    } else if (!kClipped || (q >= lo && q <= hi)) {
+      put(at);
+    }
+    if (kClipped) q += q_step;
+    r += r_step;
+    at += at_step;
+    if (r >= den) {
+      r -= den;
+      if (kClipped) ++q;
+      at += minor_unit;
+    }
+  }
+}
+
 void VertexAttributes(const Vertex& v, float* out) {
   out[kAttrQ] = v.rhw;
   out[kAttrZ] = v.z;
@@ -578,17 +646,101 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
   long step = last >= first ? 1 : -1;
   long count = std::labs(last - first) + (last_pixel_ ? 1 : 0);
   long lo = x_major ? clip_.left : clip_.top, hi = (x_major ? clip_.right : clip_.bottom) - 1;
-  float va[kAttrCount], vb[kAttrCount];
-  VertexAttributes(a, va);
-  VertexAttributes(b, vb);
   double span = end - start;
   // Only the steps whose major coordinate lies inside the clip rectangle.
   long i_begin = step > 0 ? std::max(0L, lo - first) : std::max(0L, first - hi);
   long i_end = step > 0 ? std::min(count - 1, hi - first) : std::min(count - 1, first - lo);
+  // The step's place along the line and its minor coordinate, by the line's formula.
+  auto minor_at = [&](long m, double& t) {
+    t = span != 0.0 ? std::clamp((m - start) / span, 0.0, 1.0) : 0.0;
+    return FloorToLong(minor0 + (minor1 - minor0) * t + 0.5);
+  };
+  MinorWalk walk;
+  if (is_plain && i_begin <= i_end &&
+      walk.Start(start, end, minor0, minor1, first + step * i_begin, step)) {
+    // Steps whose minor coordinate leaves the clip rectangle draw nothing. The pixel's byte
+    // offset in the target moves by fixed strides; a depth buffer as wide as the target's
+    // rows is indexed by the same offset over four.
+    const long minor_lo = x_major ? clip_.top : clip_.left,
+               minor_hi = (x_major ? clip_.bottom : clip_.right) - 1;
+    const auto pitch = static_cast<std::ptrdiff_t>(pitch_);
+    const std::ptrdiff_t major_unit = x_major ? 4 : pitch, minor_unit = x_major ? pitch : 4;
+    auto walk_with = [&](auto put) {
+      auto offset = [&](long m, long n) { return m * major_unit + n * minor_unit; };
+      // The step's pixel by the formula, where the walk cannot be trusted: the first and last
+      // steps may lie beyond the ends, where the formula holds t at 0 or 1, and where N / Q is
+      // whole the formula may round either way.
+      auto by_formula = [&](long i) {
+        double t;
+        const long m = first + step * i, n = minor_at(m, t);
+        if (n >= minor_lo && n <= minor_hi) put(offset(m, n));
+      };
+      auto q = static_cast<long>(walk.q);
+      long long r = walk.r;
+      const auto q_step = static_cast<long>(walk.q_step);
+      const long i_first = std::max(i_begin, 1L), i_last = std::min(i_end, count - 2);
+      if (i_begin < i_first) {
+        by_formula(i_begin);
+        walk.Next();
+        q = static_cast<long>(walk.q), r = walk.r;
+      }
+      if (i_first <= i_last) {
+        // The walk's minor coordinate moves one way: its values at the first and last steps
+        // tell whether it can leave the clip rectangle.
+        const long long k = i_last - i_first, r_last = r + walk.r_step * k;
+        const long q_last = q + static_cast<long>(q_step * k + r_last / walk.den);
+        const bool inside = std::min(q, q_last) >= minor_lo && std::max(q, q_last) <= minor_hi;
+        const std::ptrdiff_t at = offset(first + step * i_first, q),
+                             at_step = step * major_unit + q_step * minor_unit;
+        if (inside) {
+          WalkSteps<false>(i_first, i_last, q, r, walk, at, at_step, minor_unit, minor_lo, minor_hi,
+                           put, by_formula);
+        } else {
+          WalkSteps<true>(i_first, i_last, q, r, walk, at, at_step, minor_unit, minor_lo, minor_hi,
+                          put, by_formula);
+        }
+      }
+      if (i_end > i_last && i_end >= i_first) by_formula(i_end);
+    };
+    BYTE* const bits = bits_;
+    float* const depth = depth_;
+    const std::uint32_t colour = plain;
+    auto store = [bits, colour](std::ptrdiff_t at) { std::memcpy(bits + at, &colour, 4); };
+    // Depth tested: the comparison chosen once for the line.
+    auto tested = [&](auto passes) {
+      const float z = std::clamp(a.z, 0.0f, 1.0f);
+      const bool z_write = z_write_;
+      walk_with([&](std::ptrdiff_t at) {
+        float* zp = depth + at / 4;
+        if (!passes(z, *zp)) return;
+        if (z_write) *zp = z;
+        store(at);
+      });
+    };
+    if (blend_ || (z_test_ && (pitch != 4 * static_cast<std::ptrdiff_t>(depth_width_)))) {
+      walk_with([&](std::ptrdiff_t at) {
+        const std::ptrdiff_t y = at / pitch, x = (at - y * pitch) / 4;
+        PlainPixel(static_cast<int>(x), static_cast<int>(y), plain, a.z);
+      });
+    } else if (!z_test_) {
+      walk_with(store);
+    } else if (z_func_ == D3DCMP_LESSEQUAL) {
+      tested([](float z, float d) { return z <= d; });
+    } else if (z_func_ == D3DCMP_LESS) {
+      tested([](float z, float d) { return z < d; });
+    } else {
+      const DWORD func = z_func_;
+      tested([func](float z, float d) { return Compare(func, z, d); });
+    }
+    return;
+  }
+  float va[kAttrCount], vb[kAttrCount];
+  VertexAttributes(a, va);
+  VertexAttributes(b, vb);
   for (long i = i_begin; i <= i_end; ++i) {
     long m = first + step * i;
-    double t = span != 0.0 ? std::clamp((m - start) / span, 0.0, 1.0) : 0.0;
-    long n = FloorToLong(minor0 + (minor1 - minor0) * t + 0.5);
+    double t;
+    long n = minor_at(m, t);
     int x = static_cast<int>(x_major ? m : n), y = static_cast<int>(x_major ? n : m);
     if (x < clip_.left || x >= clip_.right || y < clip_.top || y >= clip_.bottom) continue;
     if (is_plain) {

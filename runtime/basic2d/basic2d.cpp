@@ -197,6 +197,34 @@ const EllipseSteps& Steps() {
   return steps;
 }
 
+// The aims an ellipse of radii (rx, ry) walks through, in order, for the last few radii
+// drawn: a game draws the same ellipses frame after frame, and the search for each run's end
+// is most of a small ellipse's cost.
+const std::vector<std::pair<std::int32_t, std::int32_t>>& EllipseAims(std::int32_t rx,
+                                                                      std::int32_t ry) {
+  struct Entry {
+    std::int32_t rx = 0, ry = 0;
+    bool used = false;
+    std::vector<std::pair<std::int32_t, std::int32_t>> aims;
+  };
+  constexpr std::size_t kEntries = 8;
+  thread_local Entry cache[kEntries];
+  thread_local std::size_t next = 0;
+  for (const Entry& e : cache) {
+    if (e.used && e.rx == rx && e.ry == ry) return e.aims;
+  }
+  Entry& e = cache[next];
+  next = (next + 1) % kEntries;
+  e.rx = rx, e.ry = ry, e.used = true;
+  e.aims.clear();
+  const EllipseSteps& steps = Steps();
+  const float frx = static_cast<float>(rx), fry = static_cast<float>(ry);
+  for (std::size_t i = 0; i < steps.sin.size(); i = steps.Next(i, frx, fry)) {
+    e.aims.emplace_back(steps.A(i, frx), steps.B(i, fry));
+  }
+  return e.aims;
+}
+
 // Runs a pixel operation with the surface locked, unlocking afterwards only if it locked.
 template <typename Fn>
 void WithLock(Fn fn) {
@@ -457,11 +485,8 @@ void EllipseDraw(std::int32_t x, std::int32_t y, std::int32_t rx, std::int32_t r
   std::uint32_t ink = s.core->ink;
   tessark::basic2d::WithLock([&] {
     const tessark::basic2d::Plotter pixel(ink);
-    const tessark::basic2d::EllipseSteps& steps = tessark::basic2d::Steps();
-    const float frx = static_cast<float>(rx), fry = static_cast<float>(ry);
     std::int32_t a = 0, b = ry;
-    for (std::size_t i = 0; i < steps.sin.size(); i = steps.Next(i, frx, fry)) {
-      const std::int32_t ta = steps.A(i, frx), tb = steps.B(i, fry);
+    for (const auto& [ta, tb] : tessark::basic2d::EllipseAims(rx, ry)) {
       while (a != ta || b != tb) {
         if (a != ta) a += ta > a ? 1 : -1;
         if (b != tb) b += tb > b ? 1 : -1;
