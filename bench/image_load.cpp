@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "tessark/image.h"
 
 using namespace tessark;
