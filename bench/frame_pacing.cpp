@@ -15,6 +15,8 @@
 
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/module_table.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"

@@ -14,6 +14,7 @@
 
 #include "game/game.h"
 #include "runtime/core/core.h"
+#include "runtime/core/errors.h"
 #include "runtime/runtime_wire.h"
 
 using namespace tessark;

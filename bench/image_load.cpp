@@ -16,7 +16,8 @@
 
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3dx9/image_file.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "tessark/image.h"
 
 using namespace tessark;

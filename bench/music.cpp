@@ -16,7 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
 #include "runtime/music/music_state.h"
 #include "tessark/music.h"
 

@@ -20,6 +20,7 @@
 #include "bench/side_by_side.h"
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
+#include "runtime/core/errors.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/basic2d.h"
 #include "tessark/core.h"

@@ -5,7 +5,9 @@
 #include <string>
 
 #include "platform/d3d9/d3d9.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/text/text_state.h"
 #include "tessark/text.h"
 

@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/file.h"
 

@@ -10,6 +10,7 @@
 
 #include "platform/dsound/dsound.h"
 #include "runtime/core/core.h"
+#include "runtime/core/errors.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/tessark.h"
 

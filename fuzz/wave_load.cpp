@@ -8,7 +8,8 @@
 #include <string>
 
 #include "platform/dsound/dsound.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 #include "fuzz/input_file.h"

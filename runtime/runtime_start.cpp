@@ -15,6 +15,8 @@
 
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
 #include "runtime/core/launch_options.h"
 #include "runtime/core/replay_session.h"
 #include "runtime/core/program.h"

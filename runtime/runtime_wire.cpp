@@ -1,7 +1,8 @@
 // RuntimeWire: zeroes CoreData, sets its defaults and binds every module that is built into
 // the module table. Each module offers tessark::<module>::Wire, which fills its own slots; a
 // module that is not built leaves its slots empty and every caller skips them.
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "runtime/runtime_wire.h"
 
 #define TESSARK_DECLARE_WIRE(module) \

@@ -9,7 +9,9 @@
 
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/formats.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/module_table.h"
 #include "tessark/basic2d.h"
 
 namespace tessark::basic2d {

@@ -10,6 +10,8 @@
 #include "platform/d3d9/formats.h"
 #include "platform/d3dx9/d3dx9.h"
 #include "runtime/bitmap/bitmap_state.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/module_table.h"
 #include "tessark/bitmap.h"
 
 namespace tessark::bitmap {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/bitmap/bitmap_state.h"
+#include "runtime/core/errors.h"
 #include "tessark/bitmap.h"
 
 namespace tessark::bitmap {

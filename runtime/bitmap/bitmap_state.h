@@ -6,7 +6,8 @@
 #include <cstdint>
 
 #include "platform/d3d9/d3d9.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/id_list.h"
 #include "tessark/errors.h"
 
 namespace tessark::bitmap {

@@ -2,7 +2,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/core/core.h"
+#include "runtime/core/check_list.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/text_alloc.h"
 
 namespace tessark {
 

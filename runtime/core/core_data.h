@@ -4,6 +4,7 @@
 // its address from PassCoreData. Modules read and write the fields directly, on the one thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/win32/win_types.h"
@@ -129,5 +130,12 @@ struct CoreData {
   std::int32_t software_vertex_processing;
   void* refresh_handle_list;
 };
+
+// The address of the one CoreData block.
+CoreData* CoreDataGet();
+
+// Zeroes CoreData and sets its defaults (ink opaque white, cursor visible, Escape quits,
+// render pass count 1). RuntimeWire calls it before binding the modules.
+void CoreDataDefaults();
 
 }  // namespace tessark

@@ -6,7 +6,11 @@
 #include <algorithm>
 
 #include "platform/replay/replay.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/services.h"
 #include "runtime/core/runtime_state.h"
 #include "tessark/core.h"
 

@@ -6,7 +6,7 @@
 
 #include "platform/crt/crt.h"
 #include "platform/win32/user.h"
-#include "runtime/core/core.h"
+#include "runtime/core/services.h"
 #include "tessark/core.h"
 
 namespace tessark {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "runtime/core/core.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/core/launch_options.h"
 #include "tessark/core.h"
 

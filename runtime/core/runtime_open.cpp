@@ -8,7 +8,14 @@
 #include <string>
 
 #include "platform/win32/paths.h"
+#include "runtime/core/check_list.h"
 #include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/services.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/core/replay_session.h"
 #include "runtime/core/runtime_state.h"
 

@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/services.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/core/launch_options.h"
 #include "runtime/core/runtime_state.h"
 

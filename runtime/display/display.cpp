@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/core/errors.h"
+#include "runtime/core/module_table.h"
 #include "runtime/display/display_state.h"
 #include "tessark/errors.h"
 

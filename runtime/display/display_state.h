@@ -11,7 +11,7 @@
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/formats.h"
 #include "platform/win32/user.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
 
 namespace tessark::display {
 

@@ -11,7 +11,9 @@
 #include <string>
 
 #include "platform/win32/paths.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/display/display_state.h"
 #include "tessark/display.h"
 

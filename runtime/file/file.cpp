@@ -13,7 +13,11 @@
 #include "platform/crt/crt.h"
 #include "platform/win32/paths.h"
 #include "runtime/file/file_state.h"
-#include "runtime/core/core.h"
+#include "runtime/core/check_list.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/text_alloc.h"
 #include "tessark/file.h"
 #include "tessark/errors.h"
 

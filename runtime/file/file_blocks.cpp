@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/win32/paths.h"
+#include "runtime/core/errors.h"
 #include "runtime/file/file_state.h"
 #include "runtime/file/file_stream.h"
 #include "tessark/file.h"

@@ -4,7 +4,8 @@
 
 #include "runtime/file/file_state.h"
 #include "runtime/file/file_stream.h"
-#include "runtime/core/core.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/text_alloc.h"
 #include "tessark/file.h"
 #include "tessark/errors.h"
 

@@ -11,7 +11,8 @@
 #include "platform/win32/process.h"
 #include "platform/win32/shared_memory.h"
 #include "runtime/file/file_state.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/text_alloc.h"
 #include "tessark/file.h"
 
 namespace tessark {

@@ -8,7 +8,8 @@
 #include <string>
 
 #include "platform/win32/files.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "tessark/errors.h"
 
 namespace tessark::file {

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "platform/win32/user.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/ftp/ftp_state.h"
 #include "tessark/ftp.h"
 

@@ -10,7 +10,7 @@
 #include "platform/wininet/ftp_limits.h"
 #include "platform/wininet/local_file.h"
 #include "platform/wininet/wininet.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
 
 namespace tessark::ftp {
 

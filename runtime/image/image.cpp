@@ -8,7 +8,11 @@
 #include <cstring>
 
 #include "platform/d3dx9/d3dx9.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/id_list.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/image/image_state.h"
 #include "tessark/image.h"
 #include "tessark/errors.h"

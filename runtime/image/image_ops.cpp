@@ -11,6 +11,7 @@
 #include "platform/d3d9/formats.h"
 #include "platform/d3dx9/d3dx9.h"
 #include "platform/d3dx9/pixel_formats.h"
+#include "runtime/core/errors.h"
 #include "runtime/image/image_state.h"
 #include "tessark/image.h"
 #include "tessark/errors.h"

@@ -8,7 +8,8 @@
 
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/formats.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/id_list.h"
 
 namespace tessark::image {
 

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/core/check_list.h"
+#include "runtime/core/errors.h"
 #include "runtime/input/input_state.h"
 #include "tessark/input.h"
 #include "tessark/errors.h"

@@ -3,6 +3,7 @@
 // order, so a call with several bad arguments always reports the same code.
 #include <algorithm>
 
+#include "runtime/core/errors.h"
 #include "runtime/input/input_state.h"
 #include "tessark/input.h"
 #include "tessark/errors.h"

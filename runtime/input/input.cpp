@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/core/errors.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/input/input_state.h"
 
 namespace tessark::input {

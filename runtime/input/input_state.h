@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/dinput/dinput.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
 
 namespace tessark::input {
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/core/errors.h"
 #include "runtime/memblock/memblock_state.h"
 #include "tessark/memblock.h"
 

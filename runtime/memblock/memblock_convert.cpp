@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <limits>
 
+#include "runtime/core/errors.h"
 #include "runtime/memblock/memblock_state.h"
 #include "tessark/memblock.h"
 

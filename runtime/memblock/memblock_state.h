@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "tessark/errors.h"
 
 namespace tessark::memblock {

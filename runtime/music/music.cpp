@@ -10,6 +10,8 @@
 
 #include "platform/mci/mci.h"
 #include "platform/mci/mixer.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/id_list.h"
 #include "runtime/music/music_state.h"
 #include "tessark/music.h"
 

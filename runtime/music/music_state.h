@@ -8,7 +8,8 @@
 #include "platform/dshow/dshow.h"
 #include "platform/dsound/ref.h"
 #include "platform/win32/win_types.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "tessark/errors.h"
 
 namespace tessark::music {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "runtime/core/errors.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 #include "tessark/errors.h"

@@ -3,6 +3,7 @@
 // deferred; the per-frame update commits them every second frame.
 #include <cmath>
 
+#include "runtime/core/errors.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 

@@ -1,6 +1,7 @@
 // Playing sounds: play, loop, stop, pause, resume, the per-frame update that keeps loop
 // windows and notices finished sounds, volume, pan and speed, the queries, clone and delete.
 #include "platform/crt/crt.h"
+#include "runtime/core/errors.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 #include "tessark/errors.h"

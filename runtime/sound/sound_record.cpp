@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/win32/paths.h"
+#include "runtime/core/errors.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 #include "tessark/errors.h"

@@ -11,7 +11,9 @@
 #include "platform/dsound/dsound.h"
 #include "platform/mci/mci.h"
 #include "platform/mmio/mmsystem.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/id_list.h"
+#include "runtime/core/module_table.h"
 
 namespace tessark::sound {
 

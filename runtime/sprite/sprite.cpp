@@ -7,6 +7,8 @@
 #include <memory>
 #include <new>
 
+#include "runtime/core/errors.h"
+#include "runtime/core/module_table.h"
 #include "runtime/sprite/sprite_state.h"
 #include "tessark/sprite.h"
 #include "tessark/errors.h"

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/win32/user.h"
+#include "runtime/core/errors.h"
 #include "runtime/sprite/sprite_state.h"
 #include "tessark/sprite.h"
 #include "tessark/errors.h"

@@ -1,6 +1,7 @@
 // The system module: it owns the Escape-quits and system-keys switches of CoreData. Its state
 // is the CoreData address from PassCoreData; Destructor then Constructor leaves it as new.
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "tessark/system.h"
 
 namespace tessark::system {

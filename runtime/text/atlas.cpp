@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/core/errors.h"
 #include "runtime/text/text_state.h"
 
 namespace tessark::text {

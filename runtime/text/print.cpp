@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/win32/event_source.h"
+#include "runtime/core/module_table.h"
 #include "runtime/text/text_state.h"
 #include "tessark/core.h"
 #include "tessark/text.h"

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/core/check_list.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/text/text_state.h"
 #include "tessark/text.h"
 

@@ -10,7 +10,7 @@
 
 #include "platform/d3d9/d3d9.h"
 #include "platform/gdi/gdi.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
 
 namespace tessark::text {
 

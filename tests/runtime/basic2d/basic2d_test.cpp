@@ -6,7 +6,8 @@
 #include <utility>
 
 #include "platform/d3d9/d3d9.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "tessark/basic2d.h"
 #include "tessark/display.h"
 #include "tests/support/runtime_fixture.h"

@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "runtime/display/display_state.h"
 #include "tessark/tessark.h"
 #include "tests/support/runtime_fixture.h"

@@ -2,7 +2,10 @@
 
 #include <cstring>
 
-#include "runtime/core/core.h"
+#include "runtime/core/check_list.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/runtime_wire.h"
 
 namespace tessark {

@@ -8,6 +8,12 @@
 
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/frame.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/services.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"

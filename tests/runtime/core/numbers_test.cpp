@@ -8,7 +8,8 @@
 #include <sys/stat.h>
 
 #include "platform/win32/user.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/services.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"
 #include "tests/support/test_clock.h"

@@ -7,7 +7,7 @@
 
 #include "platform/win32/event_source.h"
 #include "platform/win32/user.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
 #include "runtime/core/launch_options.h"
 #include "tests/support/runtime_fixture.h"
 

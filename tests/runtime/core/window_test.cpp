@@ -6,6 +6,9 @@
 
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/services.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/core.h"

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/core.h"
+#include "runtime/core/check_list.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/module_table.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/file.h"
 #include "tests/support/temp_folder.h"

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "platform/wininet/wininet.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/ftp/ftp_state.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/ftp.h"

@@ -13,7 +13,9 @@
 #include <string>
 
 #include "platform/d3d9/d3d9.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/module_table.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/image.h"
 #include "tessark/sprite.h"

@@ -10,7 +10,11 @@
 
 #include "platform/dinput/dinput.h"
 #include "platform/win32/event_source.h"
-#include "runtime/core/core.h"
+#include "runtime/core/check_list.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/input.h"
 

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "input_fixture.h"
+#include "runtime/core/module_table.h"
+#include "runtime/core/text_alloc.h"
 #include "runtime/input/input_state.h"
 
 namespace {

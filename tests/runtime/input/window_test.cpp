@@ -5,7 +5,8 @@
 #include <string>
 
 #include "platform/win32/user.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "tessark/core.h"
 #include "tessark/input.h"
 #include "tests/support/runtime_fixture.h"

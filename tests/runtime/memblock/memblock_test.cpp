@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/dsound/dsound.h"
-#include "runtime/core/core.h"
+#include "runtime/core/module_table.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/tessark.h"
 #include "tests/support/runtime_fixture.h"

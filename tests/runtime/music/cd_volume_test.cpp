@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/mci/mixer.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
 #include "runtime/music/music_state.h"
 #include "tessark/music.h"
 

@@ -7,6 +7,7 @@
 
 #include "platform/dshow/dshow.h"
 #include "runtime/core/core.h"
+#include "runtime/core/errors.h"
 #include "runtime/runtime_wire.h"
 #include "tessark/tessark.h"
 #include "tests/platform/dshow/music_files.h"

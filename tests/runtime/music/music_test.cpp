@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/dshow/dshow.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
 #include "runtime/music/music_state.h"
 #include "tessark/music.h"
 #include "tests/platform/dshow/music_files.h"

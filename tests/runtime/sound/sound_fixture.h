@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "platform/dsound/dsound.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/errors.h"
 #include "runtime/sound/sound_state.h"
 #include "tessark/sound.h"
 

@@ -3,7 +3,8 @@
 #include <SDL_image.h>
 
 #include "platform/d3d9/d3d9.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "tessark/tessark.h"
 #include "tests/support/runtime_fixture.h"
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/text_alloc.h"
 #include "tests/runtime/text/text_fixture.h"
 
 namespace text_test {

@@ -1,4 +1,6 @@
 // The text module's own fixture: see text_fixture.h.
+#include "runtime/core/check_list.h"
+#include "runtime/core/text_alloc.h"
 #include "tests/runtime/text/text_fixture.h"
 #include "tests/support/windowed_device.h"
 

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
+#include "runtime/core/module_table.h"
 #include "runtime/text/text_state.h"
 #include "tessark/text.h"
 

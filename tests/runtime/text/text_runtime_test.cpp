@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "runtime/core/core.h"
+#include "runtime/core/core_data.h"
 #include "runtime/text/text_state.h"
 #include "tests/support/runtime_fixture.h"
 
