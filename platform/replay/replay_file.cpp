@@ -144,6 +144,11 @@ std::string ReadHeader(Reader& r, Header* h) {
   }
   h->format_version = static_cast<std::uint32_t>(r.Varint());
   if (!r.ok()) return "cut short inside the header";
+  if (h->format_version < kFormatVersion) {
+    return "made in recording format " + std::to_string(h->format_version) +
+           ", an older one: its frame hashes are not the ones this runtime computes (format " +
+           std::to_string(kFormatVersion) + "), so it cannot be checked; record it again";
+  }
   if (h->format_version != kFormatVersion) {
     return "made in recording format " + std::to_string(h->format_version) +
            "; this runtime reads format " + std::to_string(kFormatVersion);
@@ -631,21 +636,6 @@ std::uint64_t BytesHash(const void* data, std::size_t size, std::uint64_t seed) 
   }
   for (; i < size; ++i) h = (h ^ p[i]) * kPrime1;
   return Mix(h);
-}
-
-std::uint32_t PictureHash(const std::uint8_t* bits, int width, int height, int pitch,
-                          int bytes_per_pixel) {
-  std::uint64_t h =
-      Mix(static_cast<std::uint64_t>(width) << 32 | static_cast<std::uint32_t>(height));
-  const std::size_t row =
-      static_cast<std::size_t>(width) * static_cast<std::size_t>(bytes_per_pixel);
-  if (bits && pitch == static_cast<int>(row)) {
-    h = BytesHash(bits, row * static_cast<std::size_t>(height), h);
-  } else {
-    for (int y = 0; bits && y < height; ++y)
-      h = BytesHash(bits + static_cast<std::size_t>(y) * static_cast<std::size_t>(pitch), row, h);
-  }
-  return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
 }  // namespace replay

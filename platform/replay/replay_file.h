@@ -15,7 +15,9 @@
 namespace replay {
 
 inline constexpr char kMagic[8] = {'T', 'S', 'K', 'R', 'E', 'C', '\r', '\n'};
-inline constexpr std::uint32_t kFormatVersion = 1;
+// 2: the frame hash became the striped one of frame_hash.cpp; a format 1 file's hashes mean
+// nothing to this runtime.
+inline constexpr std::uint32_t kFormatVersion = 2;
 
 struct Header {
   std::uint32_t format_version = kFormatVersion;
@@ -111,9 +113,10 @@ class Writer {
   std::uint32_t last_window_ = 0;
 };
 
-// The 32-bit hash of a picture's rows (width * bytes_per_pixel bytes each, pitch apart).
+// The 32-bit hash of a picture's rows (width * bytes_per_pixel bytes each, pitch apart). With
+// copy_to, the rows are also copied there in the same pass, packed without gaps.
 std::uint32_t PictureHash(const std::uint8_t* bits, int width, int height, int pitch,
-                          int bytes_per_pixel);
+                          int bytes_per_pixel, std::uint8_t* copy_to = nullptr);
 
 // The 64-bit hash of a byte run, continuing from seed.
 std::uint64_t BytesHash(const void* data, std::size_t size, std::uint64_t seed);
