@@ -1,6 +1,7 @@
 // Record and replay figures:
 //   frame hash <us>           hashing a 640 x 480 back buffer (recording and the check, per frame)
-//   kept copy <us>            the check's copy of a matching frame (for the divergence pictures)
+//   kept copy <us>            a separate copy of a frame: what the check would pay for its kept
+//                             picture if the hash did not copy the frame in its own pass
 //   record items <ns>         writing a frame's clock reading and hash
 //   bytes a minute            a scripted minute of busy play recorded (the pointer moves every
 //                             other frame, a click every second), and the game's processor time

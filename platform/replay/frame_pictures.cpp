@@ -3,8 +3,6 @@
 
 #include <SDL_image.h>
 
-#include <cstring>
-
 namespace replay {
 
 namespace {
@@ -22,14 +20,22 @@ bool SavePng(const FrameImage& image, const std::string& path) {
 
 }  // namespace
 
-void FramePictures::KeepMatch(std::uint32_t frame, const FrameImage& image) {
-  if (!image.bits || image.sdl_format == 0) return;
-  const std::size_t size =
-      static_cast<std::size_t>(image.pitch) * static_cast<std::size_t>(image.height);
-  bits_.resize(size);
-  std::memcpy(bits_.data(), image.bits, size);
-  kept_ = image;
+std::uint8_t* FramePictures::Candidate(const FrameImage& image) {
+  if (!image.bits || image.sdl_format == 0 || image.width <= 0 || image.height <= 0) return nullptr;
+  candidate_ = image;
+  candidate_.pitch = image.width * image.bytes_per_pixel;
+  candidate_bits_.resize(static_cast<std::size_t>(candidate_.pitch) *
+                         static_cast<std::size_t>(image.height));
+  candidate_.bits = candidate_bits_.data();
+  return candidate_bits_.data();
+}
+
+void FramePictures::KeepCandidate(std::uint32_t frame) {
+  if (!candidate_.bits) return;
+  bits_.swap(candidate_bits_);
+  kept_ = candidate_;
   kept_.bits = bits_.data();
+  candidate_ = FrameImage();
   kept_frame_ = frame;
   have_ = true;
 }

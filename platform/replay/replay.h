@@ -56,6 +56,11 @@ std::string ExchangeText(ValueKind kind, const std::string& real);
 // recorded clock instead (or runs without waits).
 bool SkipSleep();
 
+// True when presenting a frame is to be skipped: a fast replay on SDL's dummy video, where the
+// present would only copy each frame into a window no one can see. Nothing the game reads
+// depends on the present.
+bool SkipPresent();
+
 // The runtime's frame wait. Recording: clock readings inside are not written (their number
 // depends on the machine) and input that arrives is written as the wait's input. Replaying:
 // the caller pumps once instead of waiting; the wait's input arrives in that pump.

@@ -10,7 +10,9 @@ namespace replay {
 namespace {
 
 // Item tags. 0x00-0x3F: a clock reading this many milliseconds after the previous one;
-// 0x40-0x7F: the same followed by a frame end with its 16-bit hash.
+// 0x40-0x7F: the same followed by a frame end with its 16-bit hash; 0xC0-0xFF: the same
+// followed by a frame end that showed what the last hashed one did (a still screen), whose
+// hash is not repeated. 0x90-0x9F: a sound's status (the answer read most often) below 16.
 constexpr std::uint8_t kShortClockLimit = 0x40;
 constexpr std::uint8_t kClockAndFrame = 0x40;
 constexpr std::uint8_t kClockLong = 0x80;
@@ -21,6 +23,10 @@ constexpr std::uint8_t kWaitEventsTag = 0x84;
 constexpr std::uint8_t kValueTag = 0x85;
 constexpr std::uint8_t kTextTag = 0x86;
 constexpr std::uint8_t kEndTag = 0x87;
+constexpr std::uint8_t kFrameRepeated = 0x88;
+constexpr std::uint8_t kSoundStatusShort = 0x90;
+constexpr std::uint8_t kSoundStatusLimit = 16;
+constexpr std::uint8_t kClockAndRepeat = 0xC0;
 
 // Event codes; the high bit says a window id follows.
 enum EventCode : std::uint8_t {
@@ -144,6 +150,11 @@ std::string ReadHeader(Reader& r, Header* h) {
   }
   h->format_version = static_cast<std::uint32_t>(r.Varint());
   if (!r.ok()) return "cut short inside the header";
+  if (h->format_version < kFormatVersion) {
+    return "made in recording format " + std::to_string(h->format_version) +
+           ", an older one: its frame hashes are not the ones this runtime computes (format " +
+           std::to_string(kFormatVersion) + "), so it cannot be checked; record it again";
+  }
   if (h->format_version != kFormatVersion) {
     return "made in recording format " + std::to_string(h->format_version) +
            "; this runtime reads format " + std::to_string(kFormatVersion);
@@ -316,29 +327,43 @@ std::string ReadRecording(const std::uint8_t* data, std::size_t size, Recording*
   std::uint32_t frame = 0;
   std::int32_t last_x = 0, last_y = 0;
   std::uint32_t window = 0;
+  std::int32_t last_hash = -1;  // the last frame hash given, -1 before the first
   while (!r.at_end() && r.ok() && !out->ended) {
     Item item;
     item.frame = frame;
     item.offset = static_cast<std::uint32_t>(r.at());
     std::uint8_t tag = r.Byte();
-    if (tag < kShortClockLimit * 2 || tag == kClockLong) {
+    if (tag < kShortClockLimit * 2 || tag == kClockLong || tag >= kClockAndRepeat) {
       std::uint64_t delta = tag == kClockLong ? r.Varint() : (tag & (kShortClockLimit - 1));
       if (delta > UINT64_MAX - clock) r.Fail("a clock reading is out of range");
       item.kind = ItemKind::kClock;
       item.value = clock += delta;
       if (!r.ok()) break;
       out->items.push_back(item);
-      if (tag < kClockAndFrame || tag >= kShortClockLimit * 2) continue;
-      tag = kFrameHashed;  // the frame end that shares the byte
+      if (tag < kClockAndFrame || tag == kClockLong) continue;
+      // the frame end that shares the byte
+      tag = tag >= kClockAndRepeat ? kFrameRepeated : kFrameHashed;
+    }
+    if (tag >= kSoundStatusShort && tag < kSoundStatusShort + kSoundStatusLimit) {
+      item.kind = ItemKind::kValue;
+      item.sub = static_cast<std::uint8_t>(ValueKind::kSoundStatus);
+      item.value = tag - kSoundStatusShort;
+      out->items.push_back(item);
+      continue;
     }
     switch (tag) {
       case kFrameHashed:
       case kFramePlain:
+      case kFrameRepeated:
         item.kind = ItemKind::kFrame;
-        item.has_hash = tag == kFrameHashed;
-        if (item.has_hash) {
+        item.has_hash = tag != kFramePlain;
+        if (tag == kFrameHashed) {
           std::uint32_t lo = r.Byte();
           item.value = lo | (static_cast<std::uint32_t>(r.Byte()) << 8);
+          last_hash = static_cast<std::int32_t>(item.value);
+        } else if (tag == kFrameRepeated) {
+          if (last_hash < 0) r.Fail("a frame repeats a hash before any was given");
+          item.value = static_cast<std::uint64_t>(last_hash);
         }
         ++frame;
         break;
@@ -439,14 +464,21 @@ void Writer::Frame(bool has_hash, std::uint16_t hash) {
   bool merge = has_hash && short_clock_at_ >= 0 &&
                short_clock_at_ == static_cast<std::ptrdiff_t>(bytes_.size()) - 1;
   short_clock_at_ = -1;
+  // A still screen hashes as the frame before it did: the reader takes that hash again.
+  const bool repeated = has_hash && have_hash_ && hash == last_hash_;
   if (merge) {
-    bytes_.back() = static_cast<char>(bytes_.back() | kClockAndFrame);
+    bytes_.back() =
+        static_cast<char>(bytes_.back() | (repeated ? kClockAndRepeat : kClockAndFrame));
   } else {
-    bytes_.push_back(static_cast<char>(has_hash ? kFrameHashed : kFramePlain));
+    bytes_.push_back(static_cast<char>(!has_hash  ? kFramePlain
+                                       : repeated ? kFrameRepeated
+                                                  : kFrameHashed));
   }
-  if (has_hash) {
+  if (has_hash && !repeated) {
     bytes_.push_back(static_cast<char>(hash & 0xFF));
     bytes_.push_back(static_cast<char>(hash >> 8));
+    last_hash_ = hash;
+    have_hash_ = true;
   }
 }
 
@@ -560,6 +592,10 @@ void Writer::Events(bool in_wait, std::uint32_t skip, const std::vector<Recorded
 
 void Writer::Value(ValueKind kind, std::uint64_t value) {
   short_clock_at_ = -1;
+  if (kind == ValueKind::kSoundStatus && value < kSoundStatusLimit) {
+    bytes_.push_back(static_cast<char>(kSoundStatusShort + value));
+    return;
+  }
   bytes_.push_back(static_cast<char>(kValueTag));
   bytes_.push_back(static_cast<char>(kind));
   Varint(value);
@@ -631,21 +667,6 @@ std::uint64_t BytesHash(const void* data, std::size_t size, std::uint64_t seed) 
   }
   for (; i < size; ++i) h = (h ^ p[i]) * kPrime1;
   return Mix(h);
-}
-
-std::uint32_t PictureHash(const std::uint8_t* bits, int width, int height, int pitch,
-                          int bytes_per_pixel) {
-  std::uint64_t h =
-      Mix(static_cast<std::uint64_t>(width) << 32 | static_cast<std::uint32_t>(height));
-  const std::size_t row =
-      static_cast<std::size_t>(width) * static_cast<std::size_t>(bytes_per_pixel);
-  if (bits && pitch == static_cast<int>(row)) {
-    h = BytesHash(bits, row * static_cast<std::size_t>(height), h);
-  } else {
-    for (int y = 0; bits && y < height; ++y)
-      h = BytesHash(bits + static_cast<std::size_t>(y) * static_cast<std::size_t>(pitch), row, h);
-  }
-  return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
 }  // namespace replay

@@ -15,7 +15,9 @@
 namespace replay {
 
 inline constexpr char kMagic[8] = {'T', 'S', 'K', 'R', 'E', 'C', '\r', '\n'};
-inline constexpr std::uint32_t kFormatVersion = 1;
+// 2: the frame hash became the striped one of frame_hash.cpp (a format 1 file's hashes mean
+// nothing to this runtime); still frames and short sound statuses take one byte.
+inline constexpr std::uint32_t kFormatVersion = 2;
 
 struct Header {
   std::uint32_t format_version = kFormatVersion;
@@ -79,7 +81,7 @@ struct Recording {
 };
 
 // Decodes and checks a whole file. Returns an empty text on success, else what is wrong
-// ("cut short inside the header", "frame 120: unknown item 0x9c at byte 5031").
+// ("cut short inside the header", "frame 120: unknown item 0xa5 at byte 5031").
 std::string ReadRecording(const std::uint8_t* data, std::size_t size, Recording* out);
 
 // Encodes items. Clock readings are kept as differences from the previous one; a frame end
@@ -109,11 +111,14 @@ class Writer {
   std::ptrdiff_t short_clock_at_ = -1;  // offset of a clock byte a frame end may take over
   std::int32_t last_x_ = 0, last_y_ = 0;
   std::uint32_t last_window_ = 0;
+  std::uint16_t last_hash_ = 0;  // the last frame hash written
+  bool have_hash_ = false;
 };
 
-// The 32-bit hash of a picture's rows (width * bytes_per_pixel bytes each, pitch apart).
+// The 32-bit hash of a picture's rows (width * bytes_per_pixel bytes each, pitch apart). With
+// copy_to, the rows are also copied there in the same pass, packed without gaps.
 std::uint32_t PictureHash(const std::uint8_t* bits, int width, int height, int pitch,
-                          int bytes_per_pixel);
+                          int bytes_per_pixel, std::uint8_t* copy_to = nullptr);
 
 // The 64-bit hash of a byte run, continuing from seed.
 std::uint64_t BytesHash(const void* data, std::size_t size, std::uint64_t seed);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -59,6 +60,7 @@ struct Session {
   std::uint32_t script_end = 0;
   std::uint64_t clock_ms = 0;
   bool paced = false;
+  bool headless = false;  // a fast replay on SDL's dummy video: no one sees the window
   std::uint64_t pace_real_start = 0, pace_recorded_start = 0;
   std::uint32_t differences = 0, first_difference = 0;
   FramePictures pictures;
@@ -353,6 +355,13 @@ std::string Refusal(const Header& made, const Header& now) {
   return "";
 }
 
+// No one can see a window on SDL's dummy video driver (a fast replay's default).
+bool DummyVideo() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver) driver = std::getenv("SDL_VIDEODRIVER");
+  return driver && std::strcmp(driver, "dummy") == 0;
+}
+
 void BeginSession(const Options& options, Mode mode) {
   Session& s = S();
   if (s.file) std::fclose(s.file);
@@ -383,6 +392,7 @@ std::string StartReplay(const Options& options, const Header& now) {
     BeginSession(options, Mode::kScript);
     S().recording = std::move(script.recording);
     S().script_end = script.end_frame;
+    S().headless = options.fast && DummyVideo();
     return "";
   }
   Recording recording;
@@ -401,6 +411,7 @@ std::string StartReplay(const Options& options, const Header& now) {
                  options.replay.c_str(), recording.frames);
   BeginSession(options, Mode::kReplay);
   S().recording = std::move(recording);
+  S().headless = options.fast && DummyVideo();
   return "";
 }
 
@@ -540,6 +551,10 @@ bool SkipSleep() {
   return Replaying() && Mine();
 }
 
+bool SkipPresent() {
+  return Replaying() && Mine() && S().headless;
+}
+
 WaitScope::WaitScope() {
   if (Active() && Mine()) S().in_wait = true;
 }
@@ -562,8 +577,11 @@ void FrameEnd(bool shown) {
   FrameImage image;
   bool have = shown && g_source.fn && g_source.fn(g_source.context, &image) && image.bits;
   std::uint32_t hash = 0;
+  // A replay that has matched so far keeps this frame's picture, in case the next one differs.
+  const bool keep = have && g_mode == Mode::kReplay && s.differences == 0;
   if (have) {
-    hash = PictureHash(image.bits, image.width, image.height, image.pitch, image.bytes_per_pixel);
+    hash = PictureHash(image.bits, image.width, image.height, image.pitch, image.bytes_per_pixel,
+                       keep ? s.pictures.Candidate(image) : nullptr);
     s.last_hash = hash;
     s.any_shown = true;
   }
@@ -582,8 +600,8 @@ void FrameEnd(bool shown) {
       if (item->has_hash && have) {
         if ((hash & 0xFFFFu) != item->value)
           Differs(hash, static_cast<std::uint32_t>(item->value), image);
-        else if (s.differences == 0)
-          s.pictures.KeepMatch(s.frame, image);
+        else if (keep)
+          s.pictures.KeepCandidate(s.frame);
       }
       const auto& items = s.recording.items;
       if (s.cursor < items.size() && items[s.cursor].kind == ItemKind::kEnd) {

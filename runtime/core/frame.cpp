@@ -60,7 +60,8 @@ void PresentBlock() {
   if (rt.scene_begun) {
     CallIf(m.display.SceneEnd);
     if (replay::Active()) replay::FrameEnd(rt.present_on != 0);
-    if (rt.present_on) CallIf(m.display.DisplayPresent);
+    if (rt.present_on && !(replay::Active() && replay::SkipPresent()))
+      CallIf(m.display.DisplayPresent);
   }
   rt.scene_begun = 1;
   CallIf(m.display.SceneBegin);

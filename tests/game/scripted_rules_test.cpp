@@ -2,9 +2,13 @@
 // delivers the script's clicks and keys frame by frame, the test reads the game's state and
 // what each presented frame showed.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include <tessark/tessark.h>
 
@@ -52,12 +56,12 @@ class ScriptedRulesTest : public testing::GameFixture {
     Frames(4);
     GameSetPhase(kPhasePlaying);
   }
-  // Moves the first active token below the screen, where the next update loses it.
-  void DropOneOut() {
+  // Moves the first n active tokens below the screen, where the next update loses them.
+  void DropOneOut(int n = 1) {
     for (Token& token : g_state.tokens.slots) {
-      if (token.active && cpBodyGetPosition(token.body).y < 480) {
+      if (n > 0 && token.active && cpBodyGetPosition(token.body).y < 480) {
         cpBodySetPosition(token.body, cpv(300, 600));
-        return;
+        --n;
       }
     }
   }
@@ -173,6 +177,51 @@ TEST_F(ScriptedRulesTest, TheRingIsDrawnOnlyWithThePointerInThePotAndNeverOnTheT
   EXPECT_EQ(beside_pot(), away) << "a pointer just left of the pot area draws no ring";
   Frames(3);
   EXPECT_NE(beside_pot(), away) << "just inside it, the ring reaches past the pot's edge";
+}
+
+TEST_F(ScriptedRulesTest, EveryFallenTokenPlaysTheLostChanceSoundSeveralInOneFrame) {
+  // A sound played again restarts its buffer, so the output cannot tell two plays in a frame
+  // from one; the sound device's answers that each play asks for can, and a recording of the
+  // run holds every one of them with its frame.
+  StartPlaying();
+  replay::Stop();
+  g_state.game.chances = 10;
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("kb_lost_" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "play.txt") << "frame 0 mouse 600 30\nframe 100000 end\n";
+  replay::Options options;
+  options.replay = (folder / "play.txt").string();
+  options.record = (folder / "play.rec").string();
+  options.fast = true;
+  options.exit_process = false;
+  ASSERT_EQ(replay::Start(options), "");
+  std::uint32_t fell_in[4] = {};
+  for (int n = 1; n <= 3; ++n) {
+    SoundStop(kSoundLostChance);
+    Frame();
+    const int chances = g_state.game.chances;
+    DropOneOut(n);
+    fell_in[n] = replay::FrameNumber();
+    Frame();
+    EXPECT_EQ(g_state.game.chances, chances - n);
+    EXPECT_TRUE(SoundPlaying(kSoundLostChance)) << n << " fell";
+  }
+  ASSERT_EQ(replay::Finish(), 0);
+
+  std::ifstream in(folder / "play.rec", std::ios::binary);
+  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+  replay::Recording recording;
+  ASSERT_EQ(replay::ReadRecording(bytes.data(), bytes.size(), &recording), "");
+  std::filesystem::remove_all(folder);
+  int asked[4] = {};
+  for (const replay::Item& item : recording.items) {
+    for (int n = 1; n <= 3; ++n)
+      asked[n] += item.frame == fell_in[n] && item.kind == replay::ItemKind::kValue &&
+                  item.sub == static_cast<std::uint8_t>(replay::ValueKind::kSoundStatus);
+  }
+  EXPECT_GT(asked[2], asked[1]) << "a second token in the frame played the sound again";
+  EXPECT_EQ(asked[3] - asked[2], asked[2] - asked[1]) << "and so does each one after it";
 }
 
 }  // namespace

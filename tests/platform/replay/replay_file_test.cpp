@@ -155,6 +155,34 @@ TEST(ReplayFileTest, AFrameWithoutInputCostsItsClockAndHashOnly) {
     w.Frame(true, static_cast<std::uint16_t>(i * 977));
   }
   EXPECT_EQ(w.Take().size(), 60u * 3) << "one byte for the clock and the frame end, two of hash";
+
+  // A still screen: the hash of the frame before is not written again, and reads back.
+  for (int i = 0; i < 10; ++i) {
+    w.Clock(2000 + 16u * static_cast<unsigned>(i));
+    w.Frame(true, 0x5A5A);
+  }
+  w.Value(ValueKind::kSoundStatus, 1);
+  w.Frame(true, 0x5A5A);  // no clock byte to share
+  w.Frame(true, 0x5A5B);
+  std::string still = w.Take();
+  EXPECT_EQ(still.size(), 3u + 9 + 1 + 1 + 3) << "a still frame and a sound's status: a byte each";
+  Writer whole;
+  whole.Header(SomeHeader());
+  whole.Clock(1000);
+  whole.Frame(true, 7);
+  for (int i = 0; i < 3; ++i) {
+    whole.Clock(1016 + 16u * static_cast<unsigned>(i));
+    whole.Frame(true, 9);
+  }
+  whole.Frame(true, 9);
+  whole.End(5, 0);
+  Recording r;
+  ASSERT_EQ(Read(whole.Take(), &r), "");
+  std::vector<std::uint64_t> hashes;
+  for (const Item& i : r.items)
+    if (i.kind == ItemKind::kFrame && i.has_hash) hashes.push_back(i.value);
+  EXPECT_EQ(hashes, (std::vector<std::uint64_t>{7, 9, 9, 9, 9}));
+  EXPECT_EQ(r.items[r.items.size() - 2].frame, 4u);
 }
 
 TEST(ReplayFileTest, EveryCutOfARecordingIsNamedAndNeverReadPastItsEnd) {
@@ -188,8 +216,11 @@ TEST(ReplayFileTest, ForeignNewerAndBrokenFilesSayWhatIsWrong) {
   EXPECT_NE(Read("", &r).find("not a Tessark recording"), std::string::npos);
 
   std::string newer = Sample();
-  newer[sizeof kMagic] = 2;
-  EXPECT_NE(Read(newer, &r).find("format 2; this runtime reads format 1"), std::string::npos);
+  newer[sizeof kMagic] = static_cast<char>(kFormatVersion + 1);
+  EXPECT_NE(Read(newer, &r).find("; this runtime reads format"), std::string::npos);
+  std::string older = Sample();
+  older[sizeof kMagic] = 1;  // its frame hashes were made another way
+  EXPECT_NE(Read(older, &r).find("an older one"), std::string::npos);
 
   std::string unknown = Sample();
   unknown += '\x99';
@@ -199,7 +230,7 @@ TEST(ReplayFileTest, ForeignNewerAndBrokenFilesSayWhatIsWrong) {
   Writer w;
   w.Header(SomeHeader());
   std::string body = w.Take();
-  EXPECT_NE(Read(body + "\x9c", &r).find("unknown item 0x9c"), std::string::npos);
+  EXPECT_NE(Read(body + "\xa5", &r).find("unknown item 0xa5"), std::string::npos);
   // An event count far beyond the file: refused without asking for that much memory.
   EXPECT_NE(Read(body + "\x84\xFF\xFF\xFF\xFF\x0F\x04", &r).find("cut short"), std::string::npos);
   EXPECT_NE(Read(body + "\x84\x01\x7F", &r).find("unknown event code 127"), std::string::npos);
@@ -209,8 +240,8 @@ TEST(ReplayFileTest, ForeignNewerAndBrokenFilesSayWhatIsWrong) {
                 .find("the end says 5 frames but the file holds 0"),
             std::string::npos);
   EXPECT_NE(Read(body + "\x85\x63\x01", &r).find("unknown device answer 99"), std::string::npos);
-  fault = Read(body + std::string("\x00\x81\x01\x02\x9c", 5), &r);
-  EXPECT_EQ(fault.rfind("frame 1: unknown item 0x9c", 0), 0u) << fault;
+  fault = Read(body + std::string("\x00\x81\x01\x02\xa5", 5), &r);
+  EXPECT_EQ(fault.rfind("frame 1: unknown item 0xa5", 0), 0u) << fault;
 }
 
 TEST(ReplayScriptTest, StatementsBecomeEventsOfTheirFrameInFrameOrder) {
