@@ -167,33 +167,29 @@ std::vector<Case> MakeCases(SdlSide& s) {
     const int x = big ? 0 : kAt, y = big ? 0 : kAt, w = big ? kW : kSmall, h = big ? kH : kSmall;
     const std::string size = big ? " full" : " 32";
     const std::size_t pixels = big ? full : small;
+    // SDL's side of the boxes: one rectangle of the boxes' colour, copied or blended.
+    auto fill = [&s, r, x, y, w, h](SDL_BlendMode mode, std::uint8_t a) {
+      return [&s, r, x, y, w, h, mode, a] {
+        const SDL_Rect rect{x, y, w, h};
+        SDL_SetRenderDrawBlendMode(r, mode);
+        SDL_SetRenderDrawColor(r, 0x33, 0x66, 0x99, a);
+        SDL_RenderFillRect(r, &rect);
+        s.Flush();
+      };
+    };
     cases.push_back({"box" + size,
                      [=] {
                        tessark::InkSet(0xFF336699, 0);
                        tessark::BoxDraw(x, y, x + w, y + h);
                      },
-                     [&s, r, x, y, w, h] {
-                       const SDL_Rect rect{x, y, w, h};
-                       SDL_SetRenderDrawBlendMode(r, SDL_BLENDMODE_NONE);
-                       SDL_SetRenderDrawColor(r, 0x33, 0x66, 0x99, 0xFF);
-                       SDL_RenderFillRect(r, &rect);
-                       s.Flush();
-                     },
-                     Memset(pixels)});
+                     fill(SDL_BLENDMODE_NONE, 0xFF), Memset(pixels)});
     // The runtime's blended box is a gradient box of one colour.
     cases.push_back({"box blended" + size,
                      [=] {
                        const std::uint32_t c = 0x80336699;
                        tessark::BoxGradientDraw(x, y, x + w, y + h, c, c, c, c);
                      },
-                     [&s, r, x, y, w, h] {
-                       const SDL_Rect rect{x, y, w, h};
-                       SDL_SetRenderDrawBlendMode(r, SDL_BLENDMODE_BLEND);
-                       SDL_SetRenderDrawColor(r, 0x33, 0x66, 0x99, 0x80);
-                       SDL_RenderFillRect(r, &rect);
-                       s.Flush();
-                     },
-                     Memcpy(pixels)});
+                     fill(SDL_BLENDMODE_BLEND, 0x80), Memcpy(pixels)});
     for (bool blend : {false, true}) {
       const std::uint8_t a = blend ? 0x80 : 0xFF;
       const std::uint32_t alpha = static_cast<std::uint32_t>(a) << 24;

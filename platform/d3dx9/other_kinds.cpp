@@ -72,7 +72,7 @@ struct PfmLayout {
 bool ReadPfmHeader(const std::uint8_t* d, std::size_t n, ImageFileInfo* info, PfmLayout* layout) {
   if (n < 3 || d[0] != 'P' || (d[1] != 'F' && d[1] != 'f')) return false;
   std::size_t at = 2;
-  std::int64_t width, height;
+  std::int64_t width = 0, height = 0;
   if (!Number(Token(d, n, &at), &width) || !Number(Token(d, n, &at), &height)) return false;
   const std::string scale = Token(d, n, &at);
   if (scale.empty() || at >= n) return false;
@@ -102,7 +102,7 @@ bool DecodePfm(const std::uint8_t* d, std::size_t n, ArgbImage* out) {
   for (int row = 0; row < info.height; ++row) {
     std::uint32_t* line = out->Row(info.height - 1 - row);
     for (int x = 0; x < info.width; ++x) {
-      std::uint32_t c[3];
+      std::uint32_t c[3] = {0, 0, 0};
       for (int i = 0; i < layout.channels; ++i, p += 4) {
         const std::uint32_t bits = layout.little_endian ? Le32(p) : Be32(p);
         float v;
