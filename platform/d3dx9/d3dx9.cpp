@@ -171,7 +171,7 @@ HRESULT LoadArgb(IDirect3DSurface9* dest, const RECT* dest_rect, const ArgbImage
   const ArgbImage* source = &src;
   ArgbImage keyed;
   if (colour_key != 0) {
-    if (!keyed.Resize(from.width, from.height)) return E_OUTOFMEMORY;
+    if (!keyed.ResizeForOverwrite(from.width, from.height)) return E_OUTOFMEMORY;
     d3dx::Resample(src, from, keyed, {0, 0, from.width, from.height}, d3dx::Filter::kNone);
     d3dx::ApplyColourKey(keyed, colour_key);
     source = &keyed;
@@ -194,6 +194,15 @@ HRESULT LoadArgb(IDirect3DSurface9* dest, const RECT* dest_rect, const ArgbImage
   if (!bits) return D3DERR_INVALIDCALL;
   BYTE* origin = bits.bits() + static_cast<std::size_t>(to.y) * bits.pitch() +
                  static_cast<std::size_t>(to.x) * (d3dx::FormatBits(format) / 8);
+  if (from.width == to.width && from.height == to.height) {
+    // Every filter copies a picture of the same size pixel for pixel: its rows go straight into
+    // the surface, with no picture between.
+    for (int y = 0; y < to.height; ++y) {
+      d3dx::WritePixels(format, source->Row(from.y + y) + from.x, to.width, 1,
+                        origin + static_cast<std::size_t>(y) * bits.pitch(), bits.pitch());
+    }
+    return D3D_OK;
+  }
   ArgbImage region;
   if (!region.Resize(to.width, to.height)) return E_OUTOFMEMORY;
   // Without a filter the source may not cover the rectangle; the rest keeps its texels.

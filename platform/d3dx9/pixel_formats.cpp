@@ -5,6 +5,7 @@
 
 #include <squish.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -367,9 +368,16 @@ bool WritePixels(std::uint32_t format, const std::uint32_t* argb, int width, int
 }
 
 bool ArgbImage::Resize(int w, int h) {
+  if (!ResizeForOverwrite(w, h)) return false;
+  std::fill(pixels.begin(), pixels.end(), 0u);
+  return true;
+}
+
+bool ArgbImage::ResizeForOverwrite(int w, int h) {
   if (w < 0 || h < 0) return false;
   try {
-    pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0u);
+    pixels.clear();
+    pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
   } catch (const std::bad_alloc&) {
     pixels.clear();
     width = height = 0;

@@ -6,6 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace d3dx {
@@ -72,13 +75,39 @@ bool ReadPixels(std::uint32_t format, const std::uint8_t* bits, std::size_t pitc
 bool WritePixels(std::uint32_t format, const std::uint32_t* argb, int width, int height,
                  std::uint8_t* bits, std::size_t pitch);
 
+// Leaves new elements of a vector unset: a decoder that writes every pixel anyway need not pay
+// for clearing a picture first.
+template <typename T>
+struct UnsetAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UnsetAllocator<U>;
+  };
+  UnsetAllocator() = default;
+  template <typename U>
+  UnsetAllocator(const UnsetAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* at) noexcept {
+    ::new (static_cast<void*>(at)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+  }
+};
+
 // A picture in ARGB, rows packed.
 struct ArgbImage {
   int width = 0;
   int height = 0;
-  std::vector<std::uint32_t> pixels;
+  std::vector<std::uint32_t, UnsetAllocator<std::uint32_t>> pixels;
 
+  // Makes the picture w by h, every pixel transparent black; false (and empty) when the memory
+  // cannot be had.
   bool Resize(int w, int h);
+  // Makes the picture w by h with its pixels unset: only for a caller that writes every one of
+  // them before the picture is read, or drops the picture.
+  bool ResizeForOverwrite(int w, int h);
   std::uint32_t* Row(int y) { return pixels.data() + static_cast<std::size_t>(y) * width; }
   const std::uint32_t* Row(int y) const {
     return pixels.data() + static_cast<std::size_t>(y) * width;

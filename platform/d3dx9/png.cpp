@@ -177,19 +177,22 @@ inline std::uint8_t Paeth(int a, int b, int c) {
 }
 
 #if defined(__SSE2__)
-// Paeth for four bytes a pixel (8-bit RGBA, 16-bit grey and alpha), a pixel at a time in
-// 16-bit lanes: the choice is made per byte as the scalar loop makes it, in a quarter of the
-// steps. The first pixel is done already (its left neighbours are zero).
-void PaethFour(std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes) {
+// Paeth for three or four bytes a pixel (8-bit RGB; 8-bit RGBA, 16-bit grey and alpha), a pixel
+// at a time in 16-bit lanes: the choice is made per byte as the scalar loop makes it, in a third
+// or a quarter of the steps. The first pixel is done already (its left neighbours are zero).
+template <std::size_t kBpp>
+void PaethPixels(std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes) {
+  static_assert(kBpp == 3 || kBpp == 4);
   const __m128i zero = _mm_setzero_si128();
-  auto load = [&](const std::uint8_t* p) {
-    std::int32_t v;
-    std::memcpy(&v, p, 4);
-    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero);
+  auto bytes_at = [](const std::uint8_t* p) {
+    std::int32_t v = 0;
+    std::memcpy(&v, p, kBpp);
+    return _mm_cvtsi32_si128(v);
   };
+  auto load = [&](const std::uint8_t* p) { return _mm_unpacklo_epi8(bytes_at(p), zero); };
   auto abs16 = [](__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); };
   __m128i a = load(row), c = load(prior);
-  for (std::size_t i = 4; i + 4 <= bytes; i += 4) {
+  for (std::size_t i = kBpp; i + kBpp <= bytes; i += kBpp) {
     const __m128i b = load(prior + i);
     const __m128i pa = abs16(_mm_sub_epi16(b, c)), pb = abs16(_mm_sub_epi16(a, c));
     const __m128i pc = abs16(_mm_sub_epi16(_mm_add_epi16(a, b), _mm_add_epi16(c, c)));
@@ -198,15 +201,49 @@ void PaethFour(std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes) 
     const __m128i not_b = _mm_cmpgt_epi16(pb, pc);
     const __m128i bc = _mm_or_si128(_mm_andnot_si128(not_b, b), _mm_and_si128(not_b, c));
     const __m128i predict = _mm_or_si128(_mm_andnot_si128(not_a, a), _mm_and_si128(not_a, bc));
-    const __m128i sum = _mm_add_epi8(_mm_packus_epi16(predict, zero), _mm_cvtsi32_si128([&] {
-                                       std::int32_t v;
-                                       std::memcpy(&v, row + i, 4);
-                                       return v;
-                                     }()));
+    const __m128i sum = _mm_add_epi8(_mm_packus_epi16(predict, zero), bytes_at(row + i));
     const std::int32_t out = _mm_cvtsi128_si32(sum);
-    std::memcpy(row + i, &out, 4);
+    std::memcpy(row + i, &out, kBpp);
     a = _mm_unpacklo_epi8(sum, zero);
     c = b;
+  }
+}
+
+// Sub and Average for three or four bytes a pixel, a pixel at a time: the same sums as the
+// scalar loops (each byte wraps on its own; the average rounds down), without the byte-by-byte
+// chain through the left neighbour.
+template <std::size_t kBpp>
+void SubPixels(std::uint8_t* row, std::size_t bytes) {
+  auto bytes_at = [](const std::uint8_t* p) {
+    std::int32_t v = 0;
+    std::memcpy(&v, p, kBpp);
+    return _mm_cvtsi32_si128(v);
+  };
+  __m128i left = bytes_at(row);
+  for (std::size_t i = kBpp; i + kBpp <= bytes; i += kBpp) {
+    left = _mm_add_epi8(left, bytes_at(row + i));
+    const std::int32_t out = _mm_cvtsi128_si32(left);
+    std::memcpy(row + i, &out, kBpp);
+  }
+}
+
+template <std::size_t kBpp>
+void AveragePixels(std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes) {
+  auto bytes_at = [](const std::uint8_t* p) {
+    std::int32_t v = 0;
+    std::memcpy(&v, p, kBpp);
+    return _mm_cvtsi32_si128(v);
+  };
+  __m128i left = bytes_at(row);
+  const __m128i ones = _mm_set1_epi8(1);
+  for (std::size_t i = kBpp; i + kBpp <= bytes; i += kBpp) {
+    const __m128i up = bytes_at(prior + i);
+    // floor((left + up) / 2) per byte: the rounded-up average less the carried-out low bit.
+    const __m128i mean =
+        _mm_sub_epi8(_mm_avg_epu8(left, up), _mm_and_si128(_mm_xor_si128(left, up), ones));
+    left = _mm_add_epi8(mean, bytes_at(row + i));
+    const std::int32_t out = _mm_cvtsi128_si32(left);
+    std::memcpy(row + i, &out, kBpp);
   }
 }
 #endif
@@ -218,6 +255,16 @@ bool Unfilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::siz
     case 0:
       return true;
     case 1:
+#if defined(__SSE2__)
+      if (bpp == 4) {
+        SubPixels<4>(row, bytes);
+        return true;
+      }
+      if (bpp == 3) {
+        SubPixels<3>(row, bytes);
+        return true;
+      }
+#endif
       for (std::size_t i = bpp; i < bytes; ++i)
         row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
       return true;
@@ -228,6 +275,16 @@ bool Unfilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::siz
       for (std::size_t i = 0; i < bpp && i < bytes; ++i) {
         row[i] = static_cast<std::uint8_t>(row[i] + (prior[i] >> 1));
       }
+#if defined(__SSE2__)
+      if (bpp == 4) {
+        AveragePixels<4>(row, prior, bytes);
+        return true;
+      }
+      if (bpp == 3) {
+        AveragePixels<3>(row, prior, bytes);
+        return true;
+      }
+#endif
       for (std::size_t i = bpp; i < bytes; ++i) {
         row[i] = static_cast<std::uint8_t>(row[i] + ((row[i - bpp] + prior[i]) >> 1));
       }
@@ -238,7 +295,11 @@ bool Unfilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::siz
       }
 #if defined(__SSE2__)
       if (bpp == 4) {
-        PaethFour(row, prior, bytes);
+        PaethPixels<4>(row, prior, bytes);
+        return true;
+      }
+      if (bpp == 3) {
+        PaethPixels<3>(row, prior, bytes);
         return true;
       }
 #endif
@@ -375,7 +436,10 @@ PngResult DecodePng(const std::uint8_t* data, std::size_t size, ArgbImage* out) 
   std::unique_ptr<std::uint8_t[]> zeros(new (std::nothrow) std::uint8_t[widest]());
   std::unique_ptr<std::uint32_t[]> line(h.interlaced ? new (std::nothrow) std::uint32_t[h.width]
                                                      : nullptr);
-  if (!inflater || !raw || !zeros || (h.interlaced && !line) || !out->Resize(h.width, h.height)) {
+  if (!inflater || !raw || !zeros || (h.interlaced && !line) ||
+      // Every row is converted below (the passes of an interlaced picture cover every pixel), or
+      // the picture is refused.
+      !out->ResizeForOverwrite(h.width, h.height)) {
     return PngResult::kRefused;
   }
   std::size_t inflated = 0;

@@ -111,7 +111,8 @@ std::vector<std::uint32_t> Pixels(const Bytes& file, ImageFileInfo* info = nullp
   DecodedImage image;
   if (!DecodeImage(file.data(), file.size(), &image)) return {};
   if (info) *info = image.info;
-  return image.faces[0].pixels;
+  const auto& pixels = image.faces[0].pixels;
+  return std::vector<std::uint32_t>(pixels.begin(), pixels.end());
 }
 
 TEST(PictureKinds, TgaReadsUprightWhateverItsOrigin) {
