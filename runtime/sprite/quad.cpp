@@ -1,7 +1,8 @@
 // The quad renderer: every image paste, sprite paste, sprite pass and texture paste ends in
 // QuadDraw, which draws records as two-triangle strips straight from their vertices with a
-// fixed render-state block. A paste reuses one module-level record and the kept draw list, so
-// it allocates nothing.
+// fixed render-state block. A paste draws its one record where it lies (the module's paste
+// record, or a copy of the sprite on the stack) rather than through the draw list, which would
+// only be filled to be emptied again; it allocates nothing.
 #include <cmath>
 
 #include "runtime/sprite/sprite_state.h"
@@ -156,13 +157,14 @@ void QuadCorners(SpriteRecord& r, std::int32_t x, std::int32_t y) {
   }
 }
 
-void QuadDraw(std::vector<SpriteRecord>& list) {
+void QuadDraw(SpriteRecord* records, std::size_t count) {
   SpriteState& state = State();
-  if (!list.empty() && list.front().device) {
-    IDirect3DDevice9* d = list.front().device;
+  if (count > 0 && records[0].device) {
+    IDirect3DDevice9* d = records[0].device;
     SetRenderStates(d, state.filter);
     bool blending = true;
-    for (SpriteRecord& r : list) {
+    for (std::size_t i = 0; i < count; ++i) {
+      SpriteRecord& r = records[i];
       if (!r.visible) continue;
       if ((r.transparent != 0) != blending) {
         blending = r.transparent != 0;
@@ -180,6 +182,10 @@ void QuadDraw(std::vector<SpriteRecord>& list) {
     d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
   }
   if (state.device) state.device->SetRenderState(D3DRS_ZENABLE, TRUE);
+}
+
+void QuadDraw(std::vector<SpriteRecord>& list) {
+  QuadDraw(list.data(), list.size());
   list.clear();
 }
 
@@ -196,9 +202,7 @@ void PasteRoutine(std::int32_t id, std::int32_t x, std::int32_t y, float extent_
   r.texture = state.images.texture ? state.images.texture(id) : nullptr;
   r.transparent = transparent == 1 ? 1 : 0;
   QuadCorners(r, x, y);
-  state.draw_list.clear();
-  state.draw_list.push_back(r);
-  QuadDraw(state.draw_list);
+  QuadDraw(&r, 1);
 }
 
 void TexturePaste(IDirect3DBaseTexture9* texture, float extent_u, float extent_v, std::int32_t left,
@@ -217,9 +221,7 @@ void TexturePaste(IDirect3DBaseTexture9* texture, float extent_u, float extent_v
   r.size_x = right - left;
   r.size_y = bottom - top;
   QuadCorners(r, left, top);
-  state.draw_list.clear();
-  state.draw_list.push_back(r);
-  QuadDraw(state.draw_list);
+  QuadDraw(&r, 1);
 }
 
 }  // namespace tessark::sprite

@@ -323,14 +323,13 @@ void SpritePaste(std::int32_t id, std::int32_t x, std::int32_t y) {
   SpriteRecord* r = FindChecked(id);
   if (!r) return;
   QuadCorners(*r, x, y);
-  const std::uint8_t visible = r->visible;
-  r->visible = 1;
-  SpriteState& s = State();
-  s.draw_list.clear();
-  s.draw_list.push_back(*r);
-  QuadDraw(s.draw_list);
-  r->visible = visible;
-  SpriteRotate(id, r->angle);
+  // Drawn from a copy, as the sprite pass does, so the draw's texture refresh stays off the
+  // sprite; the copy is drawn visible whatever the sprite's own flag.
+  SpriteRecord copy = *r;
+  copy.visible = 1;
+  QuadDraw(&copy, 1);
+  // The corners go back to the stored position, as SpriteRotate with its own angle would.
+  PlaceAtStored(*r);
 }
 
 void SpriteDelete(std::int32_t id) {

@@ -4,6 +4,7 @@
 // other operations, animation and queries). Nothing outside runtime/sprite includes this.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -89,6 +90,8 @@ SpriteState& State();
 
 // Quad renderer (quad.cpp).
 void QuadCorners(SpriteRecord& record, std::int32_t x, std::int32_t y);
+// Draws count records from records[0]; the vector form also empties the list afterwards.
+void QuadDraw(SpriteRecord* records, std::size_t count);
 void QuadDraw(std::vector<SpriteRecord>& list);
 void PasteRoutine(std::int32_t id, std::int32_t x, std::int32_t y, float extent_u, float extent_v,
                   std::int32_t transparent);
