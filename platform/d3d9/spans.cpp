@@ -27,6 +27,11 @@ bool& SimdSpansAllowed() {
   return allowed;
 }
 
+bool& TexelRectsAllowed() {
+  static bool allowed = true;
+  return allowed;
+}
+
 namespace {
 
 // Source alpha over inverse source alpha, two channels at a time (red with blue, alpha with
