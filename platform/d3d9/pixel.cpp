@@ -706,12 +706,13 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
     float* const depth = depth_;
     const std::uint32_t colour = plain;
     auto store = [bits, colour](std::ptrdiff_t at) { std::memcpy(bits + at, &colour, 4); };
-    // Depth tested: the comparison chosen once for the line.
+    // Depth tested: the comparison chosen once for the line. The pixel writer holds its values
+    // itself, so that the step loop keeps them in registers across its stores.
     auto tested = [&](auto passes) {
       const float z = std::clamp(a.z, 0.0f, 1.0f);
       const bool z_write = z_write_;
-      walk_with([&](std::ptrdiff_t at) {
-        float* zp = depth + at / 4;
+      walk_with([z, z_write, depth, store, passes](std::ptrdiff_t at) {
+        float* zp = depth + (at >> 2);
         if (!passes(z, *zp)) return;
         if (z_write) *zp = z;
         store(at);
