@@ -540,7 +540,9 @@ struct MinorWalk {
   long long q = 0, r = 0, den = 1, q_step = 0, r_step = 0;
 
   static bool OnGrid(double v) {
-    return std::fabs(v) < 16384.0 && v * 256.0 == std::floor(v * 256.0);
+    // Below 2^22 in magnitude v * 256 converts to an integer exactly when it is whole.
+    return std::fabs(v) < 16384.0 &&
+           v * 256.0 == static_cast<double>(static_cast<long long>(v * 256.0));
   }
   static void FloorDiv(long long n, long long d, long long& q, long long& r) {
     q = n / d;
@@ -641,8 +643,7 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
   bool x_major = std::fabs(b.x - a.x) >= std::fabs(b.y - a.y);
   double start = x_major ? a.x : a.y, end = x_major ? b.x : b.y;
   double minor0 = x_major ? a.y : a.x, minor1 = x_major ? b.y : b.x;
-  long first = static_cast<long>(std::floor(start + 0.5)),
-       last = static_cast<long>(std::floor(end + 0.5));
+  long first = FloorToLong(start + 0.5), last = FloorToLong(end + 0.5);
   long step = last >= first ? 1 : -1;
   long count = std::labs(last - first) + (last_pixel_ ? 1 : 0);
   long lo = x_major ? clip_.left : clip_.top, hi = (x_major ? clip_.right : clip_.bottom) - 1;

@@ -84,6 +84,10 @@ struct EdgeWalk {
       b += db;
       return;
     }
+    StepBound();
+  }
+  // Step for an edge that bounds the rows (kind not 0).
+  void StepBound() {
     q += dq;
     r += dr;
     // Branch-free carry: whether the remainder wraps changes from row to row.
@@ -133,6 +137,44 @@ void ForEachSpan(const Edge* edges, int n, long x_lo, long x_hi, long y_lo, long
     if (!UprightBounds(edges, n, x_lo, x_hi, y_lo, y_hi, lo, hi, first, last)) return;
     for (long row = first; row <= last; ++row) fn(row, lo, hi);
     return;
+  }
+  // A level edge lets a run of rows through; each other edge bounds every row from one side. When
+  // no more than two bound a side (every triangle, and every quad but the odd kite), the rows
+  // are walked with just those two a side, a lone edge on a side standing in for both.
+  {
+    std::int64_t k_lo = 0, k_hi = y_hi - y_lo;  // rows as offsets from y_lo
+    int lower[4], upper[4], n_lower = 0, n_upper = 0;
+    for (int k = 0; k < n; ++k) {
+      const EdgeWalk w(edges[k], y_lo);
+      if (w.kind > 0) {
+        lower[n_lower++] = k;
+      } else if (w.kind < 0) {
+        upper[n_upper++] = k;
+      } else if (w.db == 0) {
+        if (w.b <= 0) return;
+      } else if (w.db > 0) {
+        k_lo = std::max(k_lo, FloorDiv(-w.b, w.db) + 1);
+      } else {
+        k_hi = std::min(k_hi, CeilDiv(w.b, -w.db) - 1);
+      }
+    }
+    if (n_lower >= 1 && n_lower <= 2 && n_upper >= 1 && n_upper <= 2) {
+      if (k_lo > k_hi) return;
+      const long first = y_lo + static_cast<long>(k_lo), last = y_lo + static_cast<long>(k_hi);
+      EdgeWalk l0(edges[lower[0]], first), l1(edges[lower[n_lower - 1]], first);
+      EdgeWalk u0(edges[upper[0]], first), u1(edges[upper[n_upper - 1]], first);
+      for (long row = first; row <= last; ++row) {
+        // x_lo >= 0 and x_hi < 2^30: the walks' own clamps never bind here.
+        const long lo = static_cast<long>(std::max<std::int64_t>(x_lo, std::max(l0.q, l1.q) + 1));
+        const long hi = static_cast<long>(std::min<std::int64_t>(x_hi, -std::max(u0.q, u1.q) - 1));
+        if (lo <= hi) fn(row, lo, hi);
+        l0.StepBound();
+        l1.StepBound();
+        u0.StepBound();
+        u1.StepBound();
+      }
+      return;
+    }
   }
   EdgeWalk walk[4] = {EdgeWalk(edges[0], y_lo), EdgeWalk(edges[1], y_lo), EdgeWalk(edges[2], y_lo),
                       EdgeWalk(edges[n == 4 ? 3 : 2], y_lo)};
