@@ -474,19 +474,30 @@ bool FillUprightBlock(const Polygon& poly, const FixedMapping& fixed, SpanParams
 [[gnu::noinline]] void FillTexturedSpans(const Polygon& poly, const TexelMapping& m,
                                          const FixedMapping& fixed, SpanParams& p,
                                          const SpanTarget& target) {
+  // The spans go to the span loops a batch at a time, the loop for them chosen once a batch.
+  constexpr long kBatch = 64;
+  TexturedRun runs[kBatch];
+  long count = 0;
   poly.ForEachSpan([&](long row, long lo, long hi) {
+    TexturedRun& run = runs[count];
     if (fixed.usable) {
-      p.u = (fixed.u0 + fixed.ux * lo + fixed.uy * row) >> 16;
-      p.v = (fixed.v0 + fixed.vx * lo + fixed.vy * row) >> 16;
+      run.u = (fixed.u0 + fixed.ux * lo + fixed.uy * row) >> 16;
+      run.v = (fixed.v0 + fixed.vx * lo + fixed.vy * row) >> 16;
     } else {
       double uf = m.ub + m.udx * lo + m.udy * row, vf = m.vb + m.vdx * lo + m.vdy * row;
       if (std::fabs(uf) > 1e9 || std::fabs(vf) > 1e9) return;
-      p.u = FloorToInt(uf * 65536.0);
-      p.v = FloorToInt(vf * 65536.0);
+      run.u = FloorToInt(uf * 65536.0);
+      run.v = FloorToInt(vf * 65536.0);
     }
-    auto* dst = reinterpret_cast<std::uint32_t*>(target.bits + row * target.pitch) + lo;
-    SimpleSpan(dst, hi - lo + 1, p, target.blend, true);
+    run.row = row;
+    run.lo = lo;
+    run.n = hi - lo + 1;
+    if (++count == kBatch) {
+      TexturedSpans(target.bits, target.pitch, runs, count, p, target.blend);
+      count = 0;
+    }
   });
+  if (count > 0) TexturedSpans(target.bits, target.pitch, runs, count, p, target.blend);
 }
 
 // A polygon of one constant colour (no texture read; a missing texture reads as white).
