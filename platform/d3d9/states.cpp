@@ -67,7 +67,7 @@ bool IsVertexRenderState(DWORD s) {
 DeviceState& IDirect3DDevice9::Recorded(IDirect3DStateBlock9** block) {
   *block = recording_.Get();
   if (recording_) return recording_->state;
-  StateChanged();
+  StateChanged();  // the caller is about to change the device's own state
   return state_;
 }
 
