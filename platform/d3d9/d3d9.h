@@ -472,6 +472,11 @@ struct PresenterDeleter {
   void operator()(Presenter* p) const;
 };
 
+struct SetupCache;  // the last draw's pipeline set-up (raster.h)
+struct SetupCacheDeleter {
+  void operator()(SetupCache* c) const;
+};
+
 // The client-area size of a window (0, 0 when it has none).
 void WindowClientSize(HWND window, int* width, int* height);
 
@@ -619,7 +624,10 @@ class IDirect3DDevice9 : public D3DUnknown {
                    const D3DPRESENT_PARAMETERS& parameters);
   ~IDirect3DDevice9() override;
   HRESULT Initialise();
-  d3d9_internal::DeviceState& State() { return state_; }
+  d3d9_internal::DeviceState& State() {
+    StateChanged();  // the caller may change anything
+    return state_;
+  }
   void SetLost(bool lost, bool can_reset);
   int present_count = 0;
   // The way Present takes to the screen, and whether it waits for the refresh clock.
@@ -638,6 +646,9 @@ class IDirect3DDevice9 : public D3DUnknown {
   void DetachPresenter();
   void CheckMinimised();
   d3d9_internal::DeviceState& Recorded(IDirect3DStateBlock9** block);
+  // Every change to the state a draw reads (state_, the targets, the palette) moves the
+  // generation on, so that a draw's set-up can be kept until something it was made from changes.
+  void StateChanged() { ++state_generation_; }
   bool Recording() const { return recording_ != nullptr; }
   HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitive_count, const BYTE* data, UINT stride,
                UINT available_bytes);
@@ -660,6 +671,8 @@ class IDirect3DDevice9 : public D3DUnknown {
   UINT current_palette_ = 0;
   std::unique_ptr<d3d9_internal::Presenter, d3d9_internal::PresenterDeleter> presenter_;
   std::vector<IDirect3DStateBlock9*> blocks_;  // live state blocks, told when the device goes
+  std::uint64_t state_generation_ = 0;
+  std::unique_ptr<d3d9_internal::SetupCache, d3d9_internal::SetupCacheDeleter> setup_cache_;
 };
 
 // ---------------------------------------------------------------------------------------------

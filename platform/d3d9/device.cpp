@@ -165,6 +165,7 @@ HRESULT IDirect3DDevice9::MakeSwapChain() {
     depth = Ref<IDirect3DSurface9>::Adopt(IDirect3DSurface9::Make(dinit, nullptr));
     if (!depth) return D3DERR_OUTOFVIDEOMEMORY;
   }
+  StateChanged();
   back_buffer_ = back;
   auto_depth_ = depth;
   render_target_ = back;
@@ -173,6 +174,7 @@ HRESULT IDirect3DDevice9::MakeSwapChain() {
 }
 
 void IDirect3DDevice9::ResetStates() {
+  StateChanged();
   state_ = DeviceState{};
   DWORD* rs = state_.render;
   rs[D3DRS_ZENABLE] = params_.EnableAutoDepthStencil ? D3DZB_TRUE : D3DZB_FALSE;
@@ -563,6 +565,7 @@ HRESULT IDirect3DDevice9::ColorFill(IDirect3DSurface9* surface, const RECT* rect
 HRESULT IDirect3DDevice9::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
   if (index != 0 || !surface || !IsRenderTarget(surface)) return D3DERR_INVALIDCALL;
   render_target_ = Ref<IDirect3DSurface9>(surface);
+  StateChanged();
   // Setting render target 0 resets the viewport to the whole target.
   state_.viewport = D3DVIEWPORT9{0, 0, surface->Width(), surface->Height(), 0.0f, 1.0f};
   state_.scissor = Whole(surface);
@@ -582,6 +585,7 @@ HRESULT IDirect3DDevice9::GetRenderTarget(DWORD index, IDirect3DSurface9** surfa
 HRESULT IDirect3DDevice9::SetDepthStencilSurface(IDirect3DSurface9* surface) {
   if (surface && !IsDepthFormat(surface->Format())) return D3DERR_INVALIDCALL;
   depth_stencil_ = Ref<IDirect3DSurface9>(surface);
+  StateChanged();
   return D3D_OK;
 }
 
@@ -695,8 +699,9 @@ HRESULT IDirect3DDevice9::Draw(D3DPRIMITIVETYPE type, UINT primitive_count, cons
   if (lost_) return D3D_OK;  // a lost device quietly draws nothing
   const PALETTEENTRY* palette =
       current_palette_ < palettes_.size() ? palettes_[current_palette_].data() : nullptr;
-  return DrawPrimitives(state_, render_target_.Get(), depth_stencil_.Get(), palette, type,
-                        primitive_count, data, stride);
+  if (!setup_cache_) setup_cache_.reset(new SetupCache);
+  return DrawPrimitives(state_, state_generation_, *setup_cache_, render_target_.Get(),
+                        depth_stencil_.Get(), palette, type, primitive_count, data, stride);
 }
 
 HRESULT IDirect3DDevice9::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start_vertex,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/raster.h"
@@ -540,7 +541,9 @@ struct MinorWalk {
   long long q = 0, r = 0, den = 1, q_step = 0, r_step = 0;
 
   static bool OnGrid(double v) {
-    return std::fabs(v) < 16384.0 && v * 256.0 == std::floor(v * 256.0);
+    // Below 2^22 in magnitude v * 256 converts to an integer exactly when it is whole.
+    return std::fabs(v) < 16384.0 &&
+           v * 256.0 == static_cast<double>(static_cast<long long>(v * 256.0));
   }
   static void FloorDiv(long long n, long long d, long long& q, long long& r) {
     q = n / d;
@@ -599,6 +602,41 @@ void WalkSteps(long i_first, long i_last, long q, long long r, const MinorWalk& 
   }
 }
 
+// Up to n steps of a plain line inside the clip rectangle from byte offset at with remainder r,
+// straight into a 32-bit target (and a depth buffer as wide as its rows, kDepth 1: drawn where
+// z <= depth, 2: where z < depth, 0: untested); stops before a step whose remainder is 0 (the
+// formula's). Answers the steps taken, at and r moved past them. Every value lives in a
+// register: the target's stores cannot touch them.
+template <int kDepth>
+[[gnu::noinline]] long PlainRun(BYTE* bits, float* depth, std::ptrdiff_t& at_io, long long& r_io,
+                                long n, std::ptrdiff_t at_step, std::ptrdiff_t minor_unit,
+                                long long r_step, long long den, std::uint32_t colour, float z,
+                                bool z_write) {
+  std::ptrdiff_t at = at_io;
+  long long r = r_io;
+  long k = 0;
+  for (; k < n && r != 0; ++k) {
+    if constexpr (kDepth != 0) {
+      float* zp = depth + (at >> 2);
+      if (kDepth == 1 ? z <= *zp : z < *zp) {
+        if (z_write) *zp = z;
+        std::memcpy(bits + at, &colour, 4);
+      }
+    } else {
+      std::memcpy(bits + at, &colour, 4);
+    }
+    r += r_step;
+    at += at_step;
+    if (r >= den) {
+      r -= den;
+      at += minor_unit;
+    }
+  }
+  at_io = at;
+  r_io = r;
+  return k;
+}
+
 void VertexAttributes(const Vertex& v, float* out) {
   out[kAttrQ] = v.rhw;
   out[kAttrZ] = v.z;
@@ -641,8 +679,7 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
   bool x_major = std::fabs(b.x - a.x) >= std::fabs(b.y - a.y);
   double start = x_major ? a.x : a.y, end = x_major ? b.x : b.y;
   double minor0 = x_major ? a.y : a.x, minor1 = x_major ? b.y : b.x;
-  long first = static_cast<long>(std::floor(start + 0.5)),
-       last = static_cast<long>(std::floor(end + 0.5));
+  long first = FloorToLong(start + 0.5), last = FloorToLong(end + 0.5);
   long step = last >= first ? 1 : -1;
   long count = std::labs(last - first) + (last_pixel_ ? 1 : 0);
   long lo = x_major ? clip_.left : clip_.top, hi = (x_major ? clip_.right : clip_.bottom) - 1;
@@ -665,7 +702,9 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
                minor_hi = (x_major ? clip_.bottom : clip_.right) - 1;
     const auto pitch = static_cast<std::ptrdiff_t>(pitch_);
     const std::ptrdiff_t major_unit = x_major ? 4 : pitch, minor_unit = x_major ? pitch : 4;
-    auto walk_with = [&](auto put) {
+    // put(offset) draws a pixel; run, when not null, is a PlainRun for the steps inside the
+    // clip rectangle.
+    auto walk_with = [&](auto put, auto run) {
       auto offset = [&](long m, long n) { return m * major_unit + n * minor_unit; };
       // The step's pixel by the formula, where the walk cannot be trusted: the first and last
       // steps may lie beyond the ends, where the formula holds t at 0 or 1, and where N / Q is
@@ -692,7 +731,25 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
         const bool inside = std::min(q, q_last) >= minor_lo && std::max(q, q_last) <= minor_hi;
         const std::ptrdiff_t at = offset(first + step * i_first, q),
                              at_step = step * major_unit + q_step * minor_unit;
-        if (inside) {
+        bool ran = false;
+        if constexpr (!std::is_same_v<decltype(run), std::nullptr_t>) {
+          if (inside) {
+            std::ptrdiff_t at_now = at;
+            long long r_now = r;
+            for (long i = i_first;;) {
+              i += run(i_last - i + 1, at_now, r_now);
+              if (i > i_last) break;
+              by_formula(i);  // a step whose remainder is 0
+              r_now += walk.r_step;
+              at_now += at_step;
+              if (r_now >= walk.den) r_now -= walk.den, at_now += minor_unit;
+              ++i;
+            }
+            ran = true;
+          }
+        }
+        if (ran) {
+        } else if (inside) {
           WalkSteps<false>(i_first, i_last, q, r, walk, at, at_step, minor_unit, minor_lo, minor_hi,
                            put, by_formula);
         } else {
@@ -706,31 +763,45 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
     float* const depth = depth_;
     const std::uint32_t colour = plain;
     auto store = [bits, colour](std::ptrdiff_t at) { std::memcpy(bits + at, &colour, 4); };
-    // Depth tested: the comparison chosen once for the line.
-    auto tested = [&](auto passes) {
-      const float z = std::clamp(a.z, 0.0f, 1.0f);
-      const bool z_write = z_write_;
-      walk_with([&](std::ptrdiff_t at) {
-        float* zp = depth + at / 4;
-        if (!passes(z, *zp)) return;
-        if (z_write) *zp = z;
-        store(at);
-      });
+    // Depth tested: the comparison chosen once for the line. The pixel writer holds its values
+    // itself, so that the step loop keeps them in registers across its stores.
+    const float z = std::clamp(a.z, 0.0f, 1.0f);
+    const bool z_write = z_write_;
+    // The steps inside the clip rectangle by PlainRun<kDepth>.
+    auto run = [&](auto depth_mode) {
+      return [&](long n, std::ptrdiff_t& at, long long& r) {
+        const std::ptrdiff_t at_step =
+            step * major_unit + static_cast<std::ptrdiff_t>(walk.q_step) * minor_unit;
+        return PlainRun<decltype(depth_mode)::value>(bits, depth, at, r, n, at_step, minor_unit,
+                                                     walk.r_step, walk.den, colour, z, z_write);
+      };
+    };
+    auto tested = [&](auto passes, auto fast) {
+      walk_with(
+          [z, z_write, depth, store, passes](std::ptrdiff_t at) {
+            float* zp = depth + (at >> 2);
+            if (!passes(z, *zp)) return;
+            if (z_write) *zp = z;
+            store(at);
+          },
+          fast);
     };
     if (blend_ || (z_test_ && (pitch != 4 * static_cast<std::ptrdiff_t>(depth_width_)))) {
-      walk_with([&](std::ptrdiff_t at) {
-        const std::ptrdiff_t y = at / pitch, x = (at - y * pitch) / 4;
-        PlainPixel(static_cast<int>(x), static_cast<int>(y), plain, a.z);
-      });
+      walk_with(
+          [&](std::ptrdiff_t at) {
+            const std::ptrdiff_t y = at / pitch, x = (at - y * pitch) / 4;
+            PlainPixel(static_cast<int>(x), static_cast<int>(y), plain, a.z);
+          },
+          nullptr);
     } else if (!z_test_) {
-      walk_with(store);
+      walk_with(store, run(std::integral_constant<int, 0>{}));
     } else if (z_func_ == D3DCMP_LESSEQUAL) {
-      tested([](float z, float d) { return z <= d; });
+      tested([](float z, float d) { return z <= d; }, run(std::integral_constant<int, 1>{}));
     } else if (z_func_ == D3DCMP_LESS) {
-      tested([](float z, float d) { return z < d; });
+      tested([](float z, float d) { return z < d; }, run(std::integral_constant<int, 2>{}));
     } else {
       const DWORD func = z_func_;
-      tested([func](float z, float d) { return Compare(func, z, d); });
+      tested([func](float z, float d) { return Compare(func, z, d); }, nullptr);
     }
     return;
   }

@@ -79,6 +79,13 @@ struct SamplerSetup {
   bool linear = false;
 };
 
+// A quad's corners in strip order (0 and 3 opposite) as its vertices give them: position,
+// reciprocal w, diffuse colour and the texture coordinates the first stage reads.
+struct QuadCorners {
+  float x[4], y[4], rhw[4], u[4], v[4];
+  DWORD colour[4];
+};
+
 struct StageSetup {
   DWORD colour_op, colour_arg1, colour_arg2, alpha_op, alpha_arg1, alpha_arg2;
   bool uses_texture;
@@ -98,6 +105,16 @@ class Pipeline {
   bool QuadStrip(const Vertex* const strip[4], bool block_only = false);
   void Line(const Vertex& a, const Vertex& b);
   void Point(const Vertex& a);
+  // Before each draw: what TexelRect needs of the first stage's texture as it is now; answers
+  // whether TexelRect may take quads in this draw.
+  bool PrepareRects();
+  // An upright rectangle of one colour whose texture is read texel for pixel with texel centres
+  // on pixel centres (or not read at all) is copied or blended straight from the texture, the
+  // same pixels as its two triangles give; false when the quad is not such a rectangle (nothing
+  // is drawn then).
+  bool TexelRect(const QuadCorners& q);
+  // The coordinate set the first stage reads.
+  int FirstCoordSet() const { return samplers_[0].coord_set; }
 
  private:
   // The state's pieces, taken one at a time by Setup; false: nothing drawn could be visible.
@@ -154,6 +171,22 @@ class Pipeline {
   // same with depth allowed.
   bool simple_state_ = false, plain_state_ = false;
   bool block_only_ = false;  // see QuadStrip
+  // TexelRect's view of the first stage, set by PrepareRects.
+  bool rect_textured_ = false, rect_colour_diffuse_ = false, rect_alpha_diffuse_ = false;
+  const std::uint32_t* rect_texels_ = nullptr;
+  int rect_width_ = 1, rect_height_ = 1;
+};
+
+// The last draw's set-up, kept for the next while nothing it was made from has changed: the
+// device's state (named by its generation), the colour target, the depth surface and the
+// palette.
+struct SetupCache {
+  Pipeline pipe;
+  bool valid = false, visible = false;
+  std::uint64_t generation = 0;
+  IDirect3DSurface9* target = nullptr;
+  IDirect3DSurface9* depth = nullptr;
+  const PALETTEENTRY* palette = nullptr;
 };
 
 }  // namespace d3d9_internal

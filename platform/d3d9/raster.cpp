@@ -233,9 +233,19 @@ struct Assembly {
   std::vector<Vertex>& screen;
   std::vector<ClipVertex>& clip;
   bool needs_clip = false;
+  // Pre-transformed vertices are fetched as the primitives need them, so that quads taken by
+  // TexelRect straight from the vertex data are never fetched; null when all are fetched first.
+  const DeviceState* state = nullptr;
+  const Layout* layout = nullptr;
+  const BYTE* data = nullptr;
+  UINT stride = 0, vertices = 0;
 
   void Fetch(const DeviceState& s, const Layout& layout, const BYTE* data, UINT stride,
              UINT vertices);
+  // Fetches the pre-transformed vertices first .. first + n - 1 (as many as there are).
+  void FetchSome(UINT first, UINT n);
+  // The quad of vertices first .. first + 3 (strip order) drawn by TexelRect when it can be.
+  bool Rect(UINT first);
   void Triangle(UINT a, UINT b, UINT c);
   void Line(UINT a, UINT b);
   // The primitives of type, count of them, from the fetched vertices.
@@ -275,6 +285,35 @@ void Assembly::Fetch(const DeviceState& s, const Layout& layout, const BYTE* dat
     pipe.Project(c.p, c.v);
     screen[i] = c.v;
   }
+}
+
+void Assembly::FetchSome(UINT first, UINT n) {
+  const UINT end = std::min(vertices, first + n);
+  for (UINT i = first; i < end; ++i) {
+    const BYTE* src = data + static_cast<std::size_t>(i) * stride;
+    Vertex& v = screen[i];
+    v.x = LoadFloat(src);
+    v.y = LoadFloat(src + 4);
+    v.z = LoadFloat(src + 8);
+    v.rhw = LoadFloat(src + 12);
+    FetchAttributes(*state, *layout, src, v);
+  }
+}
+
+bool Assembly::Rect(UINT first) {
+  QuadCorners q;
+  const int set = pipe.FirstCoordSet();
+  const bool has_tex = static_cast<UINT>(set) < layout->tex_count;
+  for (int k = 0; k < 4; ++k) {
+    const BYTE* src = data + static_cast<std::size_t>(first + k) * stride;
+    q.x[k] = LoadFloat(src);
+    q.y[k] = LoadFloat(src + 4);
+    q.rhw[k] = LoadFloat(src + 12);
+    q.colour[k] = layout->diffuse >= 0 ? LoadDword(src + layout->diffuse) : 0xFFFFFFFFu;
+    q.u[k] = has_tex ? LoadFloat(src + layout->tex[set]) : 0.0f;
+    q.v[k] = has_tex ? LoadFloat(src + layout->tex[set] + 4) : 0.0f;
+  }
+  return pipe.TexelRect(q);
 }
 
 void Assembly::Triangle(UINT a, UINT b, UINT c) {
@@ -326,6 +365,15 @@ void Assembly::Draw(D3DPRIMITIVETYPE type, UINT count) {
         // same way): a quad of a batch of glyphs or sprites, filled as one block when its
         // triangles would give the same pixels.
         const UINT k = 3 * i;
+        if (state) {
+          const auto* at = data + static_cast<std::size_t>(k) * stride;
+          if (i + 1 < count && std::memcmp(at + 4 * stride, at + 2 * stride, layout->size) == 0 &&
+              std::memcmp(at + 5 * stride, at + stride, layout->size) == 0 && Rect(k)) {
+            ++i;
+            continue;
+          }
+          FetchSome(k, 6);
+        }
         if (i + 1 < count && (!needs_clip || transformed) && Same(screen[k + 4], screen[k + 2]) &&
             Same(screen[k + 5], screen[k + 1])) {
           const Vertex* strip[4] = {&screen[k], &screen[k + 1], &screen[k + 2], &screen[k + 3]};
@@ -338,6 +386,10 @@ void Assembly::Draw(D3DPRIMITIVETYPE type, UINT count) {
       }
       break;
     case D3DPT_TRIANGLESTRIP:
+      if (state) {
+        if (count == 2 && Rect(0)) break;
+        FetchSome(0, vertices);
+      }
       if (count == 2 && (!needs_clip || transformed)) {
         const Vertex* strip[4] = {&screen[0], &screen[1], &screen[2], &screen[3]};
         if (pipe.QuadStrip(strip)) break;
@@ -362,11 +414,16 @@ void Assembly::Draw(D3DPRIMITIVETYPE type, UINT count) {
 
 }  // namespace
 
+void SetupCacheDeleter::operator()(SetupCache* c) const {
+  delete c;
+}
+
 UINT FvfSize(DWORD fvf) {
   return MakeLayout(fvf).size;
 }
 
-HRESULT DrawPrimitives(const DeviceState& s, IDirect3DSurface9* target, IDirect3DSurface9* depth,
+HRESULT DrawPrimitives(const DeviceState& s, std::uint64_t generation, SetupCache& cache,
+                       IDirect3DSurface9* target, IDirect3DSurface9* depth,
                        const PALETTEENTRY* palette, D3DPRIMITIVETYPE type, UINT count,
                        const BYTE* data, UINT stride) {
   Layout layout = MakeLayout(s.fvf);
@@ -374,12 +431,32 @@ HRESULT DrawPrimitives(const DeviceState& s, IDirect3DSurface9* target, IDirect3
   UINT vertices = 0;
   if (!VertexCount(type, count, vertices)) return D3DERR_INVALIDCALL;
 
-  Pipeline pipe;
-  if (!pipe.Setup(s, target, depth, palette)) return D3D_OK;  // nothing can be visible
+  if (!cache.valid || cache.generation != generation || cache.target != target ||
+      cache.depth != depth || cache.palette != palette) {
+    cache.visible = cache.pipe.Setup(s, target, depth, palette);
+    cache.valid = true;
+    cache.generation = generation;
+    cache.target = target;
+    cache.depth = depth;
+    cache.palette = palette;
+  }
+  if (!cache.visible) return D3D_OK;  // nothing can be visible
+  Pipeline& pipe = cache.pipe;
   thread_local std::vector<Vertex> screen;
   thread_local std::vector<ClipVertex> clip;
   Assembly assembly{pipe, layout.transformed, screen, clip};
-  assembly.Fetch(s, layout, data, stride, vertices);
+  if (layout.transformed &&
+      (type == D3DPT_TRIANGLELIST || (type == D3DPT_TRIANGLESTRIP && count == 2)) &&
+      pipe.PrepareRects()) {
+    screen.resize(vertices);
+    assembly.state = &s;
+    assembly.layout = &layout;
+    assembly.data = data;
+    assembly.stride = stride;
+    assembly.vertices = vertices;
+  } else {
+    assembly.Fetch(s, layout, data, stride, vertices);
+  }
   assembly.Draw(type, count);
   target->Touch();
   return D3D_OK;

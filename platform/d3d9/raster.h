@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/pixel.h"
 
 namespace d3d9_internal {
 
@@ -21,11 +22,14 @@ inline std::uint32_t Div255(std::uint32_t x) {
 UINT FvfSize(DWORD fvf);
 
 // Draws count primitives of type from vertex data (stride bytes apart) with the device's state
-// into the colour target and, when depth testing, the depth surface. Answers D3D_OK or
-// D3DERR_INVALIDCALL (nothing drawn) for a format it cannot draw.
-HRESULT DrawPrimitives(const DeviceState& state, IDirect3DSurface9* target,
-                       IDirect3DSurface9* depth, const PALETTEENTRY* palette, D3DPRIMITIVETYPE type,
-                       UINT count, const BYTE* data, UINT stride);
+// into the colour target and, when depth testing, the depth surface. generation names the
+// state as it is (see IDirect3DDevice9::StateChanged): the set-up in cache is used again while
+// it, the target, the depth surface and the palette are those it was made for. Answers D3D_OK
+// or D3DERR_INVALIDCALL (nothing drawn) for a format it cannot draw.
+HRESULT DrawPrimitives(const DeviceState& state, std::uint64_t generation, SetupCache& cache,
+                       IDirect3DSurface9* target, IDirect3DSurface9* depth,
+                       const PALETTEENTRY* palette, D3DPRIMITIVETYPE type, UINT count,
+                       const BYTE* data, UINT stride);
 
 // Whether span loops may work eight pixels at a time where the processor can (on by default;
 // tests switch it off to check the four-wide loops against the same results).
@@ -33,6 +37,9 @@ bool& WideSpansAllowed();
 // Whether span loops may use SIMD at all (on by default; tests switch it off to check the
 // scalar loops against the same results).
 bool& SimdSpansAllowed();
+// Whether upright texel-for-pixel quads may go straight to the block loops from the vertices
+// (on by default; tests switch it off to check them against the polygon path).
+bool& TexelRectsAllowed();
 
 // Fills a rectangle of a colour render target (already clipped to it) with a colour.
 void FillColour(IDirect3DSurface9* target, const RECT& rect, D3DCOLOR colour);

@@ -27,6 +27,11 @@ bool& SimdSpansAllowed() {
   return allowed;
 }
 
+bool& TexelRectsAllowed() {
+  static bool allowed = true;
+  return allowed;
+}
+
 namespace {
 
 // Source alpha over inverse source alpha, two channels at a time (red with blue, alpha with
@@ -284,9 +289,9 @@ __attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long
 // every texel index and 16.16 coordinate of the span fits 32 bits; steps wrap as the scalar
 // sums would not, but only past the last pixel used.
 template <bool kModulate>
-__attribute__((target("avx2"))) void SteppedBlendSpan8(std::uint32_t* dst, long n,
-                                                       const SpanParams& p) {
-  const Blend8Consts c = MakeBlend8Consts(p);
+__attribute__((target("avx2"))) inline void SteppedBlendSpan8With(std::uint32_t* dst, long n,
+                                                                  const SpanParams& p,
+                                                                  const Blend8Consts& c) {
   const auto low32 = [](std::int64_t x) {
     return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(x)));
   };
@@ -313,6 +318,12 @@ __attribute__((target("avx2"))) void SteppedBlendSpan8(std::uint32_t* dst, long 
     const __m256i s = _mm256_mask_i32gather_epi32(c.zero, texels, index, mask, 4);
     BlendMasked8<kModulate>(dst + i, s, mask, c);
   }
+}
+
+template <bool kModulate>
+__attribute__((target("avx2"))) void SteppedBlendSpan8(std::uint32_t* dst, long n,
+                                                       const SpanParams& p) {
+  SteppedBlendSpan8With<kModulate>(dst, n, p, MakeBlend8Consts(p));
 }
 
 // StraightBlendSpan8 over rows of a block (see StraightBlockWith), the registers set up once.
@@ -415,6 +426,58 @@ void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, boo
     modulate ? TexturedSpan<true, true>(dst, n, p) : TexturedSpan<true, false>(dst, n, p);
   } else {
     modulate ? TexturedSpan<false, true>(dst, n, p) : TexturedSpan<false, false>(dst, n, p);
+  }
+}
+
+namespace {
+
+// Whether a span's stepped coordinates stay inside the texture (see TexturedSpan).
+inline bool SpanInside(long n, const SpanParams& p) {
+  const std::int64_t u_last = p.u + p.du * (n - 1), v_last = p.v + p.dv * (n - 1);
+  return std::min(p.u, u_last) >= 0 && (std::max(p.u, u_last) >> 16) < p.width &&
+         std::min(p.v, v_last) >= 0 && (std::max(p.v, v_last) >> 16) < p.height;
+}
+
+#ifdef TESSARK_SPAN_AVX2
+// The blended spans of a turned or scaled polygon, the registers set up once for all of them.
+template <bool kModulate>
+__attribute__((target("avx2"))) void SteppedBlendSpans8(BYTE* bits, UINT pitch,
+                                                        const TexturedRun* runs, long count,
+                                                        SpanParams p) {
+  const Blend8Consts c = MakeBlend8Consts(p);
+  for (long k = 0; k < count; ++k) {
+    const TexturedRun& run = runs[k];
+    p.u = run.u;
+    p.v = run.v;
+    auto* dst = reinterpret_cast<std::uint32_t*>(bits + run.row * pitch) + run.lo;
+    if (SpanInside(run.n, p)) {
+      SteppedBlendSpan8With<kModulate>(dst, run.n, p, c);
+    } else {
+      TexturedSpanWith<true, kModulate, kAddressed>(dst, run.n, p);
+    }
+  }
+}
+#endif
+
+}  // namespace
+
+void TexturedSpans(BYTE* bits, UINT pitch, const TexturedRun* runs, long count, SpanParams p,
+                   bool blend) {
+  const bool modulate = (p.er & p.eg & p.eb & p.ea) != 255;
+#ifdef TESSARK_SPAN_AVX2
+  // What TexturedSpan chooses for each span, chosen once: stepped (not straight) coordinates,
+  // blended, eight at a time.
+  if (blend && !(p.du == 65536 && p.dv == 0) && p.width < 32768 && p.height < 32768 && HasAvx2()) {
+    modulate ? SteppedBlendSpans8<true>(bits, pitch, runs, count, p)
+             : SteppedBlendSpans8<false>(bits, pitch, runs, count, p);
+    return;
+  }
+#endif
+  for (long k = 0; k < count; ++k) {
+    p.u = runs[k].u;
+    p.v = runs[k].v;
+    auto* dst = reinterpret_cast<std::uint32_t*>(bits + runs[k].row * pitch) + runs[k].lo;
+    SimpleSpan(dst, runs[k].n, p, blend, true);
   }
 }
 

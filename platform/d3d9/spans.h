@@ -25,6 +25,19 @@ struct SpanParams {
 // One row of n pixels at dst under the simple state; textured false: the constant colour alone.
 void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, bool textured);
 
+// One row's span of a textured polygon: n pixels from column lo of row, from texel coordinates
+// (u, v) in 16.16.
+struct TexturedRun {
+  long row, lo, n;
+  std::int64_t u, v;
+};
+
+// The spans of one textured polygon under the simple state (p's texels, steps and modulation),
+// rows pitch bytes apart from bits: the pixels SimpleSpan gives span by span, with the choice
+// of loop made once.
+void TexturedSpans(BYTE* bits, UINT pitch, const TexturedRun* runs, long count, SpanParams p,
+                   bool blend);
+
 // n pixels at dst set to colour.
 void FillSpan(std::uint32_t* dst, long n, std::uint32_t colour);
 

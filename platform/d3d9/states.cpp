@@ -66,14 +66,22 @@ bool IsVertexRenderState(DWORD s) {
 
 DeviceState& IDirect3DDevice9::Recorded(IDirect3DStateBlock9** block) {
   *block = recording_.Get();
-  return recording_ ? recording_->state : state_;
+  if (recording_) return recording_->state;
+  StateChanged();  // the caller is about to change the device's own state
+  return state_;
 }
 
 HRESULT IDirect3DDevice9::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (state >= kD3dRenderStateCount) return D3DERR_INVALIDCALL;
-  IDirect3DStateBlock9* b;
-  Recorded(&b).render[state] = value;
-  if (b) b->mask.render[state] = true;
+  if (!recording_) {
+    if (state_.render[state] != value) {
+      state_.render[state] = value;
+      StateChanged();
+    }
+    return D3D_OK;
+  }
+  recording_->state.render[state] = value;
+  recording_->mask.render[state] = true;
   return D3D_OK;
 }
 
@@ -85,9 +93,15 @@ HRESULT IDirect3DDevice9::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value)
 
 HRESULT IDirect3DDevice9::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
   if (sampler >= kD3dSamplerCount || type >= kD3dSamplerStateCount) return D3DERR_INVALIDCALL;
-  IDirect3DStateBlock9* b;
-  Recorded(&b).sampler[sampler][type] = value;
-  if (b) b->mask.sampler[sampler][type] = true;
+  if (!recording_) {
+    if (state_.sampler[sampler][type] != value) {
+      state_.sampler[sampler][type] = value;
+      StateChanged();
+    }
+    return D3D_OK;
+  }
+  recording_->state.sampler[sampler][type] = value;
+  recording_->mask.sampler[sampler][type] = true;
   return D3D_OK;
 }
 
@@ -102,9 +116,15 @@ HRESULT IDirect3DDevice9::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE typ
 HRESULT IDirect3DDevice9::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
                                                DWORD value) {
   if (stage >= kD3dStageCount || type >= kD3dStageStateCount) return D3DERR_INVALIDCALL;
-  IDirect3DStateBlock9* b;
-  Recorded(&b).stage[stage][type] = value;
-  if (b) b->mask.stage[stage][type] = true;
+  if (!recording_) {
+    if (state_.stage[stage][type] != value) {
+      state_.stage[stage][type] = value;
+      StateChanged();
+    }
+    return D3D_OK;
+  }
+  recording_->state.stage[stage][type] = value;
+  recording_->mask.stage[stage][type] = true;
   return D3D_OK;
 }
 
@@ -117,9 +137,15 @@ HRESULT IDirect3DDevice9::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATE
 
 HRESULT IDirect3DDevice9::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
   if (stage >= kD3dSamplerCount) return D3DERR_INVALIDCALL;
-  IDirect3DStateBlock9* b;
-  Recorded(&b).texture[stage] = Ref<IDirect3DBaseTexture9>(texture);
-  if (b) b->mask.texture[stage] = true;
+  if (!recording_) {
+    if (state_.texture[stage].Get() != texture) {
+      state_.texture[stage] = Ref<IDirect3DBaseTexture9>(texture);
+      StateChanged();
+    }
+    return D3D_OK;
+  }
+  recording_->state.texture[stage] = Ref<IDirect3DBaseTexture9>(texture);
+  recording_->mask.texture[stage] = true;
   return D3D_OK;
 }
 
@@ -201,9 +227,15 @@ HRESULT IDirect3DDevice9::GetScissorRect(RECT* rect) {
 }
 
 HRESULT IDirect3DDevice9::SetFVF(DWORD fvf) {
-  IDirect3DStateBlock9* b;
-  Recorded(&b).fvf = fvf;
-  if (b) b->mask.fvf = true;
+  if (!recording_) {
+    if (state_.fvf != fvf) {
+      state_.fvf = fvf;
+      StateChanged();
+    }
+    return D3D_OK;
+  }
+  recording_->state.fvf = fvf;
+  recording_->mask.fvf = true;
   return D3D_OK;
 }
 
@@ -224,9 +256,14 @@ HRESULT IDirect3DDevice9::SetPixelShader(const void* shader) {
 HRESULT IDirect3DDevice9::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
                                           UINT stride) {
   if (stream >= static_cast<UINT>(kStreamCount) || stride > 255) return D3DERR_INVALIDCALL;
-  IDirect3DStateBlock9* b;
-  Recorded(&b).stream[stream] = StreamSource{Ref<IDirect3DVertexBuffer9>(buffer), offset, stride};
-  if (b) b->mask.stream[stream] = true;
+  // No draw's set-up reads the streams: setting one leaves the generation where it is.
+  if (!recording_) {
+    state_.stream[stream] = StreamSource{Ref<IDirect3DVertexBuffer9>(buffer), offset, stride};
+    return D3D_OK;
+  }
+  recording_->state.stream[stream] =
+      StreamSource{Ref<IDirect3DVertexBuffer9>(buffer), offset, stride};
+  recording_->mask.stream[stream] = true;
   return D3D_OK;
 }
 
@@ -247,12 +284,14 @@ HRESULT IDirect3DDevice9::SetPaletteEntries(UINT palette, const PALETTEENTRY* en
   if (!entries || palette > 0xFFFF) return D3DERR_INVALIDCALL;
   if (palettes_.size() <= palette) palettes_.resize(palette + 1);
   std::copy(entries, entries + 256, palettes_[palette].begin());
+  StateChanged();
   return D3D_OK;
 }
 
 HRESULT IDirect3DDevice9::SetCurrentTexturePalette(UINT palette) {
   if (palette >= palettes_.size()) return D3DERR_INVALIDCALL;
   current_palette_ = palette;
+  StateChanged();
   return D3D_OK;
 }
 
@@ -319,6 +358,7 @@ HRESULT IDirect3DStateBlock9::Capture() {
 
 HRESULT IDirect3DStateBlock9::Apply() {
   if (!device_) return D3DERR_INVALIDCALL;
+  device_->StateChanged();
   return Copy(state, device_->state_);
 }
 

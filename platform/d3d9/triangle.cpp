@@ -84,6 +84,10 @@ struct EdgeWalk {
       b += db;
       return;
     }
+    StepBound();
+  }
+  // Step for an edge that bounds the rows (kind not 0).
+  void StepBound() {
     q += dq;
     r += dr;
     // Branch-free carry: whether the remainder wraps changes from row to row.
@@ -133,6 +137,44 @@ void ForEachSpan(const Edge* edges, int n, long x_lo, long x_hi, long y_lo, long
     if (!UprightBounds(edges, n, x_lo, x_hi, y_lo, y_hi, lo, hi, first, last)) return;
     for (long row = first; row <= last; ++row) fn(row, lo, hi);
     return;
+  }
+  // A level edge lets a run of rows through; each other edge bounds every row from one side. When
+  // no more than two bound a side (every triangle, and every quad but the odd kite), the rows
+  // are walked with just those two a side, a lone edge on a side standing in for both.
+  {
+    std::int64_t k_lo = 0, k_hi = y_hi - y_lo;  // rows as offsets from y_lo
+    int lower[4], upper[4], n_lower = 0, n_upper = 0;
+    for (int k = 0; k < n; ++k) {
+      const EdgeWalk w(edges[k], y_lo);
+      if (w.kind > 0) {
+        lower[n_lower++] = k;
+      } else if (w.kind < 0) {
+        upper[n_upper++] = k;
+      } else if (w.db == 0) {
+        if (w.b <= 0) return;
+      } else if (w.db > 0) {
+        k_lo = std::max(k_lo, FloorDiv(-w.b, w.db) + 1);
+      } else {
+        k_hi = std::min(k_hi, CeilDiv(w.b, -w.db) - 1);
+      }
+    }
+    if (n_lower >= 1 && n_lower <= 2 && n_upper >= 1 && n_upper <= 2) {
+      if (k_lo > k_hi) return;
+      const long first = y_lo + static_cast<long>(k_lo), last = y_lo + static_cast<long>(k_hi);
+      EdgeWalk l0(edges[lower[0]], first), l1(edges[lower[n_lower - 1]], first);
+      EdgeWalk u0(edges[upper[0]], first), u1(edges[upper[n_upper - 1]], first);
+      for (long row = first; row <= last; ++row) {
+        // x_lo >= 0 and x_hi < 2^30: the walks' own clamps never bind here.
+        const long lo = static_cast<long>(std::max<std::int64_t>(x_lo, std::max(l0.q, l1.q) + 1));
+        const long hi = static_cast<long>(std::min<std::int64_t>(x_hi, -std::max(u0.q, u1.q) - 1));
+        if (lo <= hi) fn(row, lo, hi);
+        l0.StepBound();
+        l1.StepBound();
+        u0.StepBound();
+        u1.StepBound();
+      }
+      return;
+    }
   }
   EdgeWalk walk[4] = {EdgeWalk(edges[0], y_lo), EdgeWalk(edges[1], y_lo), EdgeWalk(edges[2], y_lo),
                       EdgeWalk(edges[n == 4 ? 3 : 2], y_lo)};
@@ -432,19 +474,30 @@ bool FillUprightBlock(const Polygon& poly, const FixedMapping& fixed, SpanParams
 [[gnu::noinline]] void FillTexturedSpans(const Polygon& poly, const TexelMapping& m,
                                          const FixedMapping& fixed, SpanParams& p,
                                          const SpanTarget& target) {
+  // The spans go to the span loops a batch at a time, the loop for them chosen once a batch.
+  constexpr long kBatch = 64;
+  TexturedRun runs[kBatch];
+  long count = 0;
   poly.ForEachSpan([&](long row, long lo, long hi) {
+    TexturedRun& run = runs[count];
     if (fixed.usable) {
-      p.u = (fixed.u0 + fixed.ux * lo + fixed.uy * row) >> 16;
-      p.v = (fixed.v0 + fixed.vx * lo + fixed.vy * row) >> 16;
+      run.u = (fixed.u0 + fixed.ux * lo + fixed.uy * row) >> 16;
+      run.v = (fixed.v0 + fixed.vx * lo + fixed.vy * row) >> 16;
     } else {
       double uf = m.ub + m.udx * lo + m.udy * row, vf = m.vb + m.vdx * lo + m.vdy * row;
       if (std::fabs(uf) > 1e9 || std::fabs(vf) > 1e9) return;
-      p.u = FloorToInt(uf * 65536.0);
-      p.v = FloorToInt(vf * 65536.0);
+      run.u = FloorToInt(uf * 65536.0);
+      run.v = FloorToInt(vf * 65536.0);
     }
-    auto* dst = reinterpret_cast<std::uint32_t*>(target.bits + row * target.pitch) + lo;
-    SimpleSpan(dst, hi - lo + 1, p, target.blend, true);
+    run.row = row;
+    run.lo = lo;
+    run.n = hi - lo + 1;
+    if (++count == kBatch) {
+      TexturedSpans(target.bits, target.pitch, runs, count, p, target.blend);
+      count = 0;
+    }
   });
+  if (count > 0) TexturedSpans(target.bits, target.pitch, runs, count, p, target.blend);
 }
 
 // A polygon of one constant colour (no texture read; a missing texture reads as white).
@@ -648,6 +701,117 @@ bool Pipeline::QuadStrip(const Vertex* const s[4], bool block_only) {
   if (clockwise) return Convex(ring, 4, s[0]->colour);
   const Vertex* reversed[4] = {ring[0], ring[3], ring[2], ring[1]};
   return Convex(reversed, 4, s[0]->colour);
+}
+
+bool Pipeline::PrepareRects() {
+  if (!TexelRectsAllowed() || !simple_state_) return false;
+  const StageReads reads(stages_[0]);
+  const SamplerSetup& s = samplers_[0];
+  rect_colour_diffuse_ = reads.colour_diffuse;
+  rect_alpha_diffuse_ = reads.alpha_diffuse;
+  rect_textured_ = s.texture && (reads.colour_tex || reads.alpha_tex);
+  if (!rect_textured_) return true;
+  // Texture and diffuse mixed across colour and alpha take the general path; so does a texture
+  // whose first level sampled is not its top one, where the level chosen depends on the mapping.
+  if (reads.colour_tex != reads.alpha_tex || s.texture->GetType() != D3DRTYPE_TEXTURE ||
+      std::max(s.max_level, s.texture->GetLOD()) != 0) {
+    return false;
+  }
+  IDirect3DSurface9* top = s.texture->Level(0, 0);
+  rect_texels_ = top->Decoded();
+  rect_width_ = static_cast<int>(top->Width());
+  rect_height_ = static_cast<int>(top->Height());
+  return true;
+}
+
+bool Pipeline::TexelRect(const QuadCorners& q) {
+  // One colour and one rhw (an affine mapping) at every corner.
+  for (int k = 1; k < 4; ++k) {
+    if (q.colour[k] != q.colour[0] || q.rhw[k] != q.rhw[0]) return false;
+  }
+  // Corners 0 and 3 opposite, 1 and 2 the other two either way round, all inside the guard
+  // band the polygon path keeps to.
+  const float x0 = q.x[0], y0 = q.y[0], x3 = q.x[3], y3 = q.y[3];
+  for (float f : {x0, y0, x3, y3}) {
+    if (!(std::fabs(f) <= kGuard)) return false;
+  }
+  int p;  // the corner at (x0, y3); the corner at (x3, y0) is 3 - p
+  if (q.x[1] == x0 && q.y[1] == y3 && q.x[2] == x3 && q.y[2] == y0) {
+    p = 1;
+  } else if (q.x[2] == x0 && q.y[2] == y3 && q.x[1] == x3 && q.y[1] == y0) {
+    p = 2;
+  } else {
+    return false;
+  }
+  const std::int64_t X0 = RoundToInt(static_cast<double>(x0) * kSub),
+                     X3 = RoundToInt(static_cast<double>(x3) * kSub),
+                     Y0 = RoundToInt(static_cast<double>(y0) * kSub),
+                     Y3 = RoundToInt(static_cast<double>(y3) * kSub);
+  if (X0 == X3 || Y0 == Y3) return false;  // no area once snapped
+  // Culled as its triangles are, by their winding on screen (y down: positive is clockwise).
+  const double area =
+      (double(q.x[1]) - x0) * (double(q.y[2]) - y0) - (double(q.x[2]) - x0) * (double(q.y[1]) - y0);
+  if ((cull_ == D3DCULL_CW && area > 0) || (cull_ == D3DCULL_CCW && area < 0)) return true;
+  // The pixel centres inside: left and top edges take the centres on them, right and bottom
+  // edges do not.
+  const std::int64_t xl = std::min(X0, X3), xr = std::max(X0, X3);
+  const std::int64_t yt = std::min(Y0, Y3), yb = std::max(Y0, Y3);
+  const long lo = std::max<long>(clip_.left, static_cast<long>(CeilDiv(xl, kSub)));
+  const long hi = std::min<long>(clip_.right - 1, static_cast<long>(CeilDiv(xr, kSub) - 1));
+  const long first = std::max<long>(clip_.top, static_cast<long>(CeilDiv(yt, kSub)));
+  const long last = std::min<long>(clip_.bottom - 1, static_cast<long>(CeilDiv(yb, kSub) - 1));
+
+  SpanParams params{};
+  params.dest_alpha = dest_has_alpha_;
+  const DWORD c = q.colour[0];
+  params.er = rect_colour_diffuse_ ? (c >> 16) & 0xFF : 255;
+  params.eg = rect_colour_diffuse_ ? (c >> 8) & 0xFF : 255;
+  params.eb = rect_colour_diffuse_ ? c & 0xFF : 255;
+  params.ea = rect_alpha_diffuse_ ? c >> 24 : 255;
+  if (!rect_textured_) {
+    for (long row = first; row <= last; ++row) {
+      auto* dst = reinterpret_cast<std::uint32_t*>(bits_ + row * pitch_) + lo;
+      SimpleSpan(dst, hi - lo + 1, params, blend_, false);
+    }
+    return true;
+  }
+  // u follows x alone and v follows y alone.
+  if (q.u[p] != q.u[0] || q.u[3 - p] != q.u[3] || q.v[3 - p] != q.v[0] || q.v[p] != q.v[3]) {
+    return false;
+  }
+  // One texel a pixel, the same way round, with texel centres on pixel centres: the texel
+  // coordinate at pixel centre (col, row) is (col + ku + 1/2, row + kv + 1/2). Within this
+  // tolerance every sampling of the polygon path, point or linear, reads that one texel.
+  constexpr double kTolerance = 1.0 / 4096;
+  const double w = rect_width_, h = rect_height_;
+  const double sx0 = static_cast<double>(X0) / kSub, sx3 = static_cast<double>(X3) / kSub;
+  const double sy0 = static_cast<double>(Y0) / kSub, sy3 = static_cast<double>(Y3) / kSub;
+  const double u0 = q.u[0] * w, u3 = q.u[3] * w, v0 = q.v[0] * h, v3 = q.v[3] * h;
+  if (!(std::fabs((u3 - u0) - (sx3 - sx0)) <= kTolerance) ||
+      !(std::fabs((v3 - v0) - (sy3 - sy0)) <= kTolerance)) {
+    return false;
+  }
+  const double tu = u0 - sx0 - 0.5, tv = v0 - sy0 - 0.5;
+  if (!(std::fabs(tu) < 1e9 && std::fabs(tv) < 1e9)) return false;
+  const std::int64_t ku = RoundToInt(tu), kv = RoundToInt(tv);
+  if (!(std::fabs(tu - static_cast<double>(ku)) <= kTolerance) ||
+      !(std::fabs(tv - static_cast<double>(kv)) <= kTolerance)) {
+    return false;
+  }
+  if (lo > hi || first > last) return true;  // nothing inside the clip rectangle
+  // Texels outside the texture take the addressing modes: the polygon path.
+  if (lo + ku < 0 || hi + ku >= rect_width_ || first + kv < 0 || last + kv >= rect_height_) {
+    return false;
+  }
+  params.texels = rect_texels_;
+  params.width = rect_width_;
+  params.height = rect_height_;
+  params.u = (lo + ku) * 65536 + 32768;
+  params.v = (first + kv) * 65536 + 32768;
+  params.du = 65536;
+  StraightBlock(bits_ + first * pitch_ + lo * 4, pitch_, last - first + 1, hi - lo + 1, params,
+                blend_);
+  return true;
 }
 
 }  // namespace d3d9_internal

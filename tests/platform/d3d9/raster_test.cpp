@@ -686,4 +686,141 @@ TEST_F(DeviceTest, HugeAndBrokenTrianglesAreSafe) {
   EXPECT_EQ(CountNot(0xFF00FF00), 0);  // too far to draw, and nothing broke
 }
 
+// Upright quads read texel for pixel go from the vertices straight to the block loops. They,
+// and quads just outside what that path takes (half a texel off, one pixel wider than the
+// texels, u flipped, off the pixel grid, past the texture's edge, running off the target, wound
+// the other way), give what the polygon path and the general per-pixel pipeline give: as strips
+// and as a list of pairs, tinted and blended, point and linear filtered, culled or not.
+TEST_F(DeviceTest, TexelRectsMatchThePolygonPath) {
+  std::vector<std::uint32_t> texels(16 * 16);
+  for (int i = 0; i < 256; ++i) {
+    const std::uint32_t a = i % 3 == 0 ? 255 : static_cast<std::uint32_t>((i * 37) & 255);
+    texels[i] = a << 24 | (static_cast<std::uint32_t>(i) * 0x0B0705u) % 0x1000000u;
+  }
+  auto tex = Texture(16, 16, texels);
+  device_->SetTexture(0, tex.Get());
+  UseTintedBlending();
+  struct Rect {
+    float l, t, r, b, u0, v0, u1, v1;
+    DWORD colour;
+  };
+  const float k = 1.0f / 16;
+  const Rect rects[] = {
+      {2, 2, 18, 18, 0, 0, 1, 1, 0xFFFFFFFF},                      // the whole texture
+      {20, 3, 28, 9, 2 * k, 3 * k, 10 * k, 9 * k, 0xA0FF8040},     // part of it, tinted
+      {30, 2, 46, 18, 0.5f * k, 0, 1 + 0.5f * k, 1, 0xFFFFFFFF},   // half a texel off
+      {47, 2, 64, 18, 0, 0, 1, 1, 0xFFFFFFFF},                     // one pixel wider
+      {2, 20, 18, 36, 1, 0, 0, 1, 0xFFFFFFFF},                     // u flipped
+      {20.25f, 20, 36.25f, 36, 0, 0, 1, 1, 0xC0FFFFFF},            // a quarter pixel right
+      {38, 20, 54, 36, 4 * k, 0, 1 + 4 * k, 1, 0xFFFFFFFF},        // past the right side
+      {56, 40, 72, 56, 0, 0, 1, 1, 0x80FFFFFF},                    // off the target's right
+      {-6, -5, 10, 11, 0, 0, 1, 1, 0xFFFFFFFF},                    // off its top left
+      {18, 40, 2, 56, 0, 0, 1, 1, 0xFFFFFFFF},                     // wound the other way
+      {22, 44, 27, 53, 7 * k, 1 * k, 12 * k, 10 * k, 0xFF40C0FF},  // small, tinted
+  };
+  // Strip order: top-left, top-right, bottom-left, bottom-right, shifted half a pixel.
+  auto strip = [](const Rect& q, TlVertex* v) {
+    v[0] = {q.l - 0.5f, q.t - 0.5f, 0.5f, 1, q.colour, q.u0, q.v0};
+    v[1] = {q.r - 0.5f, q.t - 0.5f, 0.5f, 1, q.colour, q.u1, q.v0};
+    v[2] = {q.l - 0.5f, q.b - 0.5f, 0.5f, 1, q.colour, q.u0, q.v1};
+    v[3] = {q.r - 0.5f, q.b - 0.5f, 0.5f, 1, q.colour, q.u1, q.v1};
+  };
+  std::vector<TlVertex> list;  // as text batches its glyphs: (bl, tl, br), (tr, br, tl)
+  for (const Rect& q : rects) {
+    TlVertex v[4];
+    strip(q, v);
+    list.insert(list.end(), {v[2], v[0], v[3], v[1], v[3], v[0]});
+  }
+  // way 0: the texel rectangles; 1: without them; 2: the general pipeline (an alpha test that
+  // always passes).
+  auto draw = [&](int way, bool as_list) {
+    d3d9_internal::TexelRectsAllowed() = way == 0;
+    device_->SetRenderState(D3DRS_ALPHATESTENABLE, way == 2);
+    Clear(0xFF204060);
+    if (as_list) {
+      device_->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(list.size() / 3), list.data(),
+                               sizeof(TlVertex));
+    } else {
+      for (const Rect& q : rects) {
+        TlVertex v[4];
+        strip(q, v);
+        device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex));
+      }
+    }
+    d3d9_internal::TexelRectsAllowed() = true;
+    return Pixels();
+  };
+  for (DWORD filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
+    device_->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
+    device_->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
+    for (DWORD cull : {D3DCULL_NONE, D3DCULL_CCW}) {
+      device_->SetRenderState(D3DRS_CULLMODE, cull);
+      for (BOOL blend : {FALSE, TRUE}) {
+        device_->SetRenderState(D3DRS_ALPHABLENDENABLE, blend);
+        for (bool as_list : {false, true}) {
+          const std::vector<std::uint32_t> fast = draw(0, as_list), polygon = draw(1, as_list),
+                                           general = draw(2, as_list);
+          int from_polygon = 0, from_general = 0;
+          for (std::size_t p = 0; p < fast.size(); ++p) {
+            from_polygon += fast[p] != polygon[p];
+            from_general += fast[p] != general[p];
+          }
+          EXPECT_EQ(from_polygon, 0) << filter << " " << cull << " " << blend << " " << as_list;
+          EXPECT_EQ(from_general, 0) << filter << " " << cull << " " << blend << " " << as_list;
+        }
+      }
+    }
+  }
+}
+
+// A draw's set-up is kept for the next draw only while the state it was made from holds: a
+// texture, a blend, a stage, a state block or a viewport changed between two draws of the same
+// quad takes effect in the second, and a state set again to the value it has changes nothing.
+TEST_F(DeviceTest, StateChangesBetweenDrawsTakeEffect) {
+  auto red = Texture(4, 4, std::vector<std::uint32_t>(16, 0xFFFF0000));
+  auto half_green = Texture(4, 4, std::vector<std::uint32_t>(16, 0x8000FF00));
+  device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+  device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+  device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+  device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  Clear(0xFF0000FF);
+  auto quad_at = [&](float x, float y, float side) { Quad(x, y, x + side, y + side); };
+  device_->SetTexture(0, red.Get());
+  quad_at(0, 0, 4);
+  EXPECT_EQ(Pixel(1, 1) & 0xFFFFFF, 0xFF0000u);
+  device_->SetTexture(0, half_green.Get());  // a texture changed
+  quad_at(4, 0, 4);
+  quad_at(8, 0, 8);  // scaled: the polygon path
+  EXPECT_EQ(Pixel(5, 1) & 0xFFFFFF, 0x00FF00u);
+  EXPECT_EQ(Pixel(9, 1) & 0xFFFFFF, 0x00FF00u);
+  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);  // blending turned on
+  quad_at(16, 0, 4);
+  quad_at(20, 0, 8);
+  // 0x80 of green over blue: 128 / 255 of each.
+  EXPECT_EQ(Pixel(17, 1) & 0xFFFFFF, 0x00807Fu);
+  EXPECT_EQ(Pixel(21, 1) & 0xFFFFFF, 0x00807Fu);
+  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);  // the same value again
+  quad_at(28, 0, 4);
+  EXPECT_EQ(Pixel(29, 1) & 0xFFFFFF, 0x00807Fu);
+  Ref<IDirect3DStateBlock9> saved;
+  ASSERT_EQ(device_->CreateStateBlock(D3DSBT_ALL, saved.Put()), D3D_OK);
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);  // a stage changed
+  device_->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+  device_->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  Quad(0, 8, 4, 12, 0xFF112233);
+  EXPECT_EQ(Pixel(1, 9) & 0xFFFFFF, 0x112233u);
+  ASSERT_EQ(saved->Apply(), D3D_OK);  // back to the blended texture by a state block
+  quad_at(4, 8, 4);
+  EXPECT_EQ(Pixel(5, 9) & 0xFFFFFF, 0x00807Fu);
+  D3DVIEWPORT9 viewport{0, 0, 10, 64, 0.0f, 1.0f};  // a viewport narrowed
+  ASSERT_EQ(device_->SetViewport(&viewport), D3D_OK);
+  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  device_->SetTexture(0, red.Get());
+  quad_at(8, 16, 4);
+  EXPECT_EQ(Pixel(9, 17) & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(Pixel(10, 17) & 0xFFFFFF, 0x0000FFu);
+}
+
 }  // namespace
