@@ -1,7 +1,10 @@
 // Starting and stopping the runtime: what the program entry does before GameMain, shared with a
 // game that keeps its own main (RuntimeStart, RuntimeStop). The start reads the launch options,
 // enters the folder that holds the game's Data (as a program on its home platform starts in its
-// own folder), makes sure a window can be opened at all, and opens the runtime.
+// own folder), makes sure a window can be opened at all, and opens the runtime. The font
+// configuration loads on a worker meanwhile, since the runtime's opening mostly waits for the
+// display (its start-up frames) and the first text would otherwise load it on the way to the
+// first picture.
 #include "runtime/runtime_start.h"
 
 #include <unistd.h>
@@ -12,7 +15,9 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <thread>
 
+#include "platform/gdi/gdi.h"
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
 #include "runtime/core/core_data.h"
@@ -131,11 +136,17 @@ int RuntimeStartStatus(int argc, char** argv) {
     return 1;
   }
 
+  // Started only once the video driver is up: its start may fork a helper process (the session
+  // bus launcher, once per attempt), and a child forked while this worker holds an allocator
+  // lock can hang before it execs. Joined before the game runs, so the game's thread is again
+  // the only one the runtime has; by then the work has long been done.
+  std::thread font_loading(gdi::FontMatchingPrepare);
   CoreData* core = CoreDataGet();
   RuntimeWire();
   g_error_word = 0;
   ErrorWordSet(&g_error_word);
   RuntimeOpen(1, 640, 480, 32, win32::GetModuleHandleA(nullptr), "");
+  font_loading.join();
   if (!core->window) {
     // A loop without a window could never be ended by the user.
     ExplainNoWindow(program,
