@@ -693,6 +693,7 @@ HRESULT IDirect3DDevice9::Draw(D3DPRIMITIVETYPE type, UINT primitive_count, cons
   if (needed > available_bytes) return D3DERR_INVALIDCALL;
   if (!render_target_ || render_target_->Locked()) return D3DERR_INVALIDCALL;
   if (lost_) return D3D_OK;  // a lost device quietly draws nothing
+  drawn_ = true;
   const PALETTEENTRY* palette =
       current_palette_ < palettes_.size() ? palettes_[current_palette_].data() : nullptr;
   return DrawPrimitives(state_, render_target_.Get(), depth_stencil_.Get(), palette, type,
