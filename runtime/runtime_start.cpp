@@ -60,6 +60,33 @@ bool Set(const char* name) {
   return value && *value;
 }
 
+// Opening an X display's input method makes the X library parse the locale's whole Compose
+// table, thousands of lines and most of the video driver's start-up, unless it may keep the
+// parsed table in a cache folder: one of the user's own, private to them, which it takes from
+// XCOMPOSECACHE (it keeps none for root). Offers it one under the user's cache folder when none
+// is named. The table read from the cache is the one parsed, checked against its source file.
+void ComposeCacheOffer() {
+  if (!Set("DISPLAY") || Set("XCOMPOSECACHE") || getuid() == 0 || getuid() != geteuid()) return;
+  const char* cache_home = std::getenv("XDG_CACHE_HOME");
+  const char* home = std::getenv("HOME");
+  fs::path base;
+  // An XDG variable that is not an absolute path is to be ignored.
+  if (cache_home && cache_home[0] == '/') {
+    base = cache_home;
+  } else if (home && home[0] == '/') {
+    base = fs::path(home) / ".cache";
+  } else {
+    return;
+  }
+  fs::path folder = base / "tessark" / "compose";
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error || !fs::is_directory(folder, error)) return;
+  // The X library uses the folder only when no one else may write to it.
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, error);
+  if (!error) setenv("XCOMPOSECACHE", folder.c_str(), 0);
+}
+
 // Why no window can be opened, or an empty text when one can. Video drivers that show nothing
 // count as no display unless they were asked for by name. On success video stays initialised,
 // so the window is made on the very driver checked here.
@@ -130,6 +157,7 @@ int RuntimeStartStatus(int argc, char** argv) {
   ReplayPrepare(options);
   StartFolderRecord();
   EnterDataFolder();
+  ComposeCacheOffer();
   std::string problem = DisplayProblem();
   if (!problem.empty()) {
     ExplainNoWindow(program, problem);
