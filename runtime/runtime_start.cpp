@@ -1,7 +1,10 @@
 // Starting and stopping the runtime: what the program entry does before GameMain, shared with a
 // game that keeps its own main (RuntimeStart, RuntimeStop). The start reads the launch options,
 // enters the folder that holds the game's Data (as a program on its home platform starts in its
-// own folder), makes sure a window can be opened at all, and opens the runtime.
+// own folder), makes sure a window can be opened at all, and opens the runtime. The font
+// configuration loads on a worker meanwhile, since the runtime's opening mostly waits for the
+// display (its start-up frames) and the first text would otherwise load it on the way to the
+// first picture.
 #include "runtime/runtime_start.h"
 
 #include <unistd.h>
@@ -12,7 +15,9 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <thread>
 
+#include "platform/gdi/gdi.h"
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
 #include "runtime/core/core_data.h"
@@ -53,6 +58,33 @@ void EnterDataFolder() {
 bool Set(const char* name) {
   const char* value = std::getenv(name);
   return value && *value;
+}
+
+// Opening an X display's input method makes the X library parse the locale's whole Compose
+// table, thousands of lines and most of the video driver's start-up, unless it may keep the
+// parsed table in a cache folder: one of the user's own, private to them, which it takes from
+// XCOMPOSECACHE (it keeps none for root). Offers it one under the user's cache folder when none
+// is named. The table read from the cache is the one parsed, checked against its source file.
+void ComposeCacheOffer() {
+  if (!Set("DISPLAY") || Set("XCOMPOSECACHE") || getuid() == 0 || getuid() != geteuid()) return;
+  const char* cache_home = std::getenv("XDG_CACHE_HOME");
+  const char* home = std::getenv("HOME");
+  fs::path base;
+  // An XDG variable that is not an absolute path is to be ignored.
+  if (cache_home && cache_home[0] == '/') {
+    base = cache_home;
+  } else if (home && home[0] == '/') {
+    base = fs::path(home) / ".cache";
+  } else {
+    return;
+  }
+  fs::path folder = base / "tessark" / "compose";
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error || !fs::is_directory(folder, error)) return;
+  // The X library uses the folder only when no one else may write to it.
+  fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, error);
+  if (!error) setenv("XCOMPOSECACHE", folder.c_str(), 0);
 }
 
 // Why no window can be opened, or an empty text when one can. Video drivers that show nothing
@@ -125,17 +157,24 @@ int RuntimeStartStatus(int argc, char** argv) {
   ReplayPrepare(options);
   StartFolderRecord();
   EnterDataFolder();
+  ComposeCacheOffer();
   std::string problem = DisplayProblem();
   if (!problem.empty()) {
     ExplainNoWindow(program, problem);
     return 1;
   }
 
+  // Started only once the video driver is up: its start may fork a helper process (the session
+  // bus launcher, once per attempt), and a child forked while this worker holds an allocator
+  // lock can hang before it execs. Joined before the game runs, so the game's thread is again
+  // the only one the runtime has; by then the work has long been done.
+  std::thread font_loading(gdi::FontMatchingPrepare);
   CoreData* core = CoreDataGet();
   RuntimeWire();
   g_error_word = 0;
   ErrorWordSet(&g_error_word);
   RuntimeOpen(1, 640, 480, 32, win32::GetModuleHandleA(nullptr), "");
+  font_loading.join();
   if (!core->window) {
     // A loop without a window could never be ended by the user.
     ExplainNoWindow(program,

@@ -664,6 +664,11 @@ class IDirect3DDevice9 : public D3DUnknown {
   d3d9_internal::DeviceState state_;
   Ref<IDirect3DStateBlock9> recording_;
   bool in_scene_ = false;
+  // Whether the device has drawn: a primitive, or a presented frame of more than one colour.
+  // Until then its frames are cleared back buffers only (a window opening, a program not yet
+  // drawing), and Present shows them without waiting for the refresh: there is no drawing to
+  // keep in step with it.
+  bool drawn_ = false;
   bool lost_ = false;
   bool can_reset_ = false;
   D3DGAMMARAMP gamma_ = {};

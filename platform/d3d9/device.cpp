@@ -697,6 +697,7 @@ HRESULT IDirect3DDevice9::Draw(D3DPRIMITIVETYPE type, UINT primitive_count, cons
   if (needed > available_bytes) return D3DERR_INVALIDCALL;
   if (!render_target_ || render_target_->Locked()) return D3DERR_INVALIDCALL;
   if (lost_) return D3D_OK;  // a lost device quietly draws nothing
+  drawn_ = true;
   const PALETTEENTRY* palette =
       current_palette_ < palettes_.size() ? palettes_[current_palette_].data() : nullptr;
   if (!setup_cache_) setup_cache_.reset(new SetupCache);

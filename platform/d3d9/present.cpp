@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/formats.h"
 #include "platform/d3d9/present.h"
 #include "platform/win32/event_source.h"
 #include "platform/win32/user.h"
@@ -430,6 +431,38 @@ void PresenterDeleter::operator()(Presenter* p) const {
   delete p;
 }
 
+// Whether a rectangle of a surface holds one colour throughout, as a cleared back buffer does.
+// The unused byte of X8R8G8B8 is not compared.
+bool OneColour(const IDirect3DSurface9& surface, const RECT& r) {
+  const int bits = FormatBits(surface.Format());
+  if (bits == 0 || bits % 8 != 0 || IsBlockFormat(surface.Format())) return false;
+  const std::size_t bytes = static_cast<std::size_t>(bits / 8);
+  const BYTE* first = surface.Bits() + static_cast<std::size_t>(r.top) * surface.Pitch() +
+                      static_cast<std::size_t>(r.left) * bytes;
+  const std::size_t width = static_cast<std::size_t>(r.right - r.left);
+  if (bytes == 4) {
+    const std::uint32_t mask = surface.Format() == D3DFMT_X8R8G8B8 ? 0x00FFFFFFu : 0xFFFFFFFFu;
+    std::uint32_t colour;
+    std::memcpy(&colour, first, 4);
+    colour &= mask;
+    for (LONG y = r.top; y < r.bottom; ++y) {
+      const BYTE* row = first + static_cast<std::size_t>(y - r.top) * surface.Pitch();
+      for (std::size_t x = 0; x < width; ++x) {
+        std::uint32_t v;
+        std::memcpy(&v, row + x * 4, 4);
+        if ((v & mask) != colour) return false;
+      }
+    }
+    return true;
+  }
+  for (LONG y = r.top; y < r.bottom; ++y) {
+    const BYTE* row = first + static_cast<std::size_t>(y - r.top) * surface.Pitch();
+    for (std::size_t x = 0; x < width; ++x)
+      if (std::memcmp(row + x * bytes, first, bytes) != 0) return false;
+  }
+  return true;
+}
+
 }  // namespace d3d9_internal
 
 using namespace d3d9_internal;
@@ -533,6 +566,10 @@ HRESULT IDirect3DDevice9::Present(const RECT* source, const RECT* dest, HWND ove
   SDL_Rect dst{};
   if (dest)
     dst = SDL_Rect{dest->left, dest->top, dest->right - dest->left, dest->bottom - dest->top};
+  // A program that draws by other means than primitives (locking the back buffer, copying
+  // surfaces into it) has drawn once a frame shows more than the one colour of a clear.
+  if (!drawn_ && !OneColour(*back_buffer_, s)) drawn_ = true;
+  if (presenter_->way) presenter_->way->WaitForTheClock(presenter_->wait_for_refresh && drawn_);
   presenter_->Show(back_buffer_.Get(), src, dest ? &dst : nullptr);
   return D3D_OK;
 }

@@ -220,6 +220,13 @@ bool SizeFace(Font& font) {
 
 }  // namespace
 
+void FontMatchingPrepare() {
+  // Both are made once, under the initialisation guard of their statics, so a match that comes
+  // while this runs waits for it instead of loading them a second time.
+  Config();
+  Library();
+}
+
 int& LiveCount() {
   static int count = 0;
   return count;

@@ -194,6 +194,10 @@ namespace gdi {
 // bytes apart), such as a locked render-target surface. Pixels it writes get alpha 255.
 HDC CreateDcOnPixels(void* bits, int width, int height, int pitch);
 
+// Loads the font configuration and the font library now rather than at the first font match,
+// which would otherwise wait for them. Safe from any thread; a second call does nothing.
+void FontMatchingPrepare();
+
 // Owners for the handles above: each deletes its handle when it goes.
 struct DcDeleter {
   void operator()(Win32Dc* dc) const { DeleteDC(dc); }

@@ -270,6 +270,9 @@ TEST_F(PresentToWindow, IntervalOnePresentsOneRefreshApart) {
   d3d9::testing::WaitForRefreshHeadless(true);
   Create(kClientW, kClientH);
   ASSERT_TRUE(device_->PresentWaitsForRefresh());
+  // Frames keep to the refresh once they show drawing, here the first one presented below:
+  // before, they are cleared back buffers of one colour, shown at once.
+  Paint(kClientW, kClientH);
   ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
   std::uint64_t start = SDL_GetPerformanceCounter();
   for (int i = 0; i < 3; ++i)

@@ -2,8 +2,12 @@
 // modes, alignment, character sets, DIB sections, enumeration and bad input.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/gdi/gdi.h"
@@ -51,6 +55,32 @@ SIZE Extent(HFONT font, const char* text) {
   SelectObject(dc, old);
   DeleteDC(dc);
   return size;
+}
+
+// The font configuration may still be loading on a worker when the program matches its first
+// font: the match waits for it (and comes back), and matches the face it matches without it.
+// First in the file, so that nothing has loaded the configuration before it.
+TEST(GdiFonts, AMatchWhileTheWorkerPreparesWaitsAndMatchesTheSameFace) {
+  std::thread worker([] {
+    gdi::FontMatchingPrepare();
+    gdi::FontMatchingPrepare();
+  });
+  auto matched = std::make_shared<std::promise<HFONT>>();
+  std::future<HFONT> result = matched->get_future();
+  // Detached, so that a match stuck on the worker fails the test instead of hanging it.
+  std::thread([matched] { matched->set_value(Font("arial", 24)); }).detach();
+  if (result.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+    worker.detach();
+    FAIL() << "a font match waited for the worker and never came back";
+  }
+  worker.join();
+  HFONT during = result.get();
+  HFONT after = Font("arial", 24);
+  ASSERT_NE(during, nullptr);
+  ASSERT_NE(after, nullptr);
+  EXPECT_STREQ(gdi::testing::FontFamily(during), "Liberation Sans");
+  EXPECT_STREQ(gdi::testing::FontFile(during), gdi::testing::FontFile(after));
+  for (HFONT f : {during, after}) EXPECT_TRUE(DeleteObject(f));
 }
 
 TEST(GdiFonts, WindowsFaceNamesResolveToCompatibleFaces) {
