@@ -495,7 +495,13 @@ class IDirect3DStateBlock9 : public D3DUnknown {
  private:
   friend class IDirect3DDevice9;
   HRESULT Copy(const d3d9_internal::DeviceState& from, d3d9_internal::DeviceState& to);
+  // Lists the render, sampler and stage states the mask names, once recording is over, so that
+  // Capture and Apply copy those and skip the rest of the (mostly unrecorded) tables.
+  void ListEntries();
   IDirect3DDevice9* device_;  // null once the device is gone: Capture and Apply then fail
+  bool listed_ = false;
+  std::vector<std::uint16_t> render_list_;
+  std::vector<std::uint16_t> sampler_list_, stage_list_;  // unit << 8 | state
 };
 
 // ---------------------------------------------------------------------------------------------

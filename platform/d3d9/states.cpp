@@ -362,21 +362,48 @@ HRESULT IDirect3DStateBlock9::Apply() {
   return Copy(state, device_->state_);
 }
 
-// Copies the parts the mask names from one state to the other.
-HRESULT IDirect3DStateBlock9::Copy(const DeviceState& from, DeviceState& to) {
+void IDirect3DStateBlock9::ListEntries() {
   for (DWORD i = 0; i < kD3dRenderStateCount; ++i) {
-    if (mask.render[i]) to.render[i] = from.render[i];
+    if (mask.render[i]) render_list_.push_back(static_cast<std::uint16_t>(i));
   }
   for (DWORD s = 0; s < kD3dSamplerCount; ++s) {
     for (DWORD t = 0; t < kD3dSamplerStateCount; ++t) {
-      if (mask.sampler[s][t]) to.sampler[s][t] = from.sampler[s][t];
+      if (mask.sampler[s][t]) sampler_list_.push_back(static_cast<std::uint16_t>(s << 8 | t));
     }
-    if (mask.texture[s]) to.texture[s] = from.texture[s];
   }
   for (DWORD s = 0; s < kD3dStageCount; ++s) {
     for (DWORD t = 0; t < kD3dStageStateCount; ++t) {
-      if (mask.stage[s][t]) to.stage[s][t] = from.stage[s][t];
+      if (mask.stage[s][t]) stage_list_.push_back(static_cast<std::uint16_t>(s << 8 | t));
     }
+  }
+  listed_ = true;
+}
+
+// Copies the parts the mask names from one state to the other.
+HRESULT IDirect3DStateBlock9::Copy(const DeviceState& from, DeviceState& to) {
+  if (!listed_ && device_->recording_.Get() != this) ListEntries();
+  if (listed_) {
+    for (std::uint16_t i : render_list_) to.render[i] = from.render[i];
+    for (std::uint16_t e : sampler_list_)
+      to.sampler[e >> 8][e & 0xFF] = from.sampler[e >> 8][e & 0xFF];
+    for (std::uint16_t e : stage_list_) to.stage[e >> 8][e & 0xFF] = from.stage[e >> 8][e & 0xFF];
+  } else {  // still being recorded: the mask may grow yet
+    for (DWORD i = 0; i < kD3dRenderStateCount; ++i) {
+      if (mask.render[i]) to.render[i] = from.render[i];
+    }
+    for (DWORD s = 0; s < kD3dSamplerCount; ++s) {
+      for (DWORD t = 0; t < kD3dSamplerStateCount; ++t) {
+        if (mask.sampler[s][t]) to.sampler[s][t] = from.sampler[s][t];
+      }
+    }
+    for (DWORD s = 0; s < kD3dStageCount; ++s) {
+      for (DWORD t = 0; t < kD3dStageStateCount; ++t) {
+        if (mask.stage[s][t]) to.stage[s][t] = from.stage[s][t];
+      }
+    }
+  }
+  for (DWORD s = 0; s < kD3dSamplerCount; ++s) {
+    if (mask.texture[s]) to.texture[s] = from.texture[s];
   }
   if (mask.fvf) to.fvf = from.fvf;
   for (int s = 0; s < kStreamCount; ++s) {
