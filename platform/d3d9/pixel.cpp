@@ -257,15 +257,105 @@ void Pipeline::SetupStages(const DeviceState& s, const PALETTEENTRY* palette) {
     sm.max_level = s.sampler[i][D3DSAMP_MAXMIPLEVEL];
     sm.border = s.sampler[i][D3DSAMP_BORDERCOLOR];
     sm.coord_set = std::min<int>(1, static_cast<int>(st[D3DTSS_TEXCOORDINDEX] & 0xFFFF));
-    if (sm.texture) {
-      for (UINT f = 0; f < (sm.texture->GetType() == D3DRTYPE_CUBETEXTURE ? 6u : 1u); ++f) {
-        for (DWORD l = 0; l < sm.texture->GetLevelCount(); ++l) {
-          sm.texture->Level(f, l)->SetPalette(palette);
-        }
-      }
-    }
     ++stage_count_;
   }
+  ApplyPalette(palette);
+}
+
+void Pipeline::TakeTextures(const DeviceState& s, const PALETTEENTRY* palette) {
+  for (int i = 0; i < stage_count_; ++i) {
+    samplers_[i].texture = stages_[i].uses_texture ? s.texture[i].Get() : nullptr;
+  }
+  ApplyPalette(palette);
+}
+
+void Pipeline::ApplyPalette(const PALETTEENTRY* palette) {
+  for (int i = 0; i < stage_count_; ++i) {
+    IDirect3DBaseTexture9* t = samplers_[i].texture;
+    if (!t) continue;
+    for (UINT f = 0; f < (t->GetType() == D3DRTYPE_CUBETEXTURE ? 6u : 1u); ++f) {
+      for (DWORD l = 0; l < t->GetLevelCount(); ++l) t->Level(f, l)->SetPalette(palette);
+    }
+  }
+}
+
+namespace {
+
+// Every render state Setup and the pieces it calls read; a state left out here would let a
+// draw reuse a set-up made under another value of it.
+constexpr D3DRENDERSTATETYPE kSetupRenderStates[SetupKey::kRenderStates] = {
+    D3DRS_SCISSORTESTENABLE, D3DRS_ZENABLE,
+    D3DRS_ZWRITEENABLE,      D3DRS_ZFUNC,
+    D3DRS_TEXTUREFACTOR,     D3DRS_SHADEMODE,
+    D3DRS_ALPHATESTENABLE,   D3DRS_ALPHAFUNC,
+    D3DRS_ALPHAREF,          D3DRS_ALPHABLENDENABLE,
+    D3DRS_SRCBLEND,          D3DRS_DESTBLEND,
+    D3DRS_BLENDOP,           D3DRS_SEPARATEALPHABLENDENABLE,
+    D3DRS_SRCBLENDALPHA,     D3DRS_DESTBLENDALPHA,
+    D3DRS_BLENDOPALPHA,      D3DRS_BLENDFACTOR,
+    D3DRS_COLORWRITEENABLE,  D3DRS_LASTPIXEL,
+    D3DRS_CULLMODE,
+};
+
+}  // namespace
+
+// No padding: keys are compared byte for byte.
+static_assert(sizeof(SetupKey::Stage) == 8 + 14 * 4 && sizeof(SetupKey::Stage) % 8 == 0);
+static_assert(offsetof(SetupKey, stages) ==
+              4 * 8 + sizeof(D3DVIEWPORT9) + sizeof(RECT) + (SetupKey::kRenderStates + 1) * 4);
+static_assert(offsetof(SetupKey, stages) % 8 == 0);
+
+void SetupKey::Make(const DeviceState& s, IDirect3DSurface9* target_surface,
+                    IDirect3DSurface9* depth_surface, const PALETTEENTRY* palette_entries,
+                    std::uint64_t binding_count) {
+  target = target_surface;
+  depth = depth_surface;
+  palette = palette_entries;
+  bindings = binding_count;
+  viewport = s.viewport;
+  scissor = s.scissor;
+  for (int i = 0; i < kRenderStates; ++i) render[i] = s.render[kSetupRenderStates[i]];
+  DWORD n = 0;
+  for (; n < kD3dStageCount; ++n) {
+    const DWORD* st = s.stage[n];
+    if (st[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
+    const DWORD* sm = s.sampler[n];
+    Stage& k = stages[n];
+    k.texture = s.texture[n].Get();
+    k.stage[0] = st[D3DTSS_COLOROP];
+    k.stage[1] = st[D3DTSS_COLORARG1];
+    k.stage[2] = st[D3DTSS_COLORARG2];
+    k.stage[3] = st[D3DTSS_ALPHAOP];
+    k.stage[4] = st[D3DTSS_ALPHAARG1];
+    k.stage[5] = st[D3DTSS_ALPHAARG2];
+    k.stage[6] = st[D3DTSS_TEXCOORDINDEX];
+    k.sampler[0] = sm[D3DSAMP_ADDRESSU];
+    k.sampler[1] = sm[D3DSAMP_ADDRESSV];
+    k.sampler[2] = sm[D3DSAMP_MAGFILTER];
+    k.sampler[3] = sm[D3DSAMP_MINFILTER];
+    k.sampler[4] = sm[D3DSAMP_MIPFILTER];
+    k.sampler[5] = sm[D3DSAMP_MAXMIPLEVEL];
+    k.sampler[6] = sm[D3DSAMP_BORDERCOLOR];
+  }
+  stage_count = n;
+}
+
+std::size_t SetupKey::Size() const {
+  return offsetof(SetupKey, stages) + stage_count * sizeof(Stage);
+}
+
+bool SetupKey::Equals(const SetupKey& other, std::size_t size) const {
+  // Word by word, all of them: no call, no early branch to mispredict.
+  const auto* a = reinterpret_cast<const unsigned char*>(this);
+  const auto* b = reinterpret_cast<const unsigned char*>(&other);
+  std::uint64_t differ = 0;
+  for (std::size_t i = 0; i < size; i += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    differ |= x ^ y;
+  }
+  return differ == 0;
 }
 
 // Alpha test, blending, the write mask, culling; false when no channel is written.

@@ -75,8 +75,8 @@ HRESULT IDirect3DDevice9::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) 
   if (state >= kD3dRenderStateCount) return D3DERR_INVALIDCALL;
   if (!recording_) {
     if (state_.render[state] != value) {
+      ValueChanged(state, state_.render[state], value);
       state_.render[state] = value;
-      StateChanged();
     }
     return D3D_OK;
   }
@@ -95,8 +95,8 @@ HRESULT IDirect3DDevice9::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE typ
   if (sampler >= kD3dSamplerCount || type >= kD3dSamplerStateCount) return D3DERR_INVALIDCALL;
   if (!recording_) {
     if (state_.sampler[sampler][type] != value) {
+      ValueChanged(0x10000 | sampler << 8 | type, state_.sampler[sampler][type], value);
       state_.sampler[sampler][type] = value;
-      StateChanged();
     }
     return D3D_OK;
   }
@@ -118,8 +118,8 @@ HRESULT IDirect3DDevice9::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATE
   if (stage >= kD3dStageCount || type >= kD3dStageStateCount) return D3DERR_INVALIDCALL;
   if (!recording_) {
     if (state_.stage[stage][type] != value) {
+      ValueChanged(0x20000 | stage << 8 | type, state_.stage[stage][type], value);
       state_.stage[stage][type] = value;
-      StateChanged();
     }
     return D3D_OK;
   }
@@ -140,7 +140,7 @@ HRESULT IDirect3DDevice9::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture
   if (!recording_) {
     if (state_.texture[stage].Get() != texture) {
       state_.texture[stage] = Ref<IDirect3DBaseTexture9>(texture);
-      StateChanged();
+      textures_changed_ = true;  // the next draw's set-up takes the new textures
     }
     return D3D_OK;
   }
@@ -284,14 +284,14 @@ HRESULT IDirect3DDevice9::SetPaletteEntries(UINT palette, const PALETTEENTRY* en
   if (!entries || palette > 0xFFFF) return D3DERR_INVALIDCALL;
   if (palettes_.size() <= palette) palettes_.resize(palette + 1);
   std::copy(entries, entries + 256, palettes_[palette].begin());
-  StateChanged();
+  BindingsChanged();
   return D3D_OK;
 }
 
 HRESULT IDirect3DDevice9::SetCurrentTexturePalette(UINT palette) {
   if (palette >= palettes_.size()) return D3DERR_INVALIDCALL;
   current_palette_ = palette;
-  StateChanged();
+  BindingsChanged();
   return D3D_OK;
 }
 
