@@ -656,7 +656,17 @@ struct MinorWalk {
     den = kS * d;
     if (den < 0) n = -n, dn = -dn, den = -den;
     FloorDiv(n, den, q, r);
-    FloorDiv(dn, den, q_step, r_step);
+    // Along the major axis the minor coordinate moves at most one a step (|dn| <= den): the
+    // step's quotient is -1, 0 or 1, settled without a division.
+    if (dn >= 0 && dn < den) {
+      q_step = 0, r_step = dn;
+    } else if (dn < 0 && dn >= -den) {
+      q_step = -1, r_step = dn + den;
+    } else if (dn == den) {
+      q_step = 1, r_step = 0;
+    } else {
+      FloorDiv(dn, den, q_step, r_step);
+    }
     return true;
   }
   void Next() {
@@ -816,9 +826,16 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
       if (i_first <= i_last) {
         // The walk's minor coordinate moves one way: its values at the first and last steps
         // tell whether it can leave the clip rectangle.
-        const long long k = i_last - i_first, r_last = r + walk.r_step * k;
-        const long q_last = q + static_cast<long>(q_step * k + r_last / walk.den);
-        const bool inside = std::min(q, q_last) >= minor_lo && std::max(q, q_last) <= minor_hi;
+        // Every step strictly between the ends has its minor coordinate between those of the
+        // ends (rounded the same way): when both are inside, so is the walk, no division asked.
+        const long end_lo = FloorToLong(std::min(minor0, minor1) + 0.5),
+                   end_hi = FloorToLong(std::max(minor0, minor1) + 0.5);
+        bool inside = end_lo >= minor_lo && end_hi <= minor_hi;
+        if (!inside) {
+          const long long k = i_last - i_first, r_last = r + walk.r_step * k;
+          const long q_last = q + static_cast<long>(q_step * k + r_last / walk.den);
+          inside = std::min(q, q_last) >= minor_lo && std::max(q, q_last) <= minor_hi;
+        }
         const std::ptrdiff_t at = offset(first + step * i_first, q),
                              at_step = step * major_unit + q_step * minor_unit;
         bool ran = false;

@@ -418,15 +418,30 @@ void SetupCacheDeleter::operator()(SetupCache* c) const {
   delete c;
 }
 
+namespace {
+
+// The layout of the format drawn last: a run of draws in one format makes it once.
+const Layout& LayoutOf(DWORD fvf) {
+  thread_local DWORD last_fvf = 0;
+  thread_local Layout last = MakeLayout(0);
+  if (fvf != last_fvf) {
+    last = MakeLayout(fvf);
+    last_fvf = fvf;
+  }
+  return last;
+}
+
+}  // namespace
+
 UINT FvfSize(DWORD fvf) {
-  return MakeLayout(fvf).size;
+  return LayoutOf(fvf).size;
 }
 
 HRESULT DrawPrimitives(const DeviceState& s, std::uint64_t generation, std::uint64_t bindings,
                        bool textures_changed, SetupCache& cache, IDirect3DSurface9* target,
                        IDirect3DSurface9* depth, const PALETTEENTRY* palette, D3DPRIMITIVETYPE type,
                        UINT count, const BYTE* data, UINT stride) {
-  Layout layout = MakeLayout(s.fvf);
+  const Layout layout = LayoutOf(s.fvf);
   if (layout.size == 0 || stride < layout.size || !target) return D3DERR_INVALIDCALL;
   UINT vertices = 0;
   if (!VertexCount(type, count, vertices)) return D3DERR_INVALIDCALL;
