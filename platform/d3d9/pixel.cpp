@@ -273,6 +273,9 @@ void Pipeline::ApplyPalette(const PALETTEENTRY* palette) {
   for (int i = 0; i < stage_count_; ++i) {
     IDirect3DBaseTexture9* t = samplers_[i].texture;
     if (!t) continue;
+    // Only paletted levels read the palette; the others need not be told.
+    const D3DFORMAT f = t->Level(0, 0)->Format();
+    if (f != D3DFMT_P8 && f != D3DFMT_A8P8) continue;
     for (UINT f = 0; f < (t->GetType() == D3DRTYPE_CUBETEXTURE ? 6u : 1u); ++f) {
       for (DWORD l = 0; l < t->GetLevelCount(); ++l) t->Level(f, l)->SetPalette(palette);
     }
