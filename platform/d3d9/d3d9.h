@@ -652,6 +652,7 @@ class IDirect3DDevice9 : public D3DUnknown {
   void DetachPresenter();
   void CheckMinimised();
   d3d9_internal::DeviceState& Recorded(IDirect3DStateBlock9** block);
+  [[gnu::noinline]] HRESULT ChangeRenderState(D3DRENDERSTATETYPE state, DWORD value);
   // Every change to the state a draw reads (state_, the targets, the palette) moves the
   // generation on, so that a draw's set-up can be kept until something it was made from changes.
   void StateChanged() { ++state_generation_; }

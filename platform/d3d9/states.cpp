@@ -73,11 +73,18 @@ DeviceState& IDirect3DDevice9::Recorded(IDirect3DStateBlock9** block) {
 
 HRESULT IDirect3DDevice9::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (state >= kD3dRenderStateCount) return D3DERR_INVALIDCALL;
+  // A value repeated (most calls: callers set their whole state before each draw) returns at
+  // once; the rest goes to a call of its own, so that this path needs no stack frame.
+  if (!recording_ && state_.render[state] == value) [[likely]] {
+    return D3D_OK;
+  }
+  return ChangeRenderState(state, value);
+}
+
+HRESULT IDirect3DDevice9::ChangeRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (!recording_) {
-    if (state_.render[state] != value) {
-      ValueChanged(state, state_.render[state], value);
-      state_.render[state] = value;
-    }
+    ValueChanged(state, state_.render[state], value);
+    state_.render[state] = value;
     return D3D_OK;
   }
   recording_->state.render[state] = value;
