@@ -186,13 +186,15 @@ __attribute__((target("avx2"))) inline __m256i Div255x16(__m256i x) {
   return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
-__attribute__((target("avx2"))) inline __m256i AlphaOf8(__m256i lanes) {
-  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lanes, 0xFF), 0xFF);
+// Each pixel's alpha (its fourth 16-bit lane) in all four of its lanes, by one byte shuffle:
+// the lanes hold bytes, so the alpha's high byte is zero.
+__attribute__((target("avx2"))) inline __m256i AlphaOf8(__m256i lanes, __m256i alpha_bytes) {
+  return _mm256_shuffle_epi8(lanes, alpha_bytes);
 }
 
 // The registers one eight-pixel blend needs, set up once a span.
 struct Blend8Consts {
-  __m256i zero, full, alpha, modulate, dest_alpha_or;
+  __m256i zero, full, alpha, modulate, dest_alpha_or, alpha_bytes;
   bool dest_alpha;
 };
 
@@ -206,6 +208,9 @@ __attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanP
       _mm256_set_epi16(e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb),
                        e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb));
   c.dest_alpha_or = p.dest_alpha ? c.zero : c.alpha;
+  const char z = -128;  // a shuffle index that gives 0
+  c.alpha_bytes = _mm256_setr_epi8(6, z, 6, z, 6, z, 6, z, 14, z, 14, z, 14, z, 14, z,  //
+                                   6, z, 6, z, 6, z, 6, z, 14, z, 14, z, 14, z, 14, z);
   c.dest_alpha = p.dest_alpha;
   return c;
 }
@@ -222,7 +227,7 @@ __attribute__((target("avx2"))) inline __m256i Blended8(__m256i s, __m256i d,
     s_hi = Div255x16(_mm256_mullo_epi16(s_hi, c.modulate));
   }
   __m256i d_lo = _mm256_unpacklo_epi8(d, c.zero), d_hi = _mm256_unpackhi_epi8(d, c.zero);
-  __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
+  __m256i a_lo = AlphaOf8(s_lo, c.alpha_bytes), a_hi = AlphaOf8(s_hi, c.alpha_bytes);
   __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
                                   _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(c.full, a_lo)));
   __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
