@@ -273,11 +273,11 @@ __attribute__((target("avx2"))) inline void BlendMasked8(std::uint32_t* dst, __m
   _mm256_maskstore_epi32(out, mask, Blended8<kModulate>(s, _mm256_maskload_epi32(out, mask), c));
 }
 
-// A blended texel-for-pixel row, the last few pixels under a mask.
+// A blended texel-for-pixel row, the last few pixels under a mask. Inlined into the block loop,
+// whose rows then keep the blend's constants in registers.
 template <bool kModulate>
-__attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long n,
-                                                        const std::uint32_t* src,
-                                                        const Blend8Consts& c) {
+__attribute__((target("avx2"), always_inline)) inline void StraightBlendRow8(
+    std::uint32_t* dst, long n, const std::uint32_t* src, const Blend8Consts& c) {
   long i = 0;
   for (; i + 8 <= n; i += 8) {
     Blend8<kModulate>(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
@@ -287,6 +287,14 @@ __attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long
     const __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(src + i), mask);
     BlendMasked8<kModulate>(dst + i, s, mask, c);
   }
+}
+
+// StraightBlendRow8 for a caller built without AVX2.
+template <bool kModulate>
+__attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long n,
+                                                        const std::uint32_t* src,
+                                                        const Blend8Consts& c) {
+  StraightBlendRow8<kModulate>(dst, n, src, c);
 }
 
 // A blended row of stepped coordinates that stay inside the texture (a turned or scaled
@@ -331,14 +339,14 @@ __attribute__((target("avx2"))) void SteppedBlendSpan8(std::uint32_t* dst, long 
   SteppedBlendSpan8With<kModulate>(dst, n, p, MakeBlend8Consts(p));
 }
 
-// StraightBlendSpan8 over rows of a block (see StraightBlockWith), the registers set up once.
+// StraightBlendRow8 over rows of a block (see StraightBlockWith), the registers set up once.
 template <bool kModulate>
 __attribute__((target("avx2"))) void StraightBlendBlock8(BYTE* dst, UINT pitch, long rows, long n,
                                                          const SpanParams& p) {
   const Blend8Consts c = MakeBlend8Consts(p);
   const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
   for (long r = 0; r < rows; ++r, dst += pitch, src += p.width) {
-    StraightBlendSpan8<kModulate>(reinterpret_cast<std::uint32_t*>(dst), n, src, c);
+    StraightBlendRow8<kModulate>(reinterpret_cast<std::uint32_t*>(dst), n, src, c);
   }
 }
 
