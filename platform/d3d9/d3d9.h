@@ -495,7 +495,13 @@ class IDirect3DStateBlock9 : public D3DUnknown {
  private:
   friend class IDirect3DDevice9;
   HRESULT Copy(const d3d9_internal::DeviceState& from, d3d9_internal::DeviceState& to);
+  // Lists the render, sampler and stage states the mask names, once recording is over, so that
+  // Capture and Apply copy those and skip the rest of the (mostly unrecorded) tables.
+  void ListEntries();
   IDirect3DDevice9* device_;  // null once the device is gone: Capture and Apply then fail
+  bool listed_ = false;
+  std::vector<std::uint16_t> render_list_;
+  std::vector<std::uint16_t> sampler_list_, stage_list_;  // unit << 8 | state
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -646,9 +652,32 @@ class IDirect3DDevice9 : public D3DUnknown {
   void DetachPresenter();
   void CheckMinimised();
   d3d9_internal::DeviceState& Recorded(IDirect3DStateBlock9** block);
+  [[gnu::noinline]] HRESULT ChangeRenderState(D3DRENDERSTATETYPE state, DWORD value);
   // Every change to the state a draw reads (state_, the targets, the palette) moves the
   // generation on, so that a draw's set-up can be kept until something it was made from changes.
   void StateChanged() { ++state_generation_; }
+  // A render, sampler or stage state changed from old to its value now. The generation moves on
+  // at the next draw only if some such state then differs from its value at the last draw, so
+  // that states switched away and back between two draws (a paste turning blending on and off
+  // around each quad) leave the last draw's set-up in use.
+  void ValueChanged(std::uint32_t key, DWORD old, DWORD now) {
+    for (int i = 0; i < change_count_; ++i) {
+      if (changes_[i].key == key) {
+        if (changes_[i].old == now) changes_[i] = changes_[--change_count_];
+        return;
+      }
+    }
+    if (change_count_ == kChangesKept) {
+      StateChanged();
+      return;
+    }
+    changes_[change_count_++] = Change{key, old};
+  }
+  // A new target, depth surface or palette: set-ups kept for other states are dropped too.
+  void BindingsChanged() {
+    ++bindings_;
+    StateChanged();
+  }
   bool Recording() const { return recording_ != nullptr; }
   HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitive_count, const BYTE* data, UINT stride,
                UINT available_bytes);
@@ -677,6 +706,15 @@ class IDirect3DDevice9 : public D3DUnknown {
   std::unique_ptr<d3d9_internal::Presenter, d3d9_internal::PresenterDeleter> presenter_;
   std::vector<IDirect3DStateBlock9*> blocks_;  // live state blocks, told when the device goes
   std::uint64_t state_generation_ = 0;
+  std::uint64_t bindings_ = 0;
+  struct Change {
+    std::uint32_t key;  // which state (see ValueChanged's callers)
+    DWORD old;          // its value at the last draw
+  };
+  static constexpr int kChangesKept = 8;
+  Change changes_[kChangesKept];
+  int change_count_ = 0;
+  bool textures_changed_ = false;  // a stage's texture was set since the last draw
   std::unique_ptr<d3d9_internal::SetupCache, d3d9_internal::SetupCacheDeleter> setup_cache_;
 };
 

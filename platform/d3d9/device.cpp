@@ -165,7 +165,7 @@ HRESULT IDirect3DDevice9::MakeSwapChain() {
     depth = Ref<IDirect3DSurface9>::Adopt(IDirect3DSurface9::Make(dinit, nullptr));
     if (!depth) return D3DERR_OUTOFVIDEOMEMORY;
   }
-  StateChanged();
+  BindingsChanged();
   back_buffer_ = back;
   auto_depth_ = depth;
   render_target_ = back;
@@ -565,7 +565,7 @@ HRESULT IDirect3DDevice9::ColorFill(IDirect3DSurface9* surface, const RECT* rect
 HRESULT IDirect3DDevice9::SetRenderTarget(DWORD index, IDirect3DSurface9* surface) {
   if (index != 0 || !surface || !IsRenderTarget(surface)) return D3DERR_INVALIDCALL;
   render_target_ = Ref<IDirect3DSurface9>(surface);
-  StateChanged();
+  BindingsChanged();
   // Setting render target 0 resets the viewport to the whole target.
   state_.viewport = D3DVIEWPORT9{0, 0, surface->Width(), surface->Height(), 0.0f, 1.0f};
   state_.scissor = Whole(surface);
@@ -585,7 +585,7 @@ HRESULT IDirect3DDevice9::GetRenderTarget(DWORD index, IDirect3DSurface9** surfa
 HRESULT IDirect3DDevice9::SetDepthStencilSurface(IDirect3DSurface9* surface) {
   if (surface && !IsDepthFormat(surface->Format())) return D3DERR_INVALIDCALL;
   depth_stencil_ = Ref<IDirect3DSurface9>(surface);
-  StateChanged();
+  BindingsChanged();
   return D3D_OK;
 }
 
@@ -701,8 +701,15 @@ HRESULT IDirect3DDevice9::Draw(D3DPRIMITIVETYPE type, UINT primitive_count, cons
   const PALETTEENTRY* palette =
       current_palette_ < palettes_.size() ? palettes_[current_palette_].data() : nullptr;
   if (!setup_cache_) setup_cache_.reset(new SetupCache);
-  return DrawPrimitives(state_, state_generation_, *setup_cache_, render_target_.Get(),
-                        depth_stencil_.Get(), palette, type, primitive_count, data, stride);
+  if (change_count_ != 0) {
+    StateChanged();
+    change_count_ = 0;
+  }
+  const bool textures_changed = textures_changed_;
+  textures_changed_ = false;
+  return DrawPrimitives(state_, state_generation_, bindings_, textures_changed, *setup_cache_,
+                        render_target_.Get(), depth_stencil_.Get(), palette, type, primitive_count,
+                        data, stride);
 }
 
 HRESULT IDirect3DDevice9::DrawPrimitive(D3DPRIMITIVETYPE type, UINT start_vertex,

@@ -257,15 +257,108 @@ void Pipeline::SetupStages(const DeviceState& s, const PALETTEENTRY* palette) {
     sm.max_level = s.sampler[i][D3DSAMP_MAXMIPLEVEL];
     sm.border = s.sampler[i][D3DSAMP_BORDERCOLOR];
     sm.coord_set = std::min<int>(1, static_cast<int>(st[D3DTSS_TEXCOORDINDEX] & 0xFFFF));
-    if (sm.texture) {
-      for (UINT f = 0; f < (sm.texture->GetType() == D3DRTYPE_CUBETEXTURE ? 6u : 1u); ++f) {
-        for (DWORD l = 0; l < sm.texture->GetLevelCount(); ++l) {
-          sm.texture->Level(f, l)->SetPalette(palette);
-        }
-      }
-    }
     ++stage_count_;
   }
+  ApplyPalette(palette);
+}
+
+void Pipeline::TakeTextures(const DeviceState& s, const PALETTEENTRY* palette) {
+  for (int i = 0; i < stage_count_; ++i) {
+    samplers_[i].texture = stages_[i].uses_texture ? s.texture[i].Get() : nullptr;
+  }
+  ApplyPalette(palette);
+}
+
+void Pipeline::ApplyPalette(const PALETTEENTRY* palette) {
+  for (int i = 0; i < stage_count_; ++i) {
+    IDirect3DBaseTexture9* t = samplers_[i].texture;
+    if (!t) continue;
+    // Only paletted levels read the palette; the others need not be told.
+    const D3DFORMAT f = t->Level(0, 0)->Format();
+    if (f != D3DFMT_P8 && f != D3DFMT_A8P8) continue;
+    for (UINT f = 0; f < (t->GetType() == D3DRTYPE_CUBETEXTURE ? 6u : 1u); ++f) {
+      for (DWORD l = 0; l < t->GetLevelCount(); ++l) t->Level(f, l)->SetPalette(palette);
+    }
+  }
+}
+
+namespace {
+
+// Every render state Setup and the pieces it calls read; a state left out here would let a
+// draw reuse a set-up made under another value of it.
+constexpr D3DRENDERSTATETYPE kSetupRenderStates[SetupKey::kRenderStates] = {
+    D3DRS_SCISSORTESTENABLE, D3DRS_ZENABLE,
+    D3DRS_ZWRITEENABLE,      D3DRS_ZFUNC,
+    D3DRS_TEXTUREFACTOR,     D3DRS_SHADEMODE,
+    D3DRS_ALPHATESTENABLE,   D3DRS_ALPHAFUNC,
+    D3DRS_ALPHAREF,          D3DRS_ALPHABLENDENABLE,
+    D3DRS_SRCBLEND,          D3DRS_DESTBLEND,
+    D3DRS_BLENDOP,           D3DRS_SEPARATEALPHABLENDENABLE,
+    D3DRS_SRCBLENDALPHA,     D3DRS_DESTBLENDALPHA,
+    D3DRS_BLENDOPALPHA,      D3DRS_BLENDFACTOR,
+    D3DRS_COLORWRITEENABLE,  D3DRS_LASTPIXEL,
+    D3DRS_CULLMODE,
+};
+
+}  // namespace
+
+// No padding: keys are compared byte for byte.
+static_assert(sizeof(SetupKey::Stage) == 8 + 14 * 4 && sizeof(SetupKey::Stage) % 8 == 0);
+static_assert(offsetof(SetupKey, stages) ==
+              4 * 8 + sizeof(D3DVIEWPORT9) + sizeof(RECT) + (SetupKey::kRenderStates + 1) * 4);
+static_assert(offsetof(SetupKey, stages) % 8 == 0);
+
+void SetupKey::Make(const DeviceState& s, IDirect3DSurface9* target_surface,
+                    IDirect3DSurface9* depth_surface, const PALETTEENTRY* palette_entries,
+                    std::uint64_t binding_count) {
+  target = target_surface;
+  depth = depth_surface;
+  palette = palette_entries;
+  bindings = binding_count;
+  viewport = s.viewport;
+  scissor = s.scissor;
+  for (int i = 0; i < kRenderStates; ++i) render[i] = s.render[kSetupRenderStates[i]];
+  DWORD n = 0;
+  for (; n < kD3dStageCount; ++n) {
+    const DWORD* st = s.stage[n];
+    if (st[D3DTSS_COLOROP] == D3DTOP_DISABLE) break;
+    const DWORD* sm = s.sampler[n];
+    Stage& k = stages[n];
+    k.texture = s.texture[n].Get();
+    k.stage[0] = st[D3DTSS_COLOROP];
+    k.stage[1] = st[D3DTSS_COLORARG1];
+    k.stage[2] = st[D3DTSS_COLORARG2];
+    k.stage[3] = st[D3DTSS_ALPHAOP];
+    k.stage[4] = st[D3DTSS_ALPHAARG1];
+    k.stage[5] = st[D3DTSS_ALPHAARG2];
+    k.stage[6] = st[D3DTSS_TEXCOORDINDEX];
+    k.sampler[0] = sm[D3DSAMP_ADDRESSU];
+    k.sampler[1] = sm[D3DSAMP_ADDRESSV];
+    k.sampler[2] = sm[D3DSAMP_MAGFILTER];
+    k.sampler[3] = sm[D3DSAMP_MINFILTER];
+    k.sampler[4] = sm[D3DSAMP_MIPFILTER];
+    k.sampler[5] = sm[D3DSAMP_MAXMIPLEVEL];
+    k.sampler[6] = sm[D3DSAMP_BORDERCOLOR];
+  }
+  stage_count = n;
+}
+
+std::size_t SetupKey::Size() const {
+  return offsetof(SetupKey, stages) + stage_count * sizeof(Stage);
+}
+
+bool SetupKey::Equals(const SetupKey& other, std::size_t size) const {
+  // Word by word, all of them: no call, no early branch to mispredict.
+  const auto* a = reinterpret_cast<const unsigned char*>(this);
+  const auto* b = reinterpret_cast<const unsigned char*>(&other);
+  std::uint64_t differ = 0;
+  for (std::size_t i = 0; i < size; i += 8) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    differ |= x ^ y;
+  }
+  return differ == 0;
 }
 
 // Alpha test, blending, the write mask, culling; false when no channel is written.
@@ -566,7 +659,17 @@ struct MinorWalk {
     den = kS * d;
     if (den < 0) n = -n, dn = -dn, den = -den;
     FloorDiv(n, den, q, r);
-    FloorDiv(dn, den, q_step, r_step);
+    // Along the major axis the minor coordinate moves at most one a step (|dn| <= den): the
+    // step's quotient is -1, 0 or 1, settled without a division.
+    if (dn >= 0 && dn < den) {
+      q_step = 0, r_step = dn;
+    } else if (dn < 0 && dn >= -den) {
+      q_step = -1, r_step = dn + den;
+    } else if (dn == den) {
+      q_step = 1, r_step = 0;
+    } else {
+      FloorDiv(dn, den, q_step, r_step);
+    }
     return true;
   }
   void Next() {
@@ -726,9 +829,16 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
       if (i_first <= i_last) {
         // The walk's minor coordinate moves one way: its values at the first and last steps
         // tell whether it can leave the clip rectangle.
-        const long long k = i_last - i_first, r_last = r + walk.r_step * k;
-        const long q_last = q + static_cast<long>(q_step * k + r_last / walk.den);
-        const bool inside = std::min(q, q_last) >= minor_lo && std::max(q, q_last) <= minor_hi;
+        // Every step strictly between the ends has its minor coordinate between those of the
+        // ends (rounded the same way): when both are inside, so is the walk, no division asked.
+        const long end_lo = FloorToLong(std::min(minor0, minor1) + 0.5),
+                   end_hi = FloorToLong(std::max(minor0, minor1) + 0.5);
+        bool inside = end_lo >= minor_lo && end_hi <= minor_hi;
+        if (!inside) {
+          const long long k = i_last - i_first, r_last = r + walk.r_step * k;
+          const long q_last = q + static_cast<long>(q_step * k + r_last / walk.den);
+          inside = std::min(q, q_last) >= minor_lo && std::max(q, q_last) <= minor_hi;
+        }
         const std::ptrdiff_t at = offset(first + step * i_first, q),
                              at_step = step * major_unit + q_step * minor_unit;
         bool ran = false;

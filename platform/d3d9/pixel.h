@@ -7,6 +7,7 @@
 // source-alpha blending into a 32-bit target) is drawn by a specialised span loop.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/d3d9/d3d9.h"
@@ -96,6 +97,12 @@ class Pipeline {
   // Takes what it needs from the state; false when nothing drawn could be visible.
   bool Setup(const DeviceState& state, IDirect3DSurface9* target, IDirect3DSurface9* depth,
              const PALETTEENTRY* palette);
+  // Gives the palette to the textures' levels again (a set-up found again by its key may meet a
+  // texture made since at a freed one's address).
+  void ApplyPalette(const PALETTEENTRY* palette);
+  // Takes the stages' textures from the state again, the rest of the set-up unchanged (the same
+  // as a new Setup when only textures were set since).
+  void TakeTextures(const DeviceState& state, const PALETTEENTRY* palette);
   // Clip-space position to screen space through the viewport.
   void Project(const float* clip, Vertex& v) const;
   void Triangle(const Vertex& a, const Vertex& b, const Vertex& c, bool cull);
@@ -177,16 +184,53 @@ class Pipeline {
   int rect_width_ = 1, rect_height_ = 1;
 };
 
-// The last draw's set-up, kept for the next while nothing it was made from has changed: the
-// device's state (named by its generation), the colour target, the depth surface and the
-// palette.
+// What a draw's set-up is made from: the bindings (target, depth surface, palette, and a count
+// the device moves on whenever one of them is replaced), the viewport and scissor, the render
+// states Setup reads and, for each enabled stage, its states, its sampler's states and its
+// texture. Two draws whose keys are equal byte for byte get the same set-up.
+struct SetupKey {
+  struct Stage {
+    IDirect3DBaseTexture9* texture;
+    DWORD stage[7];
+    DWORD sampler[7];
+  };
+  static constexpr int kRenderStates = 21;
+  IDirect3DSurface9* target;
+  IDirect3DSurface9* depth;
+  const PALETTEENTRY* palette;
+  std::uint64_t bindings;
+  D3DVIEWPORT9 viewport;
+  RECT scissor;
+  DWORD render[kRenderStates];
+  DWORD stage_count;
+  Stage stages[kD3dStageCount];
+
+  // Gathers the key of the state (stages up to the first disabled one).
+  void Make(const DeviceState& state, IDirect3DSurface9* target, IDirect3DSurface9* depth,
+            const PALETTEENTRY* palette, std::uint64_t bindings);
+  // The bytes that count: the header and the enabled stages.
+  std::size_t Size() const;
+  // Whether the first size bytes of both keys are the same (size a multiple of eight).
+  bool Equals(const SetupKey& other, std::size_t size) const;
+};
+
+// The set-ups of the last few distinct states drawn with. A draw whose state generation is the
+// last draw's uses that set-up at once; otherwise its state's key is looked up among the kept
+// ones, so that a state switched away and back (a sprite paste turning blending on and off
+// around each quad) finds its set-up again.
 struct SetupCache {
-  Pipeline pipe;
-  bool valid = false, visible = false;
-  std::uint64_t generation = 0;
-  IDirect3DSurface9* target = nullptr;
-  IDirect3DSurface9* depth = nullptr;
-  const PALETTEENTRY* palette = nullptr;
+  static constexpr int kEntries = 4;
+  struct Entry {
+    Pipeline pipe;
+    SetupKey key;
+    bool valid = false, visible = false;
+  };
+  Entry entries[kEntries];
+  int last = 0;  // the entry the last draw used
+  int next = 0;  // the entry replaced next when no key matches
+  bool has_generation = false;
+  std::uint64_t generation = 0;  // the state generation of the last draw
+  SetupKey scratch;
 };
 
 }  // namespace d3d9_internal

@@ -418,30 +418,70 @@ void SetupCacheDeleter::operator()(SetupCache* c) const {
   delete c;
 }
 
-UINT FvfSize(DWORD fvf) {
-  return MakeLayout(fvf).size;
+namespace {
+
+// The layout of the format drawn last: a run of draws in one format makes it once.
+const Layout& LayoutOf(DWORD fvf) {
+  thread_local DWORD last_fvf = 0;
+  thread_local Layout last = MakeLayout(0);
+  if (fvf != last_fvf) {
+    last = MakeLayout(fvf);
+    last_fvf = fvf;
+  }
+  return last;
 }
 
-HRESULT DrawPrimitives(const DeviceState& s, std::uint64_t generation, SetupCache& cache,
-                       IDirect3DSurface9* target, IDirect3DSurface9* depth,
-                       const PALETTEENTRY* palette, D3DPRIMITIVETYPE type, UINT count,
-                       const BYTE* data, UINT stride) {
-  Layout layout = MakeLayout(s.fvf);
+}  // namespace
+
+UINT FvfSize(DWORD fvf) {
+  return LayoutOf(fvf).size;
+}
+
+HRESULT DrawPrimitives(const DeviceState& s, std::uint64_t generation, std::uint64_t bindings,
+                       bool textures_changed, SetupCache& cache, IDirect3DSurface9* target,
+                       IDirect3DSurface9* depth, const PALETTEENTRY* palette, D3DPRIMITIVETYPE type,
+                       UINT count, const BYTE* data, UINT stride) {
+  const Layout layout = LayoutOf(s.fvf);
   if (layout.size == 0 || stride < layout.size || !target) return D3DERR_INVALIDCALL;
   UINT vertices = 0;
   if (!VertexCount(type, count, vertices)) return D3DERR_INVALIDCALL;
 
-  if (!cache.valid || cache.generation != generation || cache.target != target ||
-      cache.depth != depth || cache.palette != palette) {
-    cache.visible = cache.pipe.Setup(s, target, depth, palette);
-    cache.valid = true;
+  if (!cache.has_generation || cache.generation != generation) {
+    SetupKey& key = cache.scratch;
+    key.Make(s, target, depth, palette, bindings);
+    const std::size_t size = key.Size();
+    // The last draw's entry first: a state switched away and back finds it at once.
+    int found = -1;
+    for (int k = 0; k < SetupCache::kEntries; ++k) {
+      const int i = (cache.last + k) % SetupCache::kEntries;
+      const SetupCache::Entry& e = cache.entries[i];
+      if (e.valid && e.key.Equals(key, size)) {
+        found = i;
+        break;
+      }
+    }
+    if (found < 0) {
+      found = cache.next;
+      cache.next = (cache.next + 1) % SetupCache::kEntries;
+      SetupCache::Entry& e = cache.entries[found];
+      std::memcpy(&e.key, &key, size);
+      e.visible = e.pipe.Setup(s, target, depth, palette);
+      e.valid = true;
+    } else if (palette) {
+      cache.entries[found].pipe.ApplyPalette(palette);
+    }
+    cache.last = found;
     cache.generation = generation;
-    cache.target = target;
-    cache.depth = depth;
-    cache.palette = palette;
+    cache.has_generation = true;
+  } else if (textures_changed) {
+    // The rest of the state is as the last draw had it: only the textures are taken again.
+    SetupCache::Entry& e = cache.entries[cache.last];
+    e.pipe.TakeTextures(s, palette);
+    for (DWORD i = 0; i < e.key.stage_count; ++i) e.key.stages[i].texture = s.texture[i].Get();
   }
-  if (!cache.visible) return D3D_OK;  // nothing can be visible
-  Pipeline& pipe = cache.pipe;
+  SetupCache::Entry& entry = cache.entries[cache.last];
+  if (!entry.visible) return D3D_OK;  // nothing can be visible
+  Pipeline& pipe = entry.pipe;
   thread_local std::vector<Vertex> screen;
   thread_local std::vector<ClipVertex> clip;
   Assembly assembly{pipe, layout.transformed, screen, clip};

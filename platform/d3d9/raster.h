@@ -23,13 +23,15 @@ UINT FvfSize(DWORD fvf);
 
 // Draws count primitives of type from vertex data (stride bytes apart) with the device's state
 // into the colour target and, when depth testing, the depth surface. generation names the
-// state as it is (see IDirect3DDevice9::StateChanged): the set-up in cache is used again while
-// it, the target, the depth surface and the palette are those it was made for. Answers D3D_OK
-// or D3DERR_INVALIDCALL (nothing drawn) for a format it cannot draw.
-HRESULT DrawPrimitives(const DeviceState& state, std::uint64_t generation, SetupCache& cache,
-                       IDirect3DSurface9* target, IDirect3DSurface9* depth,
-                       const PALETTEENTRY* palette, D3DPRIMITIVETYPE type, UINT count,
-                       const BYTE* data, UINT stride);
+// state as it is (see IDirect3DDevice9::StateChanged): while it holds, the last draw's set-up is
+// used again; otherwise the set-up is looked up in the cache by the values it is made from,
+// bindings counting the changes of target, depth surface and palette. textures_changed: a
+// stage's texture may have been set since the last draw (the generation left as it was). Answers
+// D3D_OK or D3DERR_INVALIDCALL (nothing drawn) for a format it cannot draw.
+HRESULT DrawPrimitives(const DeviceState& state, std::uint64_t generation, std::uint64_t bindings,
+                       bool textures_changed, SetupCache& cache, IDirect3DSurface9* target,
+                       IDirect3DSurface9* depth, const PALETTEENTRY* palette, D3DPRIMITIVETYPE type,
+                       UINT count, const BYTE* data, UINT stride);
 
 // Whether span loops may work eight pixels at a time where the processor can (on by default;
 // tests switch it off to check the four-wide loops against the same results).

@@ -186,13 +186,15 @@ __attribute__((target("avx2"))) inline __m256i Div255x16(__m256i x) {
   return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
-__attribute__((target("avx2"))) inline __m256i AlphaOf8(__m256i lanes) {
-  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lanes, 0xFF), 0xFF);
+// Each pixel's alpha (its fourth 16-bit lane) in all four of its lanes, by one byte shuffle:
+// the lanes hold bytes, so the alpha's high byte is zero.
+__attribute__((target("avx2"))) inline __m256i AlphaOf8(__m256i lanes, __m256i alpha_bytes) {
+  return _mm256_shuffle_epi8(lanes, alpha_bytes);
 }
 
 // The registers one eight-pixel blend needs, set up once a span.
 struct Blend8Consts {
-  __m256i zero, full, alpha, modulate, dest_alpha_or;
+  __m256i zero, full, alpha, modulate, dest_alpha_or, alpha_bytes;
   bool dest_alpha;
 };
 
@@ -206,6 +208,9 @@ __attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanP
       _mm256_set_epi16(e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb),
                        e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb));
   c.dest_alpha_or = p.dest_alpha ? c.zero : c.alpha;
+  const char z = -128;  // a shuffle index that gives 0
+  c.alpha_bytes = _mm256_setr_epi8(6, z, 6, z, 6, z, 6, z, 14, z, 14, z, 14, z, 14, z,  //
+                                   6, z, 6, z, 6, z, 6, z, 14, z, 14, z, 14, z, 14, z);
   c.dest_alpha = p.dest_alpha;
   return c;
 }
@@ -222,7 +227,7 @@ __attribute__((target("avx2"))) inline __m256i Blended8(__m256i s, __m256i d,
     s_hi = Div255x16(_mm256_mullo_epi16(s_hi, c.modulate));
   }
   __m256i d_lo = _mm256_unpacklo_epi8(d, c.zero), d_hi = _mm256_unpackhi_epi8(d, c.zero);
-  __m256i a_lo = AlphaOf8(s_lo), a_hi = AlphaOf8(s_hi);
+  __m256i a_lo = AlphaOf8(s_lo, c.alpha_bytes), a_hi = AlphaOf8(s_hi, c.alpha_bytes);
   __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
                                   _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(c.full, a_lo)));
   __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
@@ -268,11 +273,11 @@ __attribute__((target("avx2"))) inline void BlendMasked8(std::uint32_t* dst, __m
   _mm256_maskstore_epi32(out, mask, Blended8<kModulate>(s, _mm256_maskload_epi32(out, mask), c));
 }
 
-// A blended texel-for-pixel row, the last few pixels under a mask.
+// A blended texel-for-pixel row, the last few pixels under a mask. Inlined into the block loop,
+// whose rows then keep the blend's constants in registers.
 template <bool kModulate>
-__attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long n,
-                                                        const std::uint32_t* src,
-                                                        const Blend8Consts& c) {
+__attribute__((target("avx2"), always_inline)) inline void StraightBlendRow8(
+    std::uint32_t* dst, long n, const std::uint32_t* src, const Blend8Consts& c) {
   long i = 0;
   for (; i + 8 <= n; i += 8) {
     Blend8<kModulate>(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
@@ -282,6 +287,14 @@ __attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long
     const __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(src + i), mask);
     BlendMasked8<kModulate>(dst + i, s, mask, c);
   }
+}
+
+// StraightBlendRow8 for a caller built without AVX2.
+template <bool kModulate>
+__attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long n,
+                                                        const std::uint32_t* src,
+                                                        const Blend8Consts& c) {
+  StraightBlendRow8<kModulate>(dst, n, src, c);
 }
 
 // A blended row of stepped coordinates that stay inside the texture (a turned or scaled
@@ -326,14 +339,14 @@ __attribute__((target("avx2"))) void SteppedBlendSpan8(std::uint32_t* dst, long 
   SteppedBlendSpan8With<kModulate>(dst, n, p, MakeBlend8Consts(p));
 }
 
-// StraightBlendSpan8 over rows of a block (see StraightBlockWith), the registers set up once.
+// StraightBlendRow8 over rows of a block (see StraightBlockWith), the registers set up once.
 template <bool kModulate>
 __attribute__((target("avx2"))) void StraightBlendBlock8(BYTE* dst, UINT pitch, long rows, long n,
                                                          const SpanParams& p) {
   const Blend8Consts c = MakeBlend8Consts(p);
   const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
   for (long r = 0; r < rows; ++r, dst += pitch, src += p.width) {
-    StraightBlendSpan8<kModulate>(reinterpret_cast<std::uint32_t*>(dst), n, src, c);
+    StraightBlendRow8<kModulate>(reinterpret_cast<std::uint32_t*>(dst), n, src, c);
   }
 }
 

@@ -73,11 +73,18 @@ DeviceState& IDirect3DDevice9::Recorded(IDirect3DStateBlock9** block) {
 
 HRESULT IDirect3DDevice9::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (state >= kD3dRenderStateCount) return D3DERR_INVALIDCALL;
+  // A value repeated (most calls: callers set their whole state before each draw) returns at
+  // once; the rest goes to a call of its own, so that this path needs no stack frame.
+  if (!recording_ && state_.render[state] == value) [[likely]] {
+    return D3D_OK;
+  }
+  return ChangeRenderState(state, value);
+}
+
+HRESULT IDirect3DDevice9::ChangeRenderState(D3DRENDERSTATETYPE state, DWORD value) {
   if (!recording_) {
-    if (state_.render[state] != value) {
-      state_.render[state] = value;
-      StateChanged();
-    }
+    ValueChanged(state, state_.render[state], value);
+    state_.render[state] = value;
     return D3D_OK;
   }
   recording_->state.render[state] = value;
@@ -95,8 +102,8 @@ HRESULT IDirect3DDevice9::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE typ
   if (sampler >= kD3dSamplerCount || type >= kD3dSamplerStateCount) return D3DERR_INVALIDCALL;
   if (!recording_) {
     if (state_.sampler[sampler][type] != value) {
+      ValueChanged(0x10000 | sampler << 8 | type, state_.sampler[sampler][type], value);
       state_.sampler[sampler][type] = value;
-      StateChanged();
     }
     return D3D_OK;
   }
@@ -118,8 +125,8 @@ HRESULT IDirect3DDevice9::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATE
   if (stage >= kD3dStageCount || type >= kD3dStageStateCount) return D3DERR_INVALIDCALL;
   if (!recording_) {
     if (state_.stage[stage][type] != value) {
+      ValueChanged(0x20000 | stage << 8 | type, state_.stage[stage][type], value);
       state_.stage[stage][type] = value;
-      StateChanged();
     }
     return D3D_OK;
   }
@@ -140,7 +147,7 @@ HRESULT IDirect3DDevice9::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture
   if (!recording_) {
     if (state_.texture[stage].Get() != texture) {
       state_.texture[stage] = Ref<IDirect3DBaseTexture9>(texture);
-      StateChanged();
+      textures_changed_ = true;  // the next draw's set-up takes the new textures
     }
     return D3D_OK;
   }
@@ -284,14 +291,14 @@ HRESULT IDirect3DDevice9::SetPaletteEntries(UINT palette, const PALETTEENTRY* en
   if (!entries || palette > 0xFFFF) return D3DERR_INVALIDCALL;
   if (palettes_.size() <= palette) palettes_.resize(palette + 1);
   std::copy(entries, entries + 256, palettes_[palette].begin());
-  StateChanged();
+  BindingsChanged();
   return D3D_OK;
 }
 
 HRESULT IDirect3DDevice9::SetCurrentTexturePalette(UINT palette) {
   if (palette >= palettes_.size()) return D3DERR_INVALIDCALL;
   current_palette_ = palette;
-  StateChanged();
+  BindingsChanged();
   return D3D_OK;
 }
 
@@ -362,21 +369,48 @@ HRESULT IDirect3DStateBlock9::Apply() {
   return Copy(state, device_->state_);
 }
 
-// Copies the parts the mask names from one state to the other.
-HRESULT IDirect3DStateBlock9::Copy(const DeviceState& from, DeviceState& to) {
+void IDirect3DStateBlock9::ListEntries() {
   for (DWORD i = 0; i < kD3dRenderStateCount; ++i) {
-    if (mask.render[i]) to.render[i] = from.render[i];
+    if (mask.render[i]) render_list_.push_back(static_cast<std::uint16_t>(i));
   }
   for (DWORD s = 0; s < kD3dSamplerCount; ++s) {
     for (DWORD t = 0; t < kD3dSamplerStateCount; ++t) {
-      if (mask.sampler[s][t]) to.sampler[s][t] = from.sampler[s][t];
+      if (mask.sampler[s][t]) sampler_list_.push_back(static_cast<std::uint16_t>(s << 8 | t));
     }
-    if (mask.texture[s]) to.texture[s] = from.texture[s];
   }
   for (DWORD s = 0; s < kD3dStageCount; ++s) {
     for (DWORD t = 0; t < kD3dStageStateCount; ++t) {
-      if (mask.stage[s][t]) to.stage[s][t] = from.stage[s][t];
+      if (mask.stage[s][t]) stage_list_.push_back(static_cast<std::uint16_t>(s << 8 | t));
     }
+  }
+  listed_ = true;
+}
+
+// Copies the parts the mask names from one state to the other.
+HRESULT IDirect3DStateBlock9::Copy(const DeviceState& from, DeviceState& to) {
+  if (!listed_ && device_->recording_.Get() != this) ListEntries();
+  if (listed_) {
+    for (std::uint16_t i : render_list_) to.render[i] = from.render[i];
+    for (std::uint16_t e : sampler_list_)
+      to.sampler[e >> 8][e & 0xFF] = from.sampler[e >> 8][e & 0xFF];
+    for (std::uint16_t e : stage_list_) to.stage[e >> 8][e & 0xFF] = from.stage[e >> 8][e & 0xFF];
+  } else {  // still being recorded: the mask may grow yet
+    for (DWORD i = 0; i < kD3dRenderStateCount; ++i) {
+      if (mask.render[i]) to.render[i] = from.render[i];
+    }
+    for (DWORD s = 0; s < kD3dSamplerCount; ++s) {
+      for (DWORD t = 0; t < kD3dSamplerStateCount; ++t) {
+        if (mask.sampler[s][t]) to.sampler[s][t] = from.sampler[s][t];
+      }
+    }
+    for (DWORD s = 0; s < kD3dStageCount; ++s) {
+      for (DWORD t = 0; t < kD3dStageStateCount; ++t) {
+        if (mask.stage[s][t]) to.stage[s][t] = from.stage[s][t];
+      }
+    }
+  }
+  for (DWORD s = 0; s < kD3dSamplerCount; ++s) {
+    if (mask.texture[s]) to.texture[s] = from.texture[s];
   }
   if (mask.fvf) to.fvf = from.fvf;
   for (int s = 0; s < kStreamCount; ++s) {

@@ -365,6 +365,71 @@ TEST_F(DeviceTest, StateBlocksRecordCaptureAndApply) {
   EXPECT_EQ(all->Apply(), D3DERR_INVALIDCALL);
 }
 
+// Each kind of block brings back what it holds and leaves the rest: the pixel block its blend,
+// sampler and stage colour states, the vertex block culling, the vertex format and the
+// coordinate index, the whole-state block all of them with the transforms and viewport.
+TEST_F(DeviceTest, StateBlocksOfEachKindRestoreWhatTheyHold) {
+  D3DMATRIX world{};
+  world._11 = world._22 = world._33 = world._44 = 2.0f;
+  auto set = [&](DWORD blend, DWORD cull, DWORD fvf, DWORD filter, DWORD op, DWORD index,
+                 float scale) {
+    device_->SetRenderState(D3DRS_SRCBLEND, blend);
+    device_->SetRenderState(D3DRS_CULLMODE, cull);
+    device_->SetFVF(fvf);
+    device_->SetSamplerState(3, D3DSAMP_MAGFILTER, filter);
+    device_->SetTextureStageState(2, D3DTSS_COLOROP, op);
+    device_->SetTextureStageState(2, D3DTSS_TEXCOORDINDEX, index);
+    world._11 = scale;
+    device_->SetTransform(D3DTS_WORLD, &world);
+  };
+  struct Values {
+    DWORD blend, cull, fvf, filter, op, index;
+    float scale;
+  };
+  auto get = [&] {
+    Values v{};
+    device_->GetRenderState(D3DRS_SRCBLEND, &v.blend);
+    device_->GetRenderState(D3DRS_CULLMODE, &v.cull);
+    device_->GetFVF(&v.fvf);
+    device_->GetSamplerState(3, D3DSAMP_MAGFILTER, &v.filter);
+    device_->GetTextureStageState(2, D3DTSS_COLOROP, &v.op);
+    device_->GetTextureStageState(2, D3DTSS_TEXCOORDINDEX, &v.index);
+    D3DMATRIX m;
+    device_->GetTransform(D3DTS_WORLD, &m);
+    v.scale = m._11;
+    return v;
+  };
+  const DWORD xyz = D3DFVF_XYZ, tex = D3DFVF_XYZRHW | D3DFVF_TEX1;
+  for (D3DSTATEBLOCKTYPE type : {D3DSBT_ALL, D3DSBT_PIXELSTATE, D3DSBT_VERTEXSTATE}) {
+    set(D3DBLEND_ONE, D3DCULL_NONE, xyz, D3DTEXF_LINEAR, D3DTOP_ADD, 1, 3.0f);
+    Ref<IDirect3DStateBlock9> block;
+    ASSERT_EQ(device_->CreateStateBlock(type, block.Put()), D3D_OK);
+    set(D3DBLEND_ZERO, D3DCULL_CW, tex, D3DTEXF_POINT, D3DTOP_MODULATE, 0, 5.0f);
+    ASSERT_EQ(block->Apply(), D3D_OK);
+    const Values v = get();
+    const bool pixel = type != D3DSBT_VERTEXSTATE, vertex = type != D3DSBT_PIXELSTATE;
+    const bool all = type == D3DSBT_ALL;
+    SCOPED_TRACE(type);
+    EXPECT_EQ(v.blend, static_cast<DWORD>(pixel ? D3DBLEND_ONE : D3DBLEND_ZERO));
+    EXPECT_EQ(v.filter, static_cast<DWORD>(pixel ? D3DTEXF_LINEAR : D3DTEXF_POINT));
+    EXPECT_EQ(v.op, static_cast<DWORD>(pixel ? D3DTOP_ADD : D3DTOP_MODULATE));
+    EXPECT_EQ(v.cull, static_cast<DWORD>(vertex ? D3DCULL_NONE : D3DCULL_CW));
+    EXPECT_EQ(v.fvf, vertex ? xyz : tex);
+    EXPECT_EQ(v.index, vertex ? 1u : 0u);
+    EXPECT_EQ(v.scale, all ? 3.0f : 5.0f);
+    // Capture takes the device's values of the same entries, and only those.
+    set(D3DBLEND_DESTCOLOR, D3DCULL_CCW, xyz, D3DTEXF_LINEAR, D3DTOP_SUBTRACT, 1, 7.0f);
+    ASSERT_EQ(block->Capture(), D3D_OK);
+    set(D3DBLEND_ZERO, D3DCULL_CW, tex, D3DTEXF_POINT, D3DTOP_MODULATE, 0, 5.0f);
+    block->Apply();
+    const Values c = get();
+    EXPECT_EQ(c.blend, static_cast<DWORD>(pixel ? D3DBLEND_DESTCOLOR : D3DBLEND_ZERO));
+    EXPECT_EQ(c.op, static_cast<DWORD>(pixel ? D3DTOP_SUBTRACT : D3DTOP_MODULATE));
+    EXPECT_EQ(c.cull, static_cast<DWORD>(vertex ? D3DCULL_CCW : D3DCULL_CW));
+    EXPECT_EQ(c.scale, all ? 7.0f : 5.0f);
+  }
+}
+
 TEST_F(DeviceTest, LostDeviceRefusesPresentUntilReset) {
   EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
   device_->EndScene();

@@ -821,6 +821,33 @@ TEST_F(DeviceTest, StateChangesBetweenDrawsTakeEffect) {
   quad_at(8, 16, 4);
   EXPECT_EQ(Pixel(9, 17) & 0xFFFFFF, 0xFF0000u);
   EXPECT_EQ(Pixel(10, 17) & 0xFFFFFF, 0x0000FFu);
+  // States switched away and back around each quad, as a paste does: each draw gets the set-up
+  // of the values in force, found again or made anew, and a change made after a round trip
+  // takes effect and stays in effect through the next round trip.
+  viewport.Width = 64;
+  ASSERT_EQ(device_->SetViewport(&viewport), D3D_OK);
+  device_->SetTexture(0, half_green.Get());
+  auto toggled = [&](float x, float side) {
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    quad_at(x, 24, side);
+    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    quad_at(x, 32, side);
+  };
+  toggled(0, 4);
+  toggled(4, 4);
+  device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+  toggled(8, 4);
+  toggled(12, 8);
+  device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+  toggled(20, 4);
+  device_->SetTexture(0, red.Get());
+  toggled(24, 4);
+  const std::uint32_t blended[] = {0x00807F, 0x00807F, 0x008000, 0x008000, 0x00807F, 0xFF0000};
+  const int xs[] = {1, 5, 9, 13, 21, 25};
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(Pixel(xs[i], 25) & 0xFFFFFF, blended[i]) << xs[i];
+    EXPECT_EQ(Pixel(xs[i], 33) & 0xFFFFFF, i < 5 ? 0x00FF00u : 0xFF0000u) << xs[i];
+  }
 }
 
 }  // namespace
