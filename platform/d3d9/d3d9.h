@@ -336,7 +336,10 @@ class IDirect3DSurface9 : public IDirect3DResource9 {
   bool HasStencil() const;
   // Marks the decoded copy stale after the texels changed.
   void Touch() { stale_ = true; }
-  void SetPalette(const PALETTEENTRY* palette) { palette_ = palette; }
+  // The palette a paletted surface is read through. Its decoded copy is made again when the
+  // palette differs from the one it was made with: another palette, or the same one whose
+  // entries were set anew.
+  void SetPalette(const PALETTEENTRY* palette);
 
  private:
   IDirect3DSurface9() = default;
@@ -353,6 +356,7 @@ class IDirect3DSurface9 : public IDirect3DResource9 {
   std::vector<float> depth_;
   std::vector<BYTE> stencil_;
   const PALETTEENTRY* palette_ = nullptr;
+  std::vector<PALETTEENTRY> decoded_palette_;  // the entries decoded_ was made with
 };
 
 // What SetTexture takes: a 2D texture or a cube texture.

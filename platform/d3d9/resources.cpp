@@ -90,6 +90,16 @@ bool IDirect3DSurface9::HasStencil() const {
          format_ == D3DFMT_D24FS8;
 }
 
+void IDirect3DSurface9::SetPalette(const PALETTEENTRY* palette) {
+  palette_ = palette;
+  if (!palette) return;
+  if (decoded_palette_.size() != 256 ||
+      std::memcmp(decoded_palette_.data(), palette, 256 * sizeof(PALETTEENTRY)) != 0) {
+    decoded_palette_.assign(palette, palette + 256);
+    stale_ = true;
+  }
+}
+
 const std::uint32_t* IDirect3DSurface9::Decoded() {
   // A8R8G8B8 rows are already 0xAARRGGBB with no padding: sample the storage itself.
   if (format_ == D3DFMT_A8R8G8B8) return store_.data();

@@ -60,6 +60,38 @@ TEST_F(DeviceTest, EveryFormatSamplesAsDefined) {
   }
 }
 
+// A paletted texture reads the palette in force at each draw: entries set anew in the same
+// palette, or another palette made current, change what the next draw shows.
+TEST_F(DeviceTest, PalettedTexturesFollowThePaletteInForce) {
+  PALETTEENTRY palette[256] = {};
+  palette[5] = PALETTEENTRY{1, 2, 3, 255};
+  ASSERT_EQ(device_->SetPaletteEntries(0, palette), D3D_OK);
+  ASSERT_EQ(device_->SetCurrentTexturePalette(0), D3D_OK);
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  Ref<IDirect3DTexture9> t;
+  ASSERT_EQ(device_->CreateTexture(1, 1, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, t.Put(), nullptr),
+            D3D_OK);
+  D3DLOCKED_RECT lr;
+  ASSERT_EQ(t->LockRect(0, &lr, nullptr, 0), D3D_OK);
+  *static_cast<BYTE*>(lr.pBits) = 5;
+  t->UnlockRect(0);
+  device_->SetTexture(0, t.Get());
+  auto drawn = [&] {
+    Clear(0);
+    Quad(3, 3, 4, 4);
+    return Pixel(3, 3);
+  };
+  EXPECT_EQ(drawn(), 0xFF010203u);
+  palette[5] = PALETTEENTRY{40, 50, 60, 255};
+  ASSERT_EQ(device_->SetPaletteEntries(0, palette), D3D_OK);
+  EXPECT_EQ(drawn(), 0xFF28323Cu) << "entries set anew in the palette in force";
+  palette[5] = PALETTEENTRY{7, 8, 9, 255};
+  ASSERT_EQ(device_->SetPaletteEntries(1, palette), D3D_OK);
+  EXPECT_EQ(drawn(), 0xFF28323Cu) << "another palette's entries";
+  ASSERT_EQ(device_->SetCurrentTexturePalette(1), D3D_OK);
+  EXPECT_EQ(drawn(), 0xFF070809u) << "another palette made current";
+}
+
 TEST_F(DeviceTest, BlockCompressedTexturesDecode) {
   Ref<IDirect3DTexture9> t;
   ASSERT_EQ(device_->CreateTexture(8, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, t.Put(), nullptr),
