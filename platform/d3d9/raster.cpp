@@ -224,6 +224,15 @@ bool VertexCount(D3DPRIMITIVETYPE type, UINT count, UINT& vertices) {
   }
 }
 
+// A pre-transformed vertex: its screen position and rhw as stored, and its attributes.
+void FetchTransformed(const DeviceState& s, const Layout& layout, const BYTE* src, Vertex& v) {
+  v.x = LoadFloat(src);
+  v.y = LoadFloat(src + 4);
+  v.z = LoadFloat(src + 8);
+  v.rhw = LoadFloat(src + 12);
+  FetchAttributes(s, layout, src, v);
+}
+
 // The vertices of one draw, each fetched and transformed once: in screen space, and for
 // untransformed input also in clip space, where triangles crossing the near or far plane are
 // cut.
@@ -257,13 +266,7 @@ void Assembly::Fetch(const DeviceState& s, const Layout& layout, const BYTE* dat
   screen.resize(vertices);
   if (transformed) {
     for (UINT i = 0; i < vertices; ++i) {
-      const BYTE* src = data + static_cast<std::size_t>(i) * stride;
-      Vertex& v = screen[i];
-      v.x = LoadFloat(src);
-      v.y = LoadFloat(src + 4);
-      v.z = LoadFloat(src + 8);
-      v.rhw = LoadFloat(src + 12);
-      FetchAttributes(s, layout, src, v);
+      FetchTransformed(s, layout, data + static_cast<std::size_t>(i) * stride, screen[i]);
     }
     return;
   }
@@ -290,13 +293,7 @@ void Assembly::Fetch(const DeviceState& s, const Layout& layout, const BYTE* dat
 void Assembly::FetchSome(UINT first, UINT n) {
   const UINT end = std::min(vertices, first + n);
   for (UINT i = first; i < end; ++i) {
-    const BYTE* src = data + static_cast<std::size_t>(i) * stride;
-    Vertex& v = screen[i];
-    v.x = LoadFloat(src);
-    v.y = LoadFloat(src + 4);
-    v.z = LoadFloat(src + 8);
-    v.rhw = LoadFloat(src + 12);
-    FetchAttributes(*state, *layout, src, v);
+    FetchTransformed(*state, *layout, data + static_cast<std::size_t>(i) * stride, screen[i]);
   }
 }
 
