@@ -177,6 +177,19 @@ inline std::uint8_t Paeth(int a, int b, int c) {
 }
 
 #if defined(__SSE2__)
+// One pixel of three or four bytes into the low lanes of a register (the rest zero), and back.
+template <std::size_t kBpp>
+__m128i PixelLoad(const std::uint8_t* p) {
+  std::int32_t v = 0;
+  std::memcpy(&v, p, kBpp);
+  return _mm_cvtsi32_si128(v);
+}
+template <std::size_t kBpp>
+void PixelStore(std::uint8_t* p, __m128i pixel) {
+  const std::int32_t v = _mm_cvtsi128_si32(pixel);
+  std::memcpy(p, &v, kBpp);
+}
+
 // Paeth for three or four bytes a pixel (8-bit RGB; 8-bit RGBA, 16-bit grey and alpha), a pixel
 // at a time in 16-bit lanes: the choice is made per byte as the scalar loop makes it, in a third
 // or a quarter of the steps. The first pixel is done already (its left neighbours are zero).
@@ -184,12 +197,7 @@ template <std::size_t kBpp>
 void PaethPixels(std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes) {
   static_assert(kBpp == 3 || kBpp == 4);
   const __m128i zero = _mm_setzero_si128();
-  auto bytes_at = [](const std::uint8_t* p) {
-    std::int32_t v = 0;
-    std::memcpy(&v, p, kBpp);
-    return _mm_cvtsi32_si128(v);
-  };
-  auto load = [&](const std::uint8_t* p) { return _mm_unpacklo_epi8(bytes_at(p), zero); };
+  auto load = [&](const std::uint8_t* p) { return _mm_unpacklo_epi8(PixelLoad<kBpp>(p), zero); };
   auto abs16 = [](__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); };
   __m128i a = load(row), c = load(prior);
   for (std::size_t i = kBpp; i + kBpp <= bytes; i += kBpp) {
@@ -201,9 +209,8 @@ void PaethPixels(std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes
     const __m128i not_b = _mm_cmpgt_epi16(pb, pc);
     const __m128i bc = _mm_or_si128(_mm_andnot_si128(not_b, b), _mm_and_si128(not_b, c));
     const __m128i predict = _mm_or_si128(_mm_andnot_si128(not_a, a), _mm_and_si128(not_a, bc));
-    const __m128i sum = _mm_add_epi8(_mm_packus_epi16(predict, zero), bytes_at(row + i));
-    const std::int32_t out = _mm_cvtsi128_si32(sum);
-    std::memcpy(row + i, &out, kBpp);
+    const __m128i sum = _mm_add_epi8(_mm_packus_epi16(predict, zero), PixelLoad<kBpp>(row + i));
+    PixelStore<kBpp>(row + i, sum);
     a = _mm_unpacklo_epi8(sum, zero);
     c = b;
   }
@@ -213,38 +220,41 @@ void PaethPixels(std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes
 // scalar loops (each byte wraps on its own; the average rounds down), without the byte-by-byte
 // chain through the left neighbour.
 template <std::size_t kBpp>
-void SubPixels(std::uint8_t* row, std::size_t bytes) {
-  auto bytes_at = [](const std::uint8_t* p) {
-    std::int32_t v = 0;
-    std::memcpy(&v, p, kBpp);
-    return _mm_cvtsi32_si128(v);
-  };
-  __m128i left = bytes_at(row);
+void SubPixels(std::uint8_t* row, const std::uint8_t*, std::size_t bytes) {
+  __m128i left = PixelLoad<kBpp>(row);
   for (std::size_t i = kBpp; i + kBpp <= bytes; i += kBpp) {
-    left = _mm_add_epi8(left, bytes_at(row + i));
-    const std::int32_t out = _mm_cvtsi128_si32(left);
-    std::memcpy(row + i, &out, kBpp);
+    left = _mm_add_epi8(left, PixelLoad<kBpp>(row + i));
+    PixelStore<kBpp>(row + i, left);
   }
 }
 
 template <std::size_t kBpp>
 void AveragePixels(std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes) {
-  auto bytes_at = [](const std::uint8_t* p) {
-    std::int32_t v = 0;
-    std::memcpy(&v, p, kBpp);
-    return _mm_cvtsi32_si128(v);
-  };
-  __m128i left = bytes_at(row);
+  __m128i left = PixelLoad<kBpp>(row);
   const __m128i ones = _mm_set1_epi8(1);
   for (std::size_t i = kBpp; i + kBpp <= bytes; i += kBpp) {
-    const __m128i up = bytes_at(prior + i);
+    const __m128i up = PixelLoad<kBpp>(prior + i);
     // floor((left + up) / 2) per byte: the rounded-up average less the carried-out low bit.
     const __m128i mean =
         _mm_sub_epi8(_mm_avg_epu8(left, up), _mm_and_si128(_mm_xor_si128(left, up), ones));
-    left = _mm_add_epi8(mean, bytes_at(row + i));
-    const std::int32_t out = _mm_cvtsi128_si32(left);
-    std::memcpy(row + i, &out, kBpp);
+    left = _mm_add_epi8(mean, PixelLoad<kBpp>(row + i));
+    PixelStore<kBpp>(row + i, left);
   }
+}
+
+// Runs a filter's pixel-at-a-time loop for three or four bytes a pixel; false for other sizes,
+// which take the byte loop.
+using PixelLoop = void (*)(std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes);
+bool ByPixel(PixelLoop three, PixelLoop four, std::uint8_t* row, const std::uint8_t* prior,
+             std::size_t bytes, std::size_t bpp) {
+  if (bpp == 3) {
+    three(row, prior, bytes);
+  } else if (bpp == 4) {
+    four(row, prior, bytes);
+  } else {
+    return false;
+  }
+  return true;
 }
 #endif
 
@@ -256,14 +266,7 @@ bool Unfilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::siz
       return true;
     case 1:
 #if defined(__SSE2__)
-      if (bpp == 4) {
-        SubPixels<4>(row, bytes);
-        return true;
-      }
-      if (bpp == 3) {
-        SubPixels<3>(row, bytes);
-        return true;
-      }
+      if (ByPixel(SubPixels<3>, SubPixels<4>, row, prior, bytes, bpp)) return true;
 #endif
       for (std::size_t i = bpp; i < bytes; ++i)
         row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
@@ -276,14 +279,7 @@ bool Unfilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::siz
         row[i] = static_cast<std::uint8_t>(row[i] + (prior[i] >> 1));
       }
 #if defined(__SSE2__)
-      if (bpp == 4) {
-        AveragePixels<4>(row, prior, bytes);
-        return true;
-      }
-      if (bpp == 3) {
-        AveragePixels<3>(row, prior, bytes);
-        return true;
-      }
+      if (ByPixel(AveragePixels<3>, AveragePixels<4>, row, prior, bytes, bpp)) return true;
 #endif
       for (std::size_t i = bpp; i < bytes; ++i) {
         row[i] = static_cast<std::uint8_t>(row[i] + ((row[i - bpp] + prior[i]) >> 1));
@@ -294,14 +290,7 @@ bool Unfilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::siz
         row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
       }
 #if defined(__SSE2__)
-      if (bpp == 4) {
-        PaethPixels<4>(row, prior, bytes);
-        return true;
-      }
-      if (bpp == 3) {
-        PaethPixels<3>(row, prior, bytes);
-        return true;
-      }
+      if (ByPixel(PaethPixels<3>, PaethPixels<4>, row, prior, bytes, bpp)) return true;
 #endif
       for (std::size_t i = bpp; i < bytes; ++i) {
         row[i] = static_cast<std::uint8_t>(row[i] + Paeth(row[i - bpp], prior[i], prior[i - bpp]));
