@@ -86,6 +86,11 @@ bool Mine() {
   return std::this_thread::get_id() == S().owner;
 }
 
+// Whether what the devices answer goes into a file: a recording, or a script kept as one.
+bool Writing() {
+  return g_mode == Mode::kRecord || (g_mode == Mode::kScript && S().file);
+}
+
 std::uint64_t RealMicros() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -517,7 +522,7 @@ Uint32 MouseButtons() {
 std::uint64_t Exchange(ValueKind kind, std::uint64_t real) {
   Session& s = S();
   if (!Mine()) return real;
-  if (g_mode == Mode::kRecord || (g_mode == Mode::kScript && s.file)) {
+  if (Writing()) {
     s.writer.Value(kind, real);
     s.pumps_since_item = 0;
     return real;
@@ -536,7 +541,7 @@ std::uint64_t Exchange(ValueKind kind, std::uint64_t real) {
 std::string ExchangeText(ValueKind kind, const std::string& real) {
   Session& s = S();
   if (!Mine()) return real;
-  if (g_mode == Mode::kRecord || (g_mode == Mode::kScript && s.file)) {
+  if (Writing()) {
     s.writer.Text(kind, real);
     s.pumps_since_item = 0;
     return real;
