@@ -565,7 +565,6 @@ TEST_F(DeviceTest, PlainLinesWalkTheGeneralPathsPixels) {
 TEST_F(DeviceTest, LinesMeetEveryEarlierDepthWrite) {
   Create(64, 64, D3DFMT_A8R8G8B8);
   device_->SetTexture(0, nullptr);
-  device_->SetRenderState(D3DRS_ZENABLE, TRUE);
   auto line = [&](float x0, float y0, float x1, float y1, DWORD c, float z) {
     TlVertex v[2] = {{x0, y0, z, 1, c, 0, 0}, {x1, y1, z, 1, c, 0, 0}};
     device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, v, sizeof(TlVertex));
@@ -575,6 +574,7 @@ TEST_F(DeviceTest, LinesMeetEveryEarlierDepthWrite) {
   };
   auto draw = [&](bool general) {
     device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
+    device_->SetRenderState(D3DRS_ZENABLE, TRUE);
     device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
     Clear(kBlack);
     clear_depth(nullptr, 0.6f);
@@ -596,7 +596,12 @@ TEST_F(DeviceTest, LinesMeetEveryEarlierDepthWrite) {
     device_->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &point, sizeof(TlVertex));
     line(0, 55, 63, 55, 0xFFFFFFFF, 0.02f);  // fails at the point
     clear_depth(nullptr, std::nanf(""));
-    line(0, 60, 63, 60, 0xFFFFFFFF, 0.0f);  // fails everywhere: nothing passes against NaN
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+    line(10, 56, 10, 63, 0xFF00FF00, 0.5f);
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    // Nothing passes against NaN: these pass only where the last line wrote 0.5.
+    line(0, 58, 63, 58, 0xFFFF0000, 0.2f);
+    line(0, 60, 63, 60, 0xFFFFFFFF, 0.0f);
     clear_depth(nullptr, 1.0f);
     line(0, 62, 63, 62, 0xFF123456, 0.5f);
     device_->SetRenderState(D3DRS_ZENABLE, FALSE);
@@ -612,6 +617,8 @@ TEST_F(DeviceTest, LinesMeetEveryEarlierDepthWrite) {
   EXPECT_EQ(at(30, 55), 0xFFFF00FFu);
   EXPECT_EQ(at(31, 55), 0xFFFFFFFFu);
   EXPECT_EQ(at(30, 60), kBlack);
+  EXPECT_EQ(at(10, 58), 0xFFFF0000u);
+  EXPECT_EQ(at(11, 58), kBlack);
   EXPECT_EQ(at(30, 62), 0xFF123456u);
   ExpectFastMatchesGeneral(draw);
 }
