@@ -338,7 +338,9 @@ class IDirect3DSurface9 : public IDirect3DResource9 {
   // passes against it passes at every pixel. Kept by the clears and the draws, the only writers
   // of a depth surface; a surface is made holding 1 at every pixel.
   float DepthFloor() const { return depth_floor_; }
-  void SetDepthFloor(float v) { depth_floor_ = v == v ? v : -std::numeric_limits<float>::infinity(); }
+  void SetDepthFloor(float v) {
+    depth_floor_ = v == v ? v : -std::numeric_limits<float>::infinity();
+  }
   void LowerDepthFloor(float v) {
     if (!(v >= depth_floor_)) SetDepthFloor(v);
   }

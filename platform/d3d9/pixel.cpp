@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/raster.h"
@@ -179,10 +182,15 @@ bool Pipeline::Setup(const DeviceState& s, IDirect3DSurface9* target, IDirect3DS
   if (!SetupOutput(s)) return false;
   plain_state_ = PlainState();
   simple_state_ = plain_state_ && !z_test_;
-  line_on_centres_ = plain_state_ && !blend_ &&
-                     (!z_test_ || (pitch_ == 4 * depth_width_ &&
-                                   (z_func_ == D3DCMP_LESSEQUAL || z_func_ == D3DCMP_LESS ||
-                                    z_func_ == D3DCMP_ALWAYS)));
+  line_lo_[0] = line_lo_[2] = static_cast<float>(clip_.left);
+  line_lo_[1] = line_lo_[3] = static_cast<float>(clip_.top);
+  line_hi_[0] = line_hi_[2] = static_cast<float>(clip_.right - 1);
+  line_hi_[1] = line_hi_[3] = static_cast<float>(clip_.bottom - 1);
+  line_on_centres_ =
+      plain_state_ && !blend_ &&
+      (!z_test_ ||
+       (pitch_ == 4 * depth_width_ &&
+        (z_func_ == D3DCMP_LESSEQUAL || z_func_ == D3DCMP_LESS || z_func_ == D3DCMP_ALWAYS)));
   if (plain_state_) {
     auto reads_diffuse = [](DWORD op, DWORD a1, DWORD a2) {
       return (op != D3DTOP_SELECTARG2 && a1 == D3DTA_DIFFUSE) ||
@@ -729,13 +737,14 @@ void WalkSteps(long i_first, long i_last, long q, long long r, const MinorWalk& 
 // straight into a 32-bit target and, where depth is tested or written, a depth buffer as wide
 // as its rows at the same offset (kTest 1: drawn where z <= depth, 2: where z < depth, 0:
 // everywhere; kWrite: z stored where drawn); stops before a step whose remainder is 0 (the
-// formula's). Answers the steps taken, at and r moved past them. Every value lives in a
-// register (the target's stores cannot touch them), and the minor step is taken without a
-// branch.
+// formula's), which the caller may know never comes (stops false). Answers the steps taken, at
+// and r moved past them. Every value lives in a register: the target's stores cannot touch
+// them.
 template <int kTest, bool kWrite>
 [[gnu::noinline]] long PlainRun(BYTE* bits, float* depth, std::ptrdiff_t& at_io, long long& r_io,
                                 long n, std::ptrdiff_t at_step, std::ptrdiff_t minor_unit,
-                                long long r_step, long long den, std::uint32_t colour, float z) {
+                                long long r_step, long long den, std::uint32_t colour, float z,
+                                bool stops) {
   std::ptrdiff_t at = at_io;
   long long r = r_io;
   auto put = [bits, depth, colour, z](std::ptrdiff_t p) {
@@ -748,29 +757,37 @@ template <int kTest, bool kWrite>
     }
     std::memcpy(bits + p, &colour, 4);
   };
-  if (r == 0) return 0;
-  long k = 0;
+  if (r == 0 || n <= 0) return 0;
+  long left = n;  // counted down: the loops keep no step number
   if (r_step == 0) {
     // The minor coordinate moves the same way at every step (level, upright and diagonal
     // lines): the remainder stays as it is.
-    for (; k < n; ++k, at += at_step) put(at);
-  } else {
-    const std::ptrdiff_t at_carry = at_step + minor_unit;
-    for (; k < n && r != 0; ++k) {
+    do {
+      put(at);
+      at += at_step;
+    } while (--left != 0);
+  } else if (!stops) {
+    do {
       put(at);
       r += r_step;
-      const bool carry = r >= den;
-      r = carry ? r - den : r;
-      at += carry ? at_carry : at_step;
-    }
+      if (r >= den) r -= den, at += minor_unit;
+      at += at_step;
+    } while (--left != 0);
+  } else {
+    do {
+      put(at);
+      r += r_step;
+      if (r >= den) r -= den, at += minor_unit;
+      at += at_step;
+    } while (--left != 0 && r != 0);
   }
   at_io = at;
   r_io = r;
-  return k;
+  return n - left;
 }
 
 using PlainRunFn = long (*)(BYTE*, float*, std::ptrdiff_t&, long long&, long, std::ptrdiff_t,
-                            std::ptrdiff_t, long long, long long, std::uint32_t, float);
+                            std::ptrdiff_t, long long, long long, std::uint32_t, float, bool);
 
 // PlainRun for a depth test (0: none, or one every pixel passes; 1: <=; 2: <) and whether z is
 // written.
@@ -789,6 +806,54 @@ int DepthTestFor(bool z_test, DWORD func, float z, const IDirect3DSurface9* dept
   if (func == D3DCMP_LESSEQUAL) return z <= depth->DepthFloor() ? 0 : 1;
   if (func == D3DCMP_LESS) return z < depth->DepthFloor() ? 0 : 2;
   return -1;
+}
+
+// Whether a line from a to b has its ends on whole pixels inside lo..hi (x, y, x, y; inclusive)
+// and one colour, depth and rhw along it; if so its ends (ax, ay, bx, by) and its colour's bytes
+// as ToByte gives them.
+bool PlainEnds(const Vertex& a, const Vertex& b, const float* lo, const float* hi, long* ends,
+               std::uint32_t& colour) {
+#ifdef __SSE2__
+  auto pair = [](const float* p) {  // two floats in the low lanes
+    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+  };
+  const __m128 v = _mm_movelh_ps(pair(&a.x), pair(&b.x));
+  const __m128i whole = _mm_cvttps_epi32(v);  // out of range or NaN: not equal to v below
+  const __m128 on_grid =
+      _mm_and_ps(_mm_cmpeq_ps(_mm_cvtepi32_ps(whole), v),
+                 _mm_and_ps(_mm_cmpge_ps(v, _mm_loadu_ps(lo)), _mm_cmple_ps(v, _mm_loadu_ps(hi))));
+  // z, rhw and the colour: two overlapping loads of each vertex.
+  const __m128 same = _mm_and_ps(_mm_cmpeq_ps(_mm_loadu_ps(&a.z), _mm_loadu_ps(&b.z)),
+                                 _mm_cmpeq_ps(_mm_loadu_ps(a.colour), _mm_loadu_ps(b.colour)));
+  static_assert(offsetof(Vertex, colour) == offsetof(Vertex, z) + 8);
+  if (_mm_movemask_ps(_mm_and_ps(on_grid, same)) != 0xF) return false;
+  alignas(16) std::int32_t w[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(w), whole);
+  for (int k = 0; k < 4; ++k) ends[k] = w[k];
+  // ToByte of each channel: max takes 0 for NaN.
+  __m128 c = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(a.colour), _mm_setzero_ps()), _mm_set1_ps(255.0f));
+  __m128i bytes = _mm_cvttps_epi32(_mm_add_ps(c, _mm_set1_ps(0.5f)));
+  bytes = _mm_shuffle_epi32(bytes, _MM_SHUFFLE(3, 0, 1, 2));  // b, g, r, a
+  bytes = _mm_packs_epi32(bytes, bytes);
+  colour = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(bytes, bytes)));
+  return true;
+#else
+  const float v[4] = {a.x, a.y, b.x, b.y};
+  for (int k = 0; k < 4; ++k) {
+    if (!(v[k] >= lo[k] && v[k] <= hi[k])) return false;
+    ends[k] = static_cast<long>(v[k]);
+    if (static_cast<float>(ends[k]) != v[k]) return false;
+  }
+  if (a.z != b.z || a.rhw != b.rhw) return false;
+  for (int k = 0; k < 4; ++k) {
+    if (a.colour[k] != b.colour[k]) return false;
+  }
+  colour = static_cast<std::uint32_t>(ToByte(a.colour[3])) << 24 |
+           static_cast<std::uint32_t>(ToByte(a.colour[0])) << 16 |
+           static_cast<std::uint32_t>(ToByte(a.colour[1])) << 8 |
+           static_cast<std::uint32_t>(ToByte(a.colour[2]));
+  return true;
+#endif
 }
 
 // The minor coordinate the line's formula gives at major coordinate m: where along the line m
@@ -833,27 +898,13 @@ void Pipeline::Point(const Vertex& a) {
 // is walked over a denominator of twice the length.
 bool Pipeline::LineOnCentres(const Vertex& a, const Vertex& b) {
   if (!line_on_centres_ || samplers_[0].texture) return false;
-  const auto left = static_cast<float>(clip_.left), top = static_cast<float>(clip_.top);
-  const auto right = static_cast<float>(clip_.right), bottom = static_cast<float>(clip_.bottom);
-  auto inside = [&](const Vertex& v) {
-    return v.x >= left && v.x < right && v.y >= top && v.y < bottom;
-  };
-  if (!inside(a) || !inside(b)) return false;
-  const auto ax = static_cast<long>(a.x), ay = static_cast<long>(a.y);
-  const auto bx = static_cast<long>(b.x), by = static_cast<long>(b.y);
   // Whole ends, and one colour, depth and rhw along the line (as PlainColour asks).
-  bool plain = (static_cast<float>(ax) == a.x) & (static_cast<float>(ay) == a.y) &
-               (static_cast<float>(bx) == b.x) & (static_cast<float>(by) == b.y) &
-               (a.z == b.z) & (a.rhw == b.rhw);
-  for (int k = 0; k < 4; ++k) plain &= a.colour[k] == b.colour[k];
-  if (!plain) return false;
+  long ends[4];
+  std::uint32_t colour;
+  if (!PlainEnds(a, b, line_lo_, line_hi_, ends, colour)) return false;
+  colour |= line_fill_;
   samplers_[0].texels = nullptr;  // what ChooseLevels leaves a stage with no texture
-  const std::uint32_t colour =
-      (static_cast<std::uint32_t>(ToByte(a.colour[3])) << 24 |
-       static_cast<std::uint32_t>(ToByte(a.colour[0])) << 16 |
-       static_cast<std::uint32_t>(ToByte(a.colour[1])) << 8 |
-       static_cast<std::uint32_t>(ToByte(a.colour[2]))) |
-      line_fill_;
+  const long ax = ends[0], ay = ends[1], bx = ends[2], by = ends[3];
   const long dx = bx - ax, dy = by - ay;
   const bool x_major = std::labs(dx) >= std::labs(dy);
   const long first = x_major ? ax : ay, d = x_major ? dx : dy;
@@ -877,18 +928,21 @@ bool Pipeline::LineOnCentres(const Vertex& a, const Vertex& b) {
   const std::ptrdiff_t at_step = step * major_unit + q_step * minor_unit;
   const float z = std::clamp(a.z, 0.0f, 1.0f);
   const PlainRunFn run = ChooseRun(DepthTestFor(z_test_, z_func_, z, depth_surface_), z_write_);
+  // Over an odd length every remainder is odd: never 0.
+  const bool stops = length % 2 == 0;
   for (long i = 0;;) {
-    i += run(bits_, depth_, at, r, count - i, at_step, minor_unit, r_step, den, colour, z);
+    i += run(bits_, depth_, at, r, count - i, at_step, minor_unit, r_step, den, colour, z, stops);
     if (i >= count) break;
     // A step whose fraction is whole: the formula's pixel, which its rounding may put one
     // below the walk's.
     double t;
     const long major = first + step * i;
-    const long minor = FormulaMinor(major, static_cast<double>(first), static_cast<double>(d),
-                                    static_cast<double>(minor0), static_cast<double>(minor0 + m), t);
+    const long minor =
+        FormulaMinor(major, static_cast<double>(first), static_cast<double>(d),
+                     static_cast<double>(minor0), static_cast<double>(minor0 + m), t);
     std::ptrdiff_t at_formula = major * major_unit + minor * minor_unit;
     long long r_formula = 1;
-    run(bits_, depth_, at_formula, r_formula, 1, 0, 0, 0, 1, colour, z);
+    run(bits_, depth_, at_formula, r_formula, 1, 0, 0, 0, 1, colour, z, false);
     r += r_step;
     at += at_step;
     if (r >= den) r -= den, at += minor_unit;
@@ -1011,7 +1065,8 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
     auto run = [&](long n, std::ptrdiff_t& at, long long& r) {
       const std::ptrdiff_t at_step =
           step * major_unit + static_cast<std::ptrdiff_t>(walk.q_step) * minor_unit;
-      return run_fn(bits, depth, at, r, n, at_step, minor_unit, walk.r_step, walk.den, colour, z);
+      return run_fn(bits, depth, at, r, n, at_step, minor_unit, walk.r_step, walk.den, colour, z,
+                    true);
     };
     auto tested = [&](auto passes, auto fast) {
       walk_with(

@@ -187,6 +187,7 @@ class Pipeline {
   // 255 in the channels the stage does not take from diffuse.
   bool line_on_centres_ = false;
   std::uint32_t line_fill_ = 0;
+  float line_lo_[4] = {}, line_hi_[4] = {};  // the clip rectangle's pixels: x, y, x, y
   // TexelRect's view of the first stage, set by PrepareRects.
   bool rect_textured_ = false, rect_colour_diffuse_ = false, rect_alpha_diffuse_ = false;
   const std::uint32_t* rect_texels_ = nullptr;
