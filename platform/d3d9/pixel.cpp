@@ -811,7 +811,7 @@ int DepthTestFor(bool z_test, DWORD func, float z, const IDirect3DSurface9* dept
 // Whether a line from a to b has its ends on whole pixels inside lo..hi (x, y, x, y; inclusive)
 // and one colour, depth and rhw along it; if so its ends (ax, ay, bx, by) and its colour's bytes
 // as ToByte gives them.
-bool PlainEnds(const Vertex& a, const Vertex& b, const float* lo, const float* hi, long* ends,
+bool PlainEnds(const Vertex& a, const Vertex& b, const float* lo, const float* hi, int* ends,
                std::uint32_t& colour) {
 #ifdef __SSE2__
   auto pair = [](const float* p) {  // two floats in the low lanes
@@ -827,9 +827,10 @@ bool PlainEnds(const Vertex& a, const Vertex& b, const float* lo, const float* h
                                  _mm_cmpeq_ps(_mm_loadu_ps(a.colour), _mm_loadu_ps(b.colour)));
   static_assert(offsetof(Vertex, colour) == offsetof(Vertex, z) + 8);
   if (_mm_movemask_ps(_mm_and_ps(on_grid, same)) != 0xF) return false;
-  alignas(16) std::int32_t w[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(w), whole);
-  for (int k = 0; k < 4; ++k) ends[k] = w[k];
+  ends[0] = _mm_cvtsi128_si32(whole);
+  ends[1] = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 1));
+  ends[2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 2));
+  ends[3] = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 3));
   // ToByte of each channel: max takes 0 for NaN.
   __m128 c = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(a.colour), _mm_setzero_ps()), _mm_set1_ps(255.0f));
   __m128i bytes = _mm_cvttps_epi32(_mm_add_ps(c, _mm_set1_ps(0.5f)));
@@ -841,7 +842,7 @@ bool PlainEnds(const Vertex& a, const Vertex& b, const float* lo, const float* h
   const float v[4] = {a.x, a.y, b.x, b.y};
   for (int k = 0; k < 4; ++k) {
     if (!(v[k] >= lo[k] && v[k] <= hi[k])) return false;
-    ends[k] = static_cast<long>(v[k]);
+    ends[k] = static_cast<int>(v[k]);
     if (static_cast<float>(ends[k]) != v[k]) return false;
   }
   if (a.z != b.z || a.rhw != b.rhw) return false;
@@ -861,6 +862,18 @@ bool PlainEnds(const Vertex& a, const Vertex& b, const float* lo, const float* h
 long FormulaMinor(long m, double start, double span, double minor0, double minor1, double& t) {
   t = span != 0.0 ? std::clamp((m - start) / span, 0.0, 1.0) : 0.0;
   return FloorToLong(minor0 + (minor1 - minor0) * t + 0.5);
+}
+
+// The byte offset of the formula's pixel at major coordinate m of a line on whole pixels from
+// (first, minor0) over d and m_delta. Rarely asked: kept out of the caller's registers.
+[[gnu::noinline]] std::ptrdiff_t FormulaOffset(long m, long first, long d, long minor0,
+                                               long m_delta, std::ptrdiff_t major_unit,
+                                               std::ptrdiff_t minor_unit) {
+  double t;
+  const long minor =
+      FormulaMinor(m, static_cast<double>(first), static_cast<double>(d),
+                   static_cast<double>(minor0), static_cast<double>(minor0 + m_delta), t);
+  return m * major_unit + minor * minor_unit;
 }
 
 void VertexAttributes(const Vertex& v, float* out) {
@@ -899,7 +912,7 @@ void Pipeline::Point(const Vertex& a) {
 bool Pipeline::LineOnCentres(const Vertex& a, const Vertex& b) {
   if (!line_on_centres_ || samplers_[0].texture) return false;
   // Whole ends, and one colour, depth and rhw along the line (as PlainColour asks).
-  long ends[4];
+  int ends[4];
   std::uint32_t colour;
   if (!PlainEnds(a, b, line_lo_, line_hi_, ends, colour)) return false;
   colour |= line_fill_;
@@ -935,12 +948,8 @@ bool Pipeline::LineOnCentres(const Vertex& a, const Vertex& b) {
     if (i >= count) break;
     // A step whose fraction is whole: the formula's pixel, which its rounding may put one
     // below the walk's.
-    double t;
-    const long major = first + step * i;
-    const long minor =
-        FormulaMinor(major, static_cast<double>(first), static_cast<double>(d),
-                     static_cast<double>(minor0), static_cast<double>(minor0 + m), t);
-    std::ptrdiff_t at_formula = major * major_unit + minor * minor_unit;
+    std::ptrdiff_t at_formula =
+        FormulaOffset(first + step * i, first, d, minor0, m, major_unit, minor_unit);
     long long r_formula = 1;
     run(bits_, depth_, at_formula, r_formula, 1, 0, 0, 0, 1, colour, z, false);
     r += r_step;
