@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -333,6 +334,16 @@ class IDirect3DSurface9 : public IDirect3DResource9 {
   // Depth values (0..1) and stencil bytes of a depth-stencil surface.
   float* Depth() { return depth_.data(); }
   BYTE* Stencil() { return stencil_.data(); }
+  // A value no depth value lies below (minus infinity when none is known): a depth test that z
+  // passes against it passes at every pixel. Kept by the clears and the draws, the only writers
+  // of a depth surface; a surface is made holding 1 at every pixel.
+  float DepthFloor() const { return depth_floor_; }
+  void SetDepthFloor(float v) {
+    depth_floor_ = v == v ? v : -std::numeric_limits<float>::infinity();
+  }
+  void LowerDepthFloor(float v) {
+    if (!(v >= depth_floor_)) SetDepthFloor(v);
+  }
   bool HasStencil() const;
   // Marks the decoded copy stale after the texels changed.
   void Touch() { stale_ = true; }
@@ -355,6 +366,7 @@ class IDirect3DSurface9 : public IDirect3DResource9 {
   std::vector<std::uint32_t> decoded_;
   std::vector<float> depth_;
   std::vector<BYTE> stencil_;
+  float depth_floor_ = 1.0f;
   const PALETTEENTRY* palette_ = nullptr;
   std::vector<PALETTEENTRY> decoded_palette_;  // the entries decoded_ was made with
 };

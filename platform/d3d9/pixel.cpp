@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "platform/d3d9/formats.h"
 #include "platform/d3d9/raster.h"
@@ -179,6 +182,24 @@ bool Pipeline::Setup(const DeviceState& s, IDirect3DSurface9* target, IDirect3DS
   if (!SetupOutput(s)) return false;
   plain_state_ = PlainState();
   simple_state_ = plain_state_ && !z_test_;
+  line_lo_[0] = line_lo_[2] = static_cast<float>(clip_.left);
+  line_lo_[1] = line_lo_[3] = static_cast<float>(clip_.top);
+  line_hi_[0] = line_hi_[2] = static_cast<float>(clip_.right - 1);
+  line_hi_[1] = line_hi_[3] = static_cast<float>(clip_.bottom - 1);
+  line_on_centres_ =
+      plain_state_ && !blend_ &&
+      (!z_test_ ||
+       (pitch_ == 4 * depth_width_ &&
+        (z_func_ == D3DCMP_LESSEQUAL || z_func_ == D3DCMP_LESS || z_func_ == D3DCMP_ALWAYS)));
+  if (plain_state_) {
+    auto reads_diffuse = [](DWORD op, DWORD a1, DWORD a2) {
+      return (op != D3DTOP_SELECTARG2 && a1 == D3DTA_DIFFUSE) ||
+             (op != D3DTOP_SELECTARG1 && a2 == D3DTA_DIFFUSE);
+    };
+    const StageSetup& s0 = stages_[0];
+    line_fill_ = (reads_diffuse(s0.colour_op, s0.colour_arg1, s0.colour_arg2) ? 0u : 0xFFFFFFu) |
+                 (reads_diffuse(s0.alpha_op, s0.alpha_arg1, s0.alpha_arg2) ? 0u : 0xFF000000u);
+  }
   return true;
 }
 
@@ -211,6 +232,7 @@ bool Pipeline::SetupTarget(const DeviceState& s, IDirect3DSurface9* target,
   z_func_ = s.render[D3DRS_ZFUNC];
   if (z_test_) {
     depth_ = depth->Depth();
+    depth_surface_ = depth;
     depth_width_ = depth->Width();
     clip_.right = std::min(clip_.right, static_cast<LONG>(depth->Width()));
     clip_.bottom = std::min(clip_.bottom, static_cast<LONG>(depth->Height()));
@@ -551,7 +573,10 @@ void Pipeline::ShadePixel(int x, int y, const float* a) {
       !Compare(alpha_func_, static_cast<float>(current.a), static_cast<float>(alpha_ref_))) {
     return;
   }
-  if (z_write_) *zp = z;
+  if (z_write_) {
+    *zp = z;
+    depth_surface_->LowerDepthFloor(z);
+  }
 
   BYTE* row = bits_ + static_cast<std::size_t>(y) * pitch_;
   std::uint32_t dest_raw;
@@ -599,7 +624,10 @@ void Pipeline::PlainPixel(int x, int y, std::uint32_t colour, float z) {
     float* zp = depth_ + static_cast<std::size_t>(y) * depth_width_ + x;
     z = std::clamp(z, 0.0f, 1.0f);
     if (!Compare(z_func_, z, *zp)) return;
-    if (z_write_) *zp = z;
+    if (z_write_) {
+      *zp = z;
+      depth_surface_->LowerDepthFloor(z);
+    }
   }
   auto* dst = reinterpret_cast<std::uint32_t*>(bits_ + static_cast<std::size_t>(y) * pitch_) + x;
   if (!blend_) {
@@ -706,38 +734,146 @@ void WalkSteps(long i_first, long i_last, long q, long long r, const MinorWalk& 
 }
 
 // Up to n steps of a plain line inside the clip rectangle from byte offset at with remainder r,
-// straight into a 32-bit target (and a depth buffer as wide as its rows, kDepth 1: drawn where
-// z <= depth, 2: where z < depth, 0: untested); stops before a step whose remainder is 0 (the
-// formula's). Answers the steps taken, at and r moved past them. Every value lives in a
-// register: the target's stores cannot touch them.
-template <int kDepth>
+// straight into a 32-bit target and, where depth is tested or written, a depth buffer as wide
+// as its rows at the same offset (kTest 1: drawn where z <= depth, 2: where z < depth, 0:
+// everywhere; kWrite: z stored where drawn); stops before a step whose remainder is 0 (the
+// formula's), which the caller may know never comes (stops false). Answers the steps taken, at
+// and r moved past them. Every value lives in a register: the target's stores cannot touch
+// them.
+template <int kTest, bool kWrite>
 [[gnu::noinline]] long PlainRun(BYTE* bits, float* depth, std::ptrdiff_t& at_io, long long& r_io,
                                 long n, std::ptrdiff_t at_step, std::ptrdiff_t minor_unit,
                                 long long r_step, long long den, std::uint32_t colour, float z,
-                                bool z_write) {
+                                bool stops) {
   std::ptrdiff_t at = at_io;
   long long r = r_io;
-  long k = 0;
-  for (; k < n && r != 0; ++k) {
-    if constexpr (kDepth != 0) {
-      float* zp = depth + (at >> 2);
-      if (kDepth == 1 ? z <= *zp : z < *zp) {
-        if (z_write) *zp = z;
-        std::memcpy(bits + at, &colour, 4);
+  auto put = [bits, depth, colour, z](std::ptrdiff_t p) {
+    if constexpr (kTest != 0 || kWrite) {
+      auto* zp = reinterpret_cast<float*>(reinterpret_cast<BYTE*>(depth) + p);
+      if constexpr (kTest != 0) {
+        if (!(kTest == 1 ? z <= *zp : z < *zp)) return;
       }
-    } else {
-      std::memcpy(bits + at, &colour, 4);
+      if constexpr (kWrite) *zp = z;
     }
-    r += r_step;
-    at += at_step;
-    if (r >= den) {
-      r -= den;
-      at += minor_unit;
-    }
+    std::memcpy(bits + p, &colour, 4);
+  };
+  if (r == 0 || n <= 0) return 0;
+  long left = n;  // counted down: the loops keep no step number
+  if (r_step == 0) {
+    // The minor coordinate moves the same way at every step (level, upright and diagonal
+    // lines): the remainder stays as it is.
+    do {
+      put(at);
+      at += at_step;
+    } while (--left != 0);
+  } else if (!stops) {
+    do {
+      put(at);
+      r += r_step;
+      if (r >= den) r -= den, at += minor_unit;
+      at += at_step;
+    } while (--left != 0);
+  } else {
+    do {
+      put(at);
+      r += r_step;
+      if (r >= den) r -= den, at += minor_unit;
+      at += at_step;
+    } while (--left != 0 && r != 0);
   }
   at_io = at;
   r_io = r;
-  return k;
+  return n - left;
+}
+
+using PlainRunFn = long (*)(BYTE*, float*, std::ptrdiff_t&, long long&, long, std::ptrdiff_t,
+                            std::ptrdiff_t, long long, long long, std::uint32_t, float, bool);
+
+// PlainRun for a depth test (0: none, or one every pixel passes; 1: <=; 2: <) and whether z is
+// written.
+PlainRunFn ChooseRun(int test, bool write) {
+  static constexpr PlainRunFn kRuns[3][2] = {{PlainRun<0, false>, PlainRun<0, true>},
+                                             {PlainRun<1, false>, PlainRun<1, true>},
+                                             {PlainRun<2, false>, PlainRun<2, true>}};
+  return kRuns[test][write ? 1 : 0];
+}
+
+// How a line or point at depth z (clamped) meets the depth test: 0 when untested or when it
+// passes at every pixel (z against the lowest value the depth surface may hold), 1 or 2 when
+// each pixel is compared by <= or <, -1 for another comparison.
+int DepthTestFor(bool z_test, DWORD func, float z, const IDirect3DSurface9* depth) {
+  if (!z_test || func == D3DCMP_ALWAYS) return 0;
+  if (func == D3DCMP_LESSEQUAL) return z <= depth->DepthFloor() ? 0 : 1;
+  if (func == D3DCMP_LESS) return z < depth->DepthFloor() ? 0 : 2;
+  return -1;
+}
+
+// Whether a line from a to b has its ends on whole pixels inside lo..hi (x, y, x, y; inclusive)
+// and one colour, depth and rhw along it; if so its ends (ax, ay, bx, by) and its colour's bytes
+// as ToByte gives them.
+bool PlainEnds(const Vertex& a, const Vertex& b, const float* lo, const float* hi, int* ends,
+               std::uint32_t& colour) {
+#ifdef __SSE2__
+  auto pair = [](const float* p) {  // two floats in the low lanes
+    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+  };
+  const __m128 v = _mm_movelh_ps(pair(&a.x), pair(&b.x));
+  const __m128i whole = _mm_cvttps_epi32(v);  // out of range or NaN: not equal to v below
+  const __m128 on_grid =
+      _mm_and_ps(_mm_cmpeq_ps(_mm_cvtepi32_ps(whole), v),
+                 _mm_and_ps(_mm_cmpge_ps(v, _mm_loadu_ps(lo)), _mm_cmple_ps(v, _mm_loadu_ps(hi))));
+  // z, rhw and the colour: two overlapping loads of each vertex.
+  const __m128 same = _mm_and_ps(_mm_cmpeq_ps(_mm_loadu_ps(&a.z), _mm_loadu_ps(&b.z)),
+                                 _mm_cmpeq_ps(_mm_loadu_ps(a.colour), _mm_loadu_ps(b.colour)));
+  static_assert(offsetof(Vertex, colour) == offsetof(Vertex, z) + 8);
+  if (_mm_movemask_ps(_mm_and_ps(on_grid, same)) != 0xF) return false;
+  ends[0] = _mm_cvtsi128_si32(whole);
+  ends[1] = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 1));
+  ends[2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 2));
+  ends[3] = _mm_cvtsi128_si32(_mm_shuffle_epi32(whole, 3));
+  // ToByte of each channel: max takes 0 for NaN.
+  __m128 c = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(a.colour), _mm_setzero_ps()), _mm_set1_ps(255.0f));
+  __m128i bytes = _mm_cvttps_epi32(_mm_add_ps(c, _mm_set1_ps(0.5f)));
+  bytes = _mm_shuffle_epi32(bytes, _MM_SHUFFLE(3, 0, 1, 2));  // b, g, r, a
+  bytes = _mm_packs_epi32(bytes, bytes);
+  colour = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(bytes, bytes)));
+  return true;
+#else
+  const float v[4] = {a.x, a.y, b.x, b.y};
+  for (int k = 0; k < 4; ++k) {
+    if (!(v[k] >= lo[k] && v[k] <= hi[k])) return false;
+    ends[k] = static_cast<int>(v[k]);
+    if (static_cast<float>(ends[k]) != v[k]) return false;
+  }
+  if (a.z != b.z || a.rhw != b.rhw) return false;
+  for (int k = 0; k < 4; ++k) {
+    if (a.colour[k] != b.colour[k]) return false;
+  }
+  colour = static_cast<std::uint32_t>(ToByte(a.colour[3])) << 24 |
+           static_cast<std::uint32_t>(ToByte(a.colour[0])) << 16 |
+           static_cast<std::uint32_t>(ToByte(a.colour[1])) << 8 |
+           static_cast<std::uint32_t>(ToByte(a.colour[2]));
+  return true;
+#endif
+}
+
+// The minor coordinate the line's formula gives at major coordinate m: where along the line m
+// lies, rounded to the nearest pixel.
+long FormulaMinor(long m, double start, double span, double minor0, double minor1, double& t) {
+  t = span != 0.0 ? std::clamp((m - start) / span, 0.0, 1.0) : 0.0;
+  return FloorToLong(minor0 + (minor1 - minor0) * t + 0.5);
+}
+
+// The byte offset of the formula's pixel at major coordinate m of a line on whole pixels from
+// (first, minor0) over d and m_delta. Rarely asked: kept out of the caller's registers.
+[[gnu::noinline]] std::ptrdiff_t FormulaOffset(long m, long first, long d, long minor0,
+                                               long m_delta, std::ptrdiff_t major_unit,
+                                               std::ptrdiff_t minor_unit) {
+  double t;
+  const long minor =
+      FormulaMinor(m, static_cast<double>(first), static_cast<double>(d),
+                   static_cast<double>(minor0), static_cast<double>(minor0 + m_delta), t);
+  return m * major_unit + minor * minor_unit;
 }
 
 void VertexAttributes(const Vertex& v, float* out) {
@@ -770,9 +906,65 @@ void Pipeline::Point(const Vertex& a) {
   ShadePixel(x, y, attrs);
 }
 
+// The line as Line below draws it, with the ends on whole pixels and inside the clip rectangle:
+// every step's pixel is inside, the end steps' pixels are the ends, and the minor coordinate
+// is walked over a denominator of twice the length.
+bool Pipeline::LineOnCentres(const Vertex& a, const Vertex& b) {
+  if (!line_on_centres_ || samplers_[0].texture) return false;
+  // Whole ends, and one colour, depth and rhw along the line (as PlainColour asks).
+  int ends[4];
+  std::uint32_t colour;
+  if (!PlainEnds(a, b, line_lo_, line_hi_, ends, colour)) return false;
+  colour |= line_fill_;
+  samplers_[0].texels = nullptr;  // what ChooseLevels leaves a stage with no texture
+  const long ax = ends[0], ay = ends[1], bx = ends[2], by = ends[3];
+  const long dx = bx - ax, dy = by - ay;
+  const bool x_major = std::labs(dx) >= std::labs(dy);
+  const long first = x_major ? ax : ay, d = x_major ? dx : dy;
+  const long minor0 = x_major ? ay : ax, m = x_major ? dy : dx;
+  const long length = std::labs(d), count = length + (last_pixel_ ? 1 : 0);
+  if (count == 0) return true;
+  if (length == 0) {
+    PlainPixel(static_cast<int>(ax), static_cast<int>(ay), colour, a.z);
+    return true;
+  }
+  const long step = d >= 0 ? 1 : -1;
+  const auto pitch = static_cast<std::ptrdiff_t>(pitch_);
+  const std::ptrdiff_t major_unit = x_major ? 4 : pitch, minor_unit = x_major ? pitch : 4;
+  // Step i's minor coordinate is minor0 + floor((2 m i + length) / (2 length)): MinorWalk's
+  // fractions over a smaller denominator, so that their remainders are 0 at the same steps.
+  const long long den = 2LL * length;
+  long long r = length;
+  const long q_step = m == length ? 1 : (m >= 0 ? 0 : -1);
+  const long long r_step = m == length ? 0 : (m >= 0 ? 2LL * m : 2LL * m + den);
+  std::ptrdiff_t at = first * major_unit + minor0 * minor_unit;
+  const std::ptrdiff_t at_step = step * major_unit + q_step * minor_unit;
+  const float z = std::clamp(a.z, 0.0f, 1.0f);
+  const PlainRunFn run = ChooseRun(DepthTestFor(z_test_, z_func_, z, depth_surface_), z_write_);
+  // Over an odd length every remainder is odd: never 0.
+  const bool stops = length % 2 == 0;
+  for (long i = 0;;) {
+    i += run(bits_, depth_, at, r, count - i, at_step, minor_unit, r_step, den, colour, z, stops);
+    if (i >= count) break;
+    // A step whose fraction is whole: the formula's pixel, which its rounding may put one
+    // below the walk's.
+    std::ptrdiff_t at_formula =
+        FormulaOffset(first + step * i, first, d, minor0, m, major_unit, minor_unit);
+    long long r_formula = 1;
+    run(bits_, depth_, at_formula, r_formula, 1, 0, 0, 0, 1, colour, z, false);
+    r += r_step;
+    at += at_step;
+    if (r >= den) r -= den, at += minor_unit;
+    ++i;
+  }
+  if (z_write_) depth_surface_->LowerDepthFloor(z);
+  return true;
+}
+
 // A line steps along its major axis one pixel at a time from the pixel nearest its start; the
 // pixel nearest its end is drawn only when the last-pixel state is on.
 void Pipeline::Line(const Vertex& a, const Vertex& b) {
+  if (LineOnCentres(a, b)) return;
   for (float f : {a.x, a.y, b.x, b.y}) {
     if (!std::isfinite(f) || std::fabs(f) > 1e8f) return;
   }
@@ -792,8 +984,7 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
   long i_end = step > 0 ? std::min(count - 1, hi - first) : std::min(count - 1, first - lo);
   // The step's place along the line and its minor coordinate, by the line's formula.
   auto minor_at = [&](long m, double& t) {
-    t = span != 0.0 ? std::clamp((m - start) / span, 0.0, 1.0) : 0.0;
-    return FloorToLong(minor0 + (minor1 - minor0) * t + 0.5);
+    return FormulaMinor(m, start, span, minor0, minor1, t);
   };
   MinorWalk walk;
   if (is_plain && i_begin <= i_end &&
@@ -877,14 +1068,14 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
     // itself, so that the step loop keeps them in registers across its stores.
     const float z = std::clamp(a.z, 0.0f, 1.0f);
     const bool z_write = z_write_;
-    // The steps inside the clip rectangle by PlainRun<kDepth>.
-    auto run = [&](auto depth_mode) {
-      return [&](long n, std::ptrdiff_t& at, long long& r) {
-        const std::ptrdiff_t at_step =
-            step * major_unit + static_cast<std::ptrdiff_t>(walk.q_step) * minor_unit;
-        return PlainRun<decltype(depth_mode)::value>(bits, depth, at, r, n, at_step, minor_unit,
-                                                     walk.r_step, walk.den, colour, z, z_write);
-      };
+    // The steps inside the clip rectangle by a PlainRun.
+    const int test = DepthTestFor(z_test_, z_func_, z, depth_surface_);
+    const PlainRunFn run_fn = ChooseRun(std::max(test, 0), z_write);
+    auto run = [&](long n, std::ptrdiff_t& at, long long& r) {
+      const std::ptrdiff_t at_step =
+          step * major_unit + static_cast<std::ptrdiff_t>(walk.q_step) * minor_unit;
+      return run_fn(bits, depth, at, r, n, at_step, minor_unit, walk.r_step, walk.den, colour, z,
+                    true);
     };
     auto tested = [&](auto passes, auto fast) {
       walk_with(
@@ -904,15 +1095,16 @@ void Pipeline::Line(const Vertex& a, const Vertex& b) {
           },
           nullptr);
     } else if (!z_test_) {
-      walk_with(store, run(std::integral_constant<int, 0>{}));
+      walk_with(store, run);
     } else if (z_func_ == D3DCMP_LESSEQUAL) {
-      tested([](float z, float d) { return z <= d; }, run(std::integral_constant<int, 1>{}));
+      tested([](float z, float d) { return z <= d; }, run);
     } else if (z_func_ == D3DCMP_LESS) {
-      tested([](float z, float d) { return z < d; }, run(std::integral_constant<int, 2>{}));
+      tested([](float z, float d) { return z < d; }, run);
     } else {
       const DWORD func = z_func_;
       tested([func](float z, float d) { return Compare(func, z, d); }, nullptr);
     }
+    if (z_write) depth_surface_->LowerDepthFloor(z);
     return;
   }
   float va[kAttrCount], vb[kAttrCount];

@@ -142,6 +142,9 @@ class Pipeline {
   // Writes (or blends) a colour from PlainColour at a pixel inside the clip rectangle, at depth
   // z when depth is tested.
   void PlainPixel(int x, int y, std::uint32_t colour, float z);
+  // A line of one colour from pixel centre to pixel centre inside the clip rectangle, under the
+  // simple state with no texture; false (nothing drawn) for any other line.
+  bool LineOnCentres(const Vertex& a, const Vertex& b);
 
   // Target.
   IDirect3DSurface9* target_ = nullptr;
@@ -152,6 +155,7 @@ class Pipeline {
   RECT clip_ = {};  // viewport, scissor and target bounds; right and bottom exclusive
   // Depth.
   float* depth_ = nullptr;
+  IDirect3DSurface9* depth_surface_ = nullptr;
   UINT depth_width_ = 0;
   bool z_test_ = false, z_write_ = false;
   DWORD z_func_ = D3DCMP_LESSEQUAL;
@@ -178,6 +182,12 @@ class Pipeline {
   // same with depth allowed.
   bool simple_state_ = false, plain_state_ = false;
   bool block_only_ = false;  // see QuadStrip
+  // LineOnCentres may draw: plain, opaque, depth (if tested) as wide as the target's rows and
+  // compared by <=, < or always. Its colour is the diffuse colour's bytes or'ed with line_fill_:
+  // 255 in the channels the stage does not take from diffuse.
+  bool line_on_centres_ = false;
+  std::uint32_t line_fill_ = 0;
+  float line_lo_[4] = {}, line_hi_[4] = {};  // the clip rectangle's pixels: x, y, x, y
   // TexelRect's view of the first stage, set by PrepareRects.
   bool rect_textured_ = false, rect_colour_diffuse_ = false, rect_alpha_diffuse_ = false;
   const std::uint32_t* rect_texels_ = nullptr;

@@ -524,6 +524,12 @@ void FillColour(IDirect3DSurface9* target, const RECT& r, D3DCOLOR colour) {
 void FillDepth(IDirect3DSurface9* depth, const RECT& r, bool z, float z_value, bool stencil,
                DWORD stencil_value) {
   UINT w = depth->Width();
+  if (z && r.left == 0 && r.top == 0 && r.right == static_cast<LONG>(w) &&
+      r.bottom == static_cast<LONG>(depth->Height())) {
+    depth->SetDepthFloor(z_value);
+  } else if (z) {
+    depth->LowerDepthFloor(z_value);
+  }
   for (LONG y = r.top; y < r.bottom; ++y) {
     if (z) std::fill(depth->Depth() + y * w + r.left, depth->Depth() + y * w + r.right, z_value);
     if (stencil) {

@@ -543,9 +543,9 @@ TEST_F(DeviceTest, PlainLinesWalkTheGeneralPathsPixels) {
     auto draw = [&](bool general) {
       device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
       Clear(0x00306090);
-      // Some batches depth tested against a buffer half way, and written.
+      // Some batches (of every kind) depth tested against a buffer half way, and written.
       device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.5f, 0);
-      device_->SetRenderState(D3DRS_ZENABLE, batch % 4 == 1);
+      device_->SetRenderState(D3DRS_ZENABLE, batch / 4 % 2 == 1);
       device_->DrawPrimitiveUP(D3DPT_LINELIST, 24, lines.data(), sizeof(TlVertex));
       device_->SetRenderState(D3DRS_ZENABLE, FALSE);
       return Pixels();
@@ -556,6 +556,71 @@ TEST_F(DeviceTest, PlainLinesWalkTheGeneralPathsPixels) {
     ASSERT_EQ(differing, 0) << "batch " << batch;
   }
   device_->SetRenderState(D3DRS_LASTPIXEL, TRUE);
+}
+
+// A line is drawn untested where its depth passes against the lowest value the depth buffer
+// may hold. Every way of writing depth keeps that value: whole and partial clears (NaN
+// included), lines, points and triangles; each line below must still fail where an earlier
+// write left a nearer depth.
+TEST_F(DeviceTest, LinesMeetEveryEarlierDepthWrite) {
+  Create(64, 64, D3DFMT_A8R8G8B8);
+  device_->SetTexture(0, nullptr);
+  auto line = [&](float x0, float y0, float x1, float y1, DWORD c, float z) {
+    TlVertex v[2] = {{x0, y0, z, 1, c, 0, 0}, {x1, y1, z, 1, c, 0, 0}};
+    device_->DrawPrimitiveUP(D3DPT_LINELIST, 1, v, sizeof(TlVertex));
+  };
+  auto clear_depth = [&](const D3DRECT* rect, float z) {
+    device_->Clear(rect ? 1 : 0, rect, D3DCLEAR_ZBUFFER, 0, z, 0);
+  };
+  auto draw = [&](bool general) {
+    device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
+    device_->SetRenderState(D3DRS_ZENABLE, TRUE);
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    Clear(kBlack);
+    clear_depth(nullptr, 0.6f);
+    line(0, 10, 63, 10, 0xFFFF0000, 0.3f);
+    line(20, 0, 20, 63, 0xFF00FF00, 0.3f);  // passes <= where the first line left 0.3
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    line(0, 14, 63, 2, 0xFF0000FF, 0.3f);  // fails < at both lines
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    const D3DRECT band{40, 0, 50, 64};
+    clear_depth(&band, 0.1f);
+    line(0, 30, 63, 30, 0xFFFFFF00, 0.2f);  // fails inside the band
+    TlVertex quad[4] = {{4.5f, 39.5f, 0.05f, 1, 0xFF808080, 0, 0},
+                        {14.5f, 39.5f, 0.05f, 1, 0xFF808080, 0, 0},
+                        {4.5f, 49.5f, 0.05f, 1, 0xFF808080, 0, 0},
+                        {14.5f, 49.5f, 0.05f, 1, 0xFF808080, 0, 0}};
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TlVertex));
+    line(0, 45, 63, 45, 0xFF00FFFF, 0.08f);  // fails over the quad and the band
+    TlVertex point = {30, 55, 0.01f, 1, 0xFFFF00FF, 0, 0};
+    device_->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &point, sizeof(TlVertex));
+    line(0, 55, 63, 55, 0xFFFFFFFF, 0.02f);  // fails at the point
+    clear_depth(nullptr, std::nanf(""));
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_ALWAYS);
+    line(10, 56, 10, 63, 0xFF00FF00, 0.5f);
+    device_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    // Nothing passes against NaN: these pass only where the last line wrote 0.5.
+    line(0, 58, 63, 58, 0xFFFF0000, 0.2f);
+    line(0, 60, 63, 60, 0xFFFFFFFF, 0.0f);
+    clear_depth(nullptr, 1.0f);
+    line(0, 62, 63, 62, 0xFF123456, 0.5f);
+    device_->SetRenderState(D3DRS_ZENABLE, FALSE);
+    return Pixels();
+  };
+  const std::vector<std::uint32_t> general = draw(true);
+  auto at = [&](int x, int y) { return general[static_cast<std::size_t>(y) * 64 + x]; };
+  EXPECT_EQ(at(20, 10), 0xFF00FF00u);
+  EXPECT_EQ(at(5, 10), 0xFFFF0000u);
+  EXPECT_EQ(at(45, 30), kBlack);
+  EXPECT_EQ(at(30, 30), 0xFFFFFF00u);
+  EXPECT_EQ(at(10, 45), 0xFF808080u);
+  EXPECT_EQ(at(30, 55), 0xFFFF00FFu);
+  EXPECT_EQ(at(31, 55), 0xFFFFFFFFu);
+  EXPECT_EQ(at(30, 60), kBlack);
+  EXPECT_EQ(at(10, 58), 0xFFFF0000u);
+  EXPECT_EQ(at(11, 58), kBlack);
+  EXPECT_EQ(at(30, 62), 0xFF123456u);
+  ExpectFastMatchesGeneral(draw);
 }
 
 // Cleared rectangles of every width around the fill's eight-pixel stores cover exactly their
