@@ -378,11 +378,11 @@ TEST_F(DeviceTest, UprightQuadsCoverTheSamePixelsAsTheirTriangles) {
 }
 
 // Texel-for-pixel blocks (copied or blended row by row, eight pixels at a time where the
-// processor allows) and large turned sprites (texels gathered eight at a time) give what the
-// general pipeline gives: blended and opaque, tinted and not, widths that are not multiples of
-// eight and widths below eight, blocks that run off the texture (wrapping) or off the target,
-// over a target whose alpha is partly clear and over one without alpha (read as opaque, its
-// unused byte still written as the blend gives it).
+// processor allows) and turned sprites (texels gathered eight at a time, in short spans and in
+// spans as long as a row) give what the general pipeline gives: blended and opaque, tinted and
+// not, widths that are not multiples of eight and widths below eight, blocks that run off the
+// texture (wrapping) or off the target, over a target whose alpha is partly clear and over one
+// without alpha (read as opaque, its unused byte still written as the blend gives it).
 TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
   std::vector<std::uint32_t> texels(32 * 32);
   for (int i = 0; i < 32 * 32; ++i) {
@@ -426,6 +426,10 @@ TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
       TurnedQuad(20, 52, 30, 0.4f, 0xFFFFFFFF);  // turned, 30 on a side: gathered spans
       TurnedQuad(48, 30, 36, 2.2f, 0xB0FFC080);  // turned and tinted
       TurnedQuad(8, 20, 24, -0.9f, 0xFFFFFFFF);  // partly off the target
+      // Nearly upright and wider than the target, over its top and bottom rows: spans as long
+      // as a row, which take the gathered loop's shortcuts.
+      TurnedQuad(32, -29, 72, -0.05f, 0xFFFFFFFF);
+      TurnedQuad(32, 93, 72, 0.05f, 0xC0FFFFFF);
       return Pixels();
     };
     ExpectFastMatchesGeneral(draw);
