@@ -188,7 +188,8 @@ __attribute__((target("avx2"))) inline __m256i Div255x16(__m256i x) {
 
 // The registers one eight-pixel blend needs, set up once a span.
 struct Blend8Consts {
-  __m256i zero, alpha, modulate, alpha_bytes, bias, ones, sign, m257;
+  __m256i zero, alpha, modulate, dest_alpha_or, alpha_bytes, bias, ones, sign, m257;
+  bool dest_alpha;
 };
 
 __attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanParams& p) {
@@ -206,6 +207,8 @@ __attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanP
   c.ones = _mm256_set1_epi8(-1);
   c.sign = _mm256_set1_epi16(-32768);
   c.m257 = _mm256_set1_epi16(257);
+  c.dest_alpha_or = p.dest_alpha ? c.zero : c.alpha;
+  c.dest_alpha = p.dest_alpha;
   return c;
 }
 
@@ -216,11 +219,11 @@ __attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanP
 // -32640 and 32385, so never saturated; adding 255 * 128 + 128, which toggles the sign bit,
 // gives the x + 128 that Div255x16 rounds with. Tinted texels are already in 16-bit lanes,
 // where the sum is made as it stands.
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"))) inline __m256i Blended8(__m256i s, __m256i d,
                                                         const Blend8Consts& c) {
   // A target without alpha reads as opaque.
-  if constexpr (!kDestAlpha) d = _mm256_or_si256(d, c.alpha);
+  d = _mm256_or_si256(d, c.dest_alpha_or);
   if constexpr (kModulate) {
     const __m256i s_lo = Div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, c.zero), c.modulate));
     const __m256i s_hi = Div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, c.zero), c.modulate));
@@ -249,13 +252,13 @@ __attribute__((target("avx2"))) inline __m256i Blended8(__m256i s, __m256i d,
 }
 
 // Eight texels s blended over the eight pixels at dst.
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s,
                                                    const Blend8Consts& c) {
   // Clear texels (still clear when tinted) leave the target, its alpha read as opaque when it
   // has none; opaque untinted ones replace it.
   if (_mm256_testz_si256(s, c.alpha)) {
-    if (kDestAlpha) return;
+    if (c.dest_alpha) return;
     __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
     if (!_mm256_testc_si256(d, c.alpha)) {
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_or_si256(d, c.alpha));
@@ -266,9 +269,9 @@ __attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
     return;
   }
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
-                      Blended8<kModulate, kDestAlpha>(
-                          s, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c));
+  _mm256_storeu_si256(
+      reinterpret_cast<__m256i*>(dst),
+      Blended8<kModulate>(s, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c));
 }
 
 // The lanes of the last left (below eight) pixels of a row.
@@ -279,12 +282,11 @@ __attribute__((target("avx2"))) inline __m256i TailMask(long left) {
 
 // Blend8 for the lanes of mask only (texels s already read under it): nothing else is read or
 // written.
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"))) inline void BlendMasked8(std::uint32_t* dst, __m256i s,
                                                          __m256i mask, const Blend8Consts& c) {
   int* out = reinterpret_cast<int*>(dst);
-  _mm256_maskstore_epi32(out, mask,
-                         Blended8<kModulate, kDestAlpha>(s, _mm256_maskload_epi32(out, mask), c));
+  _mm256_maskstore_epi32(out, mask, Blended8<kModulate>(s, _mm256_maskload_epi32(out, mask), c));
 }
 
 // A blended texel-for-pixel row. A row of eight or more ends with its last eight pixels, which
@@ -292,19 +294,18 @@ __attribute__((target("avx2"))) inline void BlendMasked8(std::uint32_t* dst, __m
 // the target as it was before the row (read first), so that no pixel is blended twice, and
 // no masked access is needed (slow on some processors). Shorter rows go under a mask. Inlined
 // into the block loop, whose rows then keep the blend's constants in registers.
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"), always_inline)) inline void StraightBlendRow8(
     std::uint32_t* dst, long n, const std::uint32_t* src, const Blend8Consts& c) {
   if (n < 8) {
     const __m256i mask = TailMask(n);
-    BlendMasked8<kModulate, kDestAlpha>(
-        dst, _mm256_maskload_epi32(reinterpret_cast<const int*>(src), mask), mask, c);
+    BlendMasked8<kModulate>(dst, _mm256_maskload_epi32(reinterpret_cast<const int*>(src), mask),
+                            mask, c);
     return;
   }
   const auto groups = [&](long end) __attribute__((target("avx2"), always_inline)) {
     for (long i = 0; i < end; i += 8) {
-      Blend8<kModulate, kDestAlpha>(
-          dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
+      Blend8<kModulate>(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
     }
   };
   if (n % 8 == 0) {
@@ -315,15 +316,15 @@ __attribute__((target("avx2"), always_inline)) inline void StraightBlendRow8(
   const __m256i d_last = _mm256_loadu_si256(last);
   groups(n - n % 8);
   const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + n - 8));
-  _mm256_storeu_si256(last, Blended8<kModulate, kDestAlpha>(s, d_last, c));
+  _mm256_storeu_si256(last, Blended8<kModulate>(s, d_last, c));
 }
 
 // StraightBlendRow8 for a caller built without AVX2.
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long n,
                                                         const std::uint32_t* src,
                                                         const Blend8Consts& c) {
-  StraightBlendRow8<kModulate, kDestAlpha>(dst, n, src, c);
+  StraightBlendRow8<kModulate>(dst, n, src, c);
 }
 
 // A blended row of stepped coordinates that stay inside the texture (a turned or scaled
@@ -336,17 +337,17 @@ __attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long
 // steps wrap as the scalar sums would not, but only past the last pixel used.
 constexpr long kLongSpan = 64;
 
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"), noinline)) void ShortSteppedBlendSpan8(std::uint32_t* dst, long n,
                                                                       const SpanParams& p,
                                                                       const Blend8Consts& c);
 
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"))) inline void SteppedBlendSpan8With(std::uint32_t* dst, long n,
                                                                   const SpanParams& p,
                                                                   const Blend8Consts& c) {
   if (n < kLongSpan && n >= 8) {
-    ShortSteppedBlendSpan8<kModulate, kDestAlpha>(dst, n, p, c);
+    ShortSteppedBlendSpan8<kModulate>(dst, n, p, c);
     return;
   }
   const auto low32 = [](std::int64_t x) {
@@ -364,7 +365,7 @@ __attribute__((target("avx2"))) inline void SteppedBlendSpan8With(std::uint32_t*
   for (; i + 8 <= n; i += 8) {
     __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
                                      _mm256_srai_epi32(u, 16));
-    Blend8<kModulate, kDestAlpha>(dst + i, _mm256_i32gather_epi32(texels, index, 4), c);
+    Blend8<kModulate>(dst + i, _mm256_i32gather_epi32(texels, index, 4), c);
     u = _mm256_add_epi32(u, du8);
     v = _mm256_add_epi32(v, dv8);
   }
@@ -373,13 +374,13 @@ __attribute__((target("avx2"))) inline void SteppedBlendSpan8With(std::uint32_t*
     const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
                                            _mm256_srai_epi32(u, 16));
     const __m256i s = _mm256_mask_i32gather_epi32(c.zero, texels, index, mask, 4);
-    BlendMasked8<kModulate, kDestAlpha>(dst + i, s, mask, c);
+    BlendMasked8<kModulate>(dst + i, s, mask, c);
   }
 }
 
 // The short spans of SteppedBlendSpan8With (eight pixels or more), kept out of line so that
 // the long spans' loop keeps its registers.
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"), noinline)) void ShortSteppedBlendSpan8(std::uint32_t* dst, long n,
                                                                       const SpanParams& p,
                                                                       const Blend8Consts& c) {
@@ -401,9 +402,8 @@ __attribute__((target("avx2"), noinline)) void ShortSteppedBlendSpan8(std::uint3
     __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
                                      _mm256_srai_epi32(u, 16));
     auto* out = reinterpret_cast<__m256i*>(dst + i);
-    _mm256_storeu_si256(out,
-                        Blended8<kModulate, kDestAlpha>(_mm256_i32gather_epi32(texels, index, 4),
-                                                        _mm256_loadu_si256(out), c));
+    _mm256_storeu_si256(out, Blended8<kModulate>(_mm256_i32gather_epi32(texels, index, 4),
+                                                 _mm256_loadu_si256(out), c));
     u = _mm256_add_epi32(u, du8);
     v = _mm256_add_epi32(v, dv8);
   }
@@ -413,25 +413,25 @@ __attribute__((target("avx2"), noinline)) void ShortSteppedBlendSpan8(std::uint3
     v = _mm256_add_epi32(_mm256_set1_epi32(low32(p.v + p.dv * (n - 8))), lane_dv);
     const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
                                            _mm256_srai_epi32(u, 16));
-    _mm256_storeu_si256(
-        last, Blended8<kModulate, kDestAlpha>(_mm256_i32gather_epi32(texels, index, 4), d_last, c));
+    _mm256_storeu_si256(last,
+                        Blended8<kModulate>(_mm256_i32gather_epi32(texels, index, 4), d_last, c));
   }
 }
 
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"))) void SteppedBlendSpan8(std::uint32_t* dst, long n,
                                                        const SpanParams& p) {
-  SteppedBlendSpan8With<kModulate, kDestAlpha>(dst, n, p, MakeBlend8Consts(p));
+  SteppedBlendSpan8With<kModulate>(dst, n, p, MakeBlend8Consts(p));
 }
 
 // StraightBlendRow8 over rows of a block (see StraightBlockWith), the registers set up once.
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"))) void StraightBlendBlock8(BYTE* dst, UINT pitch, long rows, long n,
                                                          const SpanParams& p) {
   const Blend8Consts c = MakeBlend8Consts(p);
   const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
   for (long r = 0; r < rows; ++r, dst += pitch, src += p.width) {
-    StraightBlendRow8<kModulate, kDestAlpha>(reinterpret_cast<std::uint32_t*>(dst), n, src, c);
+    StraightBlendRow8<kModulate>(reinterpret_cast<std::uint32_t*>(dst), n, src, c);
   }
 }
 
@@ -478,8 +478,7 @@ void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
 #ifdef TESSARK_SPAN_AVX2
     if (kBlend && HasAvx2()) {
       const std::uint32_t* src = p.texels + (p.v >> 16) * p.width + (p.u >> 16);
-      p.dest_alpha ? StraightBlendSpan8<kModulate, true>(dst, n, src, MakeBlend8Consts(p))
-                   : StraightBlendSpan8<kModulate, false>(dst, n, src, MakeBlend8Consts(p));
+      StraightBlendSpan8<kModulate>(dst, n, src, MakeBlend8Consts(p));
       return;
     }
 #endif
@@ -489,8 +488,7 @@ void TexturedSpan(std::uint32_t* dst, long n, const SpanParams& p) {
     // Inside the texture every 16.16 coordinate is below width or height * 65536; the gather
     // works in 32 bits, so both sides stay below 32768.
     if (kBlend && p.width < 32768 && p.height < 32768 && HasAvx2()) {
-      p.dest_alpha ? SteppedBlendSpan8<kModulate, true>(dst, n, p)
-                   : SteppedBlendSpan8<kModulate, false>(dst, n, p);
+      SteppedBlendSpan8<kModulate>(dst, n, p);
       return;
     }
 #endif
@@ -540,7 +538,7 @@ inline bool SpanInside(long n, const SpanParams& p) {
 
 #ifdef TESSARK_SPAN_AVX2
 // The blended spans of a turned or scaled polygon, the registers set up once for all of them.
-template <bool kModulate, bool kDestAlpha>
+template <bool kModulate>
 __attribute__((target("avx2"))) void SteppedBlendSpans8(BYTE* bits, UINT pitch,
                                                         const TexturedRun* runs, long count,
                                                         SpanParams p) {
@@ -551,7 +549,7 @@ __attribute__((target("avx2"))) void SteppedBlendSpans8(BYTE* bits, UINT pitch,
     p.v = run.v;
     auto* dst = reinterpret_cast<std::uint32_t*>(bits + run.row * pitch) + run.lo;
     if (SpanInside(run.n, p)) {
-      SteppedBlendSpan8With<kModulate, kDestAlpha>(dst, run.n, p, c);
+      SteppedBlendSpan8With<kModulate>(dst, run.n, p, c);
     } else {
       TexturedSpanWith<true, kModulate, kAddressed>(dst, run.n, p);
     }
@@ -568,13 +566,8 @@ void TexturedSpans(BYTE* bits, UINT pitch, const TexturedRun* runs, long count, 
   // What TexturedSpan chooses for each span, chosen once: stepped (not straight) coordinates,
   // blended, eight at a time.
   if (blend && !(p.du == 65536 && p.dv == 0) && p.width < 32768 && p.height < 32768 && HasAvx2()) {
-    if (p.dest_alpha) {
-      modulate ? SteppedBlendSpans8<true, true>(bits, pitch, runs, count, p)
-               : SteppedBlendSpans8<false, true>(bits, pitch, runs, count, p);
-    } else {
-      modulate ? SteppedBlendSpans8<true, false>(bits, pitch, runs, count, p)
-               : SteppedBlendSpans8<false, false>(bits, pitch, runs, count, p);
-    }
+    modulate ? SteppedBlendSpans8<true>(bits, pitch, runs, count, p)
+             : SteppedBlendSpans8<false>(bits, pitch, runs, count, p);
     return;
   }
 #endif
@@ -649,8 +642,7 @@ template <bool kBlend, bool kModulate>
 void StraightBlockWith(BYTE* dst, UINT pitch, long rows, long n, const SpanParams& p) {
 #ifdef TESSARK_SPAN_AVX2
   if (kBlend && HasAvx2()) {
-    p.dest_alpha ? StraightBlendBlock8<kModulate, true>(dst, pitch, rows, n, p)
-                 : StraightBlendBlock8<kModulate, false>(dst, pitch, rows, n, p);
+    StraightBlendBlock8<kModulate>(dst, pitch, rows, n, p);
     return;
   }
 #endif
