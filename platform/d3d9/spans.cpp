@@ -251,27 +251,24 @@ __attribute__((target("avx2"))) inline __m256i Blended8(__m256i s, __m256i d,
                              _mm256_mulhi_epu16(_mm256_xor_si256(hi, c.sign), c.m257));
 }
 
-// Eight texels s blended over the eight pixels at dst.
+// Eight texels s blended over the eight pixels at dst. Opaque untinted texels replace the
+// target; clear ones (still clear when tinted) leave it, its alpha read as opaque when it has
+// none, so that alpha is made opaque: stored whether or not it already was, since a test of the
+// target would be one more branch to guess (and guessing wrong costs more than the store).
+// Opaque is tested first: the commonest case, and so the better guessed.
 template <bool kModulate>
 __attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s,
                                                    const Blend8Consts& c) {
-  // Clear texels (still clear when tinted) leave the target, its alpha read as opaque when it
-  // has none; opaque untinted ones replace it.
-  if (_mm256_testz_si256(s, c.alpha)) {
-    if (c.dest_alpha) return;
-    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
-    if (!_mm256_testc_si256(d, c.alpha)) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_or_si256(d, c.alpha));
-    }
-    return;
-  }
+  auto* out = reinterpret_cast<__m256i*>(dst);
   if (!kModulate && _mm256_testc_si256(s, c.alpha)) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
+    _mm256_storeu_si256(out, s);
     return;
   }
-  _mm256_storeu_si256(
-      reinterpret_cast<__m256i*>(dst),
-      Blended8<kModulate>(s, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c));
+  if (_mm256_testz_si256(s, c.alpha)) {
+    if (!c.dest_alpha) _mm256_storeu_si256(out, _mm256_or_si256(_mm256_loadu_si256(out), c.alpha));
+    return;
+  }
+  _mm256_storeu_si256(out, Blended8<kModulate>(s, _mm256_loadu_si256(out), c));
 }
 
 // The lanes of the last left (below eight) pixels of a row.
