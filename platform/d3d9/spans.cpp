@@ -179,83 +179,96 @@ void TexturedSpanWith(std::uint32_t* dst, long n, const SpanParams& p) {
 }
 
 #ifdef TESSARK_SPAN_AVX2
-// Eight pixels at a time for the commonest span, a blended texel-for-pixel row (every paste
-// and upright sprite): the same lane arithmetic as Shade4, in 256-bit registers. Taken only
-// where the processor has it; the last few pixels go through the four-wide loop.
+// Eight pixels at a time for the commonest spans, blended rows texel for pixel (every paste
+// and upright sprite) or stepped (turned and scaled sprites): the same result as Shade4, in
+// 256-bit registers. Taken only where the processor has it.
 __attribute__((target("avx2"))) inline __m256i Div255x16(__m256i x) {
   return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
-// Each pixel's alpha (its fourth 16-bit lane) in all four of its lanes, by one byte shuffle:
-// the lanes hold bytes, so the alpha's high byte is zero.
-__attribute__((target("avx2"))) inline __m256i AlphaOf8(__m256i lanes, __m256i alpha_bytes) {
-  return _mm256_shuffle_epi8(lanes, alpha_bytes);
-}
-
 // The registers one eight-pixel blend needs, set up once a span.
 struct Blend8Consts {
-  __m256i zero, full, alpha, modulate, dest_alpha_or, alpha_bytes;
+  __m256i zero, alpha, modulate, dest_alpha_or, alpha_bytes, bias, ones, sign, m257;
   bool dest_alpha;
 };
 
 __attribute__((target("avx2"))) inline Blend8Consts MakeBlend8Consts(const SpanParams& p) {
   Blend8Consts c;
   c.zero = _mm256_setzero_si256();
-  c.full = _mm256_set1_epi16(255);
   c.alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   const auto e = [](std::uint32_t v) { return static_cast<short>(v); };
   c.modulate =
       _mm256_set_epi16(e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb),
                        e(p.ea), e(p.er), e(p.eg), e(p.eb), e(p.ea), e(p.er), e(p.eg), e(p.eb));
+  // The byte shuffle that copies each pixel's alpha to its four bytes.
+  c.alpha_bytes = _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15,  //
+                                   3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15);
+  c.bias = _mm256_set1_epi8(-128);
+  c.ones = _mm256_set1_epi8(-1);
+  c.sign = _mm256_set1_epi16(-32768);
+  c.m257 = _mm256_set1_epi16(257);
   c.dest_alpha_or = p.dest_alpha ? c.zero : c.alpha;
-  const char z = -128;  // a shuffle index that gives 0
-  c.alpha_bytes = _mm256_setr_epi8(6, z, 6, z, 6, z, 6, z, 14, z, 14, z, 14, z, 14, z,  //
-                                   6, z, 6, z, 6, z, 6, z, 14, z, 14, z, 14, z, 14, z);
   c.dest_alpha = p.dest_alpha;
   return c;
 }
 
 // Eight texels s (tinted and) blended over eight pixels d: the arithmetic, without the
-// shortcuts Blend8 takes where it knows the answer.
+// shortcuts Blend8 takes where it knows the answer. Each channel is Div255(s * a + d * (255 -
+// a)), a the (tinted) texel's alpha. Untinted, with the bytes of s and d taken less 128 as
+// signed, one multiply-add of each pair (a, 255 - a) gives that sum less 255 * 128, between
+// -32640 and 32385, so never saturated; adding 255 * 128 + 128, which toggles the sign bit,
+// gives the x + 128 that Div255x16 rounds with. Tinted texels are already in 16-bit lanes,
+// where the sum is made as it stands.
 template <bool kModulate>
 __attribute__((target("avx2"))) inline __m256i Blended8(__m256i s, __m256i d,
                                                         const Blend8Consts& c) {
+  // A target without alpha reads as opaque.
   d = _mm256_or_si256(d, c.dest_alpha_or);
-  __m256i s_lo = _mm256_unpacklo_epi8(s, c.zero), s_hi = _mm256_unpackhi_epi8(s, c.zero);
   if constexpr (kModulate) {
-    s_lo = Div255x16(_mm256_mullo_epi16(s_lo, c.modulate));
-    s_hi = Div255x16(_mm256_mullo_epi16(s_hi, c.modulate));
+    const __m256i s_lo = Div255x16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, c.zero), c.modulate));
+    const __m256i s_hi = Div255x16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, c.zero), c.modulate));
+    const char z = -128;  // a shuffle index that gives 0
+    const __m256i alpha_words =
+        _mm256_setr_epi8(6, z, 6, z, 6, z, 6, z, 14, z, 14, z, 14, z, 14, z, 6, z, 6, z, 6, z, 6, z,
+                         14, z, 14, z, 14, z, 14, z);
+    const __m256i full = _mm256_set1_epi16(255);
+    const auto half = [&](__m256i sw, __m256i dw) __attribute__((target("avx2"))) {
+      const __m256i a = _mm256_shuffle_epi8(sw, alpha_words);
+      return Div255x16(_mm256_add_epi16(_mm256_mullo_epi16(sw, a),
+                                        _mm256_mullo_epi16(dw, _mm256_sub_epi16(full, a))));
+    };
+    return _mm256_packus_epi16(half(s_lo, _mm256_unpacklo_epi8(d, c.zero)),
+                               half(s_hi, _mm256_unpackhi_epi8(d, c.zero)));
   }
-  __m256i d_lo = _mm256_unpacklo_epi8(d, c.zero), d_hi = _mm256_unpackhi_epi8(d, c.zero);
-  __m256i a_lo = AlphaOf8(s_lo, c.alpha_bytes), a_hi = AlphaOf8(s_hi, c.alpha_bytes);
-  __m256i x_lo = _mm256_add_epi16(_mm256_mullo_epi16(s_lo, a_lo),
-                                  _mm256_mullo_epi16(d_lo, _mm256_sub_epi16(c.full, a_lo)));
-  __m256i x_hi = _mm256_add_epi16(_mm256_mullo_epi16(s_hi, a_hi),
-                                  _mm256_mullo_epi16(d_hi, _mm256_sub_epi16(c.full, a_hi)));
-  return _mm256_packus_epi16(Div255x16(x_lo), Div255x16(x_hi));
+  const __m256i a = _mm256_shuffle_epi8(s, c.alpha_bytes);
+  const __m256i ia = _mm256_xor_si256(a, c.ones);
+  const __m256i sb = _mm256_xor_si256(s, c.bias), db = _mm256_xor_si256(d, c.bias);
+  const __m256i lo =
+      _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a, ia), _mm256_unpacklo_epi8(sb, db));
+  const __m256i hi =
+      _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, ia), _mm256_unpackhi_epi8(sb, db));
+  return _mm256_packus_epi16(_mm256_mulhi_epu16(_mm256_xor_si256(lo, c.sign), c.m257),
+                             _mm256_mulhi_epu16(_mm256_xor_si256(hi, c.sign), c.m257));
 }
 
-// Eight texels s blended over the eight pixels at dst.
+// Eight texels s blended over the eight pixels at dst. Opaque untinted texels replace the
+// target; clear ones (still clear when tinted) leave it, its alpha read as opaque when it has
+// none, so that alpha is made opaque: stored whether or not it already was, since a test of the
+// target would be one more branch to guess (and guessing wrong costs more than the store).
+// Opaque is tested first: the commonest case, and so the better guessed.
 template <bool kModulate>
 __attribute__((target("avx2"))) inline void Blend8(std::uint32_t* dst, __m256i s,
                                                    const Blend8Consts& c) {
-  // Clear texels (still clear when tinted) leave the target, its alpha read as opaque when it
-  // has none; opaque untinted ones replace it.
-  if (_mm256_testz_si256(s, c.alpha)) {
-    if (c.dest_alpha) return;
-    __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst));
-    if (!_mm256_testc_si256(d, c.alpha)) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_or_si256(d, c.alpha));
-    }
-    return;
-  }
+  auto* out = reinterpret_cast<__m256i*>(dst);
   if (!kModulate && _mm256_testc_si256(s, c.alpha)) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), s);
+    _mm256_storeu_si256(out, s);
     return;
   }
-  _mm256_storeu_si256(
-      reinterpret_cast<__m256i*>(dst),
-      Blended8<kModulate>(s, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst)), c));
+  if (_mm256_testz_si256(s, c.alpha)) {
+    if (!c.dest_alpha) _mm256_storeu_si256(out, _mm256_or_si256(_mm256_loadu_si256(out), c.alpha));
+    return;
+  }
+  _mm256_storeu_si256(out, Blended8<kModulate>(s, _mm256_loadu_si256(out), c));
 }
 
 // The lanes of the last left (below eight) pixels of a row.
@@ -273,20 +286,34 @@ __attribute__((target("avx2"))) inline void BlendMasked8(std::uint32_t* dst, __m
   _mm256_maskstore_epi32(out, mask, Blended8<kModulate>(s, _mm256_maskload_epi32(out, mask), c));
 }
 
-// A blended texel-for-pixel row, the last few pixels under a mask. Inlined into the block loop,
-// whose rows then keep the blend's constants in registers.
+// A blended texel-for-pixel row. A row of eight or more ends with its last eight pixels, which
+// overlap the group before when the width is not a multiple of eight: they are blended from
+// the target as it was before the row (read first), so that no pixel is blended twice, and
+// no masked access is needed (slow on some processors). Shorter rows go under a mask. Inlined
+// into the block loop, whose rows then keep the blend's constants in registers.
 template <bool kModulate>
 __attribute__((target("avx2"), always_inline)) inline void StraightBlendRow8(
     std::uint32_t* dst, long n, const std::uint32_t* src, const Blend8Consts& c) {
-  long i = 0;
-  for (; i + 8 <= n; i += 8) {
-    Blend8<kModulate>(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
+  if (n < 8) {
+    const __m256i mask = TailMask(n);
+    BlendMasked8<kModulate>(dst, _mm256_maskload_epi32(reinterpret_cast<const int*>(src), mask),
+                            mask, c);
+    return;
   }
-  if (i < n) {
-    const __m256i mask = TailMask(n - i);
-    const __m256i s = _mm256_maskload_epi32(reinterpret_cast<const int*>(src + i), mask);
-    BlendMasked8<kModulate>(dst + i, s, mask, c);
+  const auto groups = [&](long end) __attribute__((target("avx2"), always_inline)) {
+    for (long i = 0; i < end; i += 8) {
+      Blend8<kModulate>(dst + i, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), c);
+    }
+  };
+  if (n % 8 == 0) {
+    groups(n);
+    return;
   }
+  auto* last = reinterpret_cast<__m256i*>(dst + n - 8);
+  const __m256i d_last = _mm256_loadu_si256(last);
+  groups(n - n % 8);
+  const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + n - 8));
+  _mm256_storeu_si256(last, Blended8<kModulate>(s, d_last, c));
 }
 
 // StraightBlendRow8 for a caller built without AVX2.
@@ -298,13 +325,28 @@ __attribute__((target("avx2"))) void StraightBlendSpan8(std::uint32_t* dst, long
 }
 
 // A blended row of stepped coordinates that stay inside the texture (a turned or scaled
-// sprite): eight texels gathered at a time, the last few under a mask. The caller makes sure
-// every texel index and 16.16 coordinate of the span fits 32 bits; steps wrap as the scalar
-// sums would not, but only past the last pixel used.
+// sprite): eight texels gathered at a time, the last few under a mask. A long span takes
+// Blend8's shortcuts, which pay over the wide clear and opaque stretches of a large sprite. A
+// short one (a small turned sprite, whose rows change from clear to edge to opaque every few
+// groups) is blended without them, since each test would wait for its gather and often guess
+// wrong, and when eight or more ends with its last eight pixels as StraightBlendRow8's rows
+// do. The caller makes sure every texel index and 16.16 coordinate of the span fits 32 bits;
+// steps wrap as the scalar sums would not, but only past the last pixel used.
+constexpr long kLongSpan = 64;
+
+template <bool kModulate>
+__attribute__((target("avx2"), noinline)) void ShortSteppedBlendSpan8(std::uint32_t* dst, long n,
+                                                                      const SpanParams& p,
+                                                                      const Blend8Consts& c);
+
 template <bool kModulate>
 __attribute__((target("avx2"))) inline void SteppedBlendSpan8With(std::uint32_t* dst, long n,
                                                                   const SpanParams& p,
                                                                   const Blend8Consts& c) {
+  if (n < kLongSpan && n >= 8) {
+    ShortSteppedBlendSpan8<kModulate>(dst, n, p, c);
+    return;
+  }
   const auto low32 = [](std::int64_t x) {
     return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(x)));
   };
@@ -330,6 +372,46 @@ __attribute__((target("avx2"))) inline void SteppedBlendSpan8With(std::uint32_t*
                                            _mm256_srai_epi32(u, 16));
     const __m256i s = _mm256_mask_i32gather_epi32(c.zero, texels, index, mask, 4);
     BlendMasked8<kModulate>(dst + i, s, mask, c);
+  }
+}
+
+// The short spans of SteppedBlendSpan8With (eight pixels or more), kept out of line so that
+// the long spans' loop keeps its registers.
+template <bool kModulate>
+__attribute__((target("avx2"), noinline)) void ShortSteppedBlendSpan8(std::uint32_t* dst, long n,
+                                                                      const SpanParams& p,
+                                                                      const Blend8Consts& c) {
+  const auto low32 = [](std::int64_t x) {
+    return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(x)));
+  };
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i lane_du = _mm256_mullo_epi32(lane, _mm256_set1_epi32(low32(p.du)));
+  const __m256i lane_dv = _mm256_mullo_epi32(lane, _mm256_set1_epi32(low32(p.dv)));
+  __m256i u = _mm256_add_epi32(_mm256_set1_epi32(low32(p.u)), lane_du);
+  __m256i v = _mm256_add_epi32(_mm256_set1_epi32(low32(p.v)), lane_dv);
+  const __m256i du8 = _mm256_set1_epi32(low32(p.du * 8)), dv8 = _mm256_set1_epi32(low32(p.dv * 8));
+  const __m256i width = _mm256_set1_epi32(p.width);
+  const int* texels = reinterpret_cast<const int*>(p.texels);
+  auto* last = reinterpret_cast<__m256i*>(dst + n - 8);
+  const __m256i d_last = _mm256_loadu_si256(last);
+  long i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
+                                     _mm256_srai_epi32(u, 16));
+    auto* out = reinterpret_cast<__m256i*>(dst + i);
+    _mm256_storeu_si256(out, Blended8<kModulate>(_mm256_i32gather_epi32(texels, index, 4),
+                                                 _mm256_loadu_si256(out), c));
+    u = _mm256_add_epi32(u, du8);
+    v = _mm256_add_epi32(v, dv8);
+  }
+  if (i < n) {
+    // The last eight pixels' coordinates, from the span's start.
+    u = _mm256_add_epi32(_mm256_set1_epi32(low32(p.u + p.du * (n - 8))), lane_du);
+    v = _mm256_add_epi32(_mm256_set1_epi32(low32(p.v + p.dv * (n - 8))), lane_dv);
+    const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_srai_epi32(v, 16), width),
+                                           _mm256_srai_epi32(u, 16));
+    _mm256_storeu_si256(last,
+                        Blended8<kModulate>(_mm256_i32gather_epi32(texels, index, 4), d_last, c));
   }
 }
 

@@ -22,6 +22,19 @@ struct SpanParams {
   bool dest_alpha;               // false: the target's alpha reads as 255
 };
 
+// Span parameters with every field zero, set one by one: the hot callers make one a quad, and
+// a value-initialised one is cleared with a string store that is slow to start.
+inline SpanParams ZeroSpanParams() {
+  SpanParams p;
+  p.texels = nullptr;
+  p.width = p.height = 0;
+  p.address_u = p.address_v = p.border = 0;
+  p.u = p.v = p.du = p.dv = 0;
+  p.er = p.eg = p.eb = p.ea = 0;
+  p.dest_alpha = false;
+  return p;
+}
+
 // One row of n pixels at dst under the simple state; textured false: the constant colour alone.
 void SimpleSpan(std::uint32_t* dst, long n, const SpanParams& p, bool blend, bool textured);
 

@@ -513,7 +513,7 @@ void FillColourSpans(const Polygon& poly, const SpanParams& p, const SpanTarget&
 // the polygon needs the general path.
 bool FillSimple(const Polygon& poly, Planes& planes, const SamplerSetup& s, const StageSetup& st,
                 const SpanTarget& target, bool dest_alpha, bool block_only) {
-  SpanParams p{};
+  SpanParams p = ZeroSpanParams();
   p.dest_alpha = dest_alpha;
   const StageReads reads(st);
   if (!s.texels || !(reads.colour_tex || reads.alpha_tex)) {
@@ -761,7 +761,7 @@ bool Pipeline::TexelRect(const QuadCorners& q) {
   const long first = std::max<long>(clip_.top, static_cast<long>(CeilDiv(yt, kSub)));
   const long last = std::min<long>(clip_.bottom - 1, static_cast<long>(CeilDiv(yb, kSub) - 1));
 
-  SpanParams params{};
+  SpanParams params = ZeroSpanParams();
   params.dest_alpha = dest_has_alpha_;
   const DWORD c = q.colour[0];
   params.er = rect_colour_diffuse_ ? (c >> 16) & 0xFF : 255;

@@ -378,10 +378,11 @@ TEST_F(DeviceTest, UprightQuadsCoverTheSamePixelsAsTheirTriangles) {
 }
 
 // Texel-for-pixel blocks (copied or blended row by row, eight pixels at a time where the
-// processor allows) and large turned sprites (texels gathered eight at a time) give what the
-// general pipeline gives: blended and opaque, tinted and not, widths that are not multiples of
-// eight, blocks that run off the texture (wrapping) or off the target, over a target whose
-// alpha is partly clear.
+// processor allows) and turned sprites (texels gathered eight at a time, in short spans and in
+// spans as long as a row) give what the general pipeline gives: blended and opaque, tinted and
+// not, widths that are not multiples of eight and widths below eight, blocks that run off the
+// texture (wrapping) or off the target, over a target whose alpha is partly clear and over one
+// without alpha (read as opaque, its unused byte still written as the blend gives it).
 TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
   std::vector<std::uint32_t> texels(32 * 32);
   for (int i = 0; i < 32 * 32; ++i) {
@@ -392,38 +393,47 @@ TEST_F(DeviceTest, BlocksAndTurnedSpritesMatchTheGeneralPath) {
                                        : static_cast<std::uint32_t>((i % 2) * 255);
     texels[i] = a << 24 | static_cast<std::uint32_t>(i * 0x070305) % 0x1000000u;
   }
-  auto tex = Texture(32, 32, texels);
-  device_->SetTexture(0, tex.Get());
-  UseTintedBlending();
-  // A texel-for-pixel quad whose top-left texel is (tu, tv).
-  auto block = [&](float left, float top, float w, float h, float tu, float tv, DWORD colour) {
-    const float u0 = tu / 32, v0 = tv / 32, u1 = (tu + w) / 32, v1 = (tv + h) / 32;
-    TlVertex v[4] = {{left - 0.5f, top - 0.5f, 0.5f, 1, colour, u0, v0},
-                     {left + w - 0.5f, top - 0.5f, 0.5f, 1, colour, u1, v0},
-                     {left - 0.5f, top + h - 0.5f, 0.5f, 1, colour, u0, v1},
-                     {left + w - 0.5f, top + h - 0.5f, 0.5f, 1, colour, u1, v1}};
-    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex));
-  };
-  auto draw = [&](bool general) {
-    device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
-    Clear(0x00306090);
-    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    block(40, 40, 21, 9, 3, 5, 0xFFFFFFFF);  // opaque copy
-    block(44, 52, 13, 7, 0, 0, 0x80C0FF40);  // opaque, tinted
-    device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    block(0, 0, 32, 32, 0, 0, 0xFFFFFFFF);     // the whole texture
-    block(33, 1, 29, 11, 2, 7, 0xFFFFFFFF);    // width 29: three eights and a tail of five
-    block(35, 14, 16, 10, 1, 3, 0xA0FF8040);   // tinted
-    block(2, 34, 24, 8, 12, 4, 0xFFFFFFFF);    // four past the texture's right side: wraps
-    block(26, 56, 9, 6, 3, 29, 0xFFFFFFFF);    // three past its bottom
-    block(-5, 45, 20, 12, 6, 0, 0xFFFFFFFF);   // off the target's left side
-    block(52, 24, 20, 9, 0, 10, 0xC0FFFFFF);   // off its right side, tinted
-    TurnedQuad(20, 52, 30, 0.4f, 0xFFFFFFFF);  // turned, 30 on a side: gathered spans
-    TurnedQuad(48, 30, 36, 2.2f, 0xB0FFC080);  // turned and tinted
-    TurnedQuad(8, 20, 24, -0.9f, 0xFFFFFFFF);  // partly off the target
-    return Pixels();
-  };
-  ExpectFastMatchesGeneral(draw);
+  for (D3DFORMAT format : {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8}) {
+    Create(64, 64, format);
+    auto tex = Texture(32, 32, texels);
+    device_->SetTexture(0, tex.Get());
+    UseTintedBlending();
+    // A texel-for-pixel quad whose top-left texel is (tu, tv).
+    auto block = [&](float left, float top, float w, float h, float tu, float tv, DWORD colour) {
+      const float u0 = tu / 32, v0 = tv / 32, u1 = (tu + w) / 32, v1 = (tv + h) / 32;
+      TlVertex v[4] = {{left - 0.5f, top - 0.5f, 0.5f, 1, colour, u0, v0},
+                       {left + w - 0.5f, top - 0.5f, 0.5f, 1, colour, u1, v0},
+                       {left - 0.5f, top + h - 0.5f, 0.5f, 1, colour, u0, v1},
+                       {left + w - 0.5f, top + h - 0.5f, 0.5f, 1, colour, u1, v1}};
+      device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TlVertex));
+    };
+    auto draw = [&](bool general) {
+      device_->SetRenderState(D3DRS_ALPHATESTENABLE, general);
+      Clear(0x00306090);
+      device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+      block(40, 40, 21, 9, 3, 5, 0xFFFFFFFF);  // opaque copy
+      block(44, 52, 13, 7, 0, 0, 0x80C0FF40);  // opaque, tinted
+      device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+      block(0, 0, 32, 32, 0, 0, 0xFFFFFFFF);     // the whole texture
+      block(33, 1, 29, 11, 2, 7, 0xFFFFFFFF);    // width 29: three eights and a tail of five
+      block(35, 14, 16, 10, 1, 3, 0xA0FF8040);   // tinted
+      block(2, 34, 24, 8, 12, 4, 0xFFFFFFFF);    // four past the texture's right side: wraps
+      block(26, 56, 9, 6, 3, 29, 0xFFFFFFFF);    // three past its bottom
+      block(-5, 45, 20, 12, 6, 0, 0xFFFFFFFF);   // off the target's left side
+      block(52, 24, 20, 9, 0, 10, 0xC0FFFFFF);   // off its right side, tinted
+      block(58, 36, 9, 5, 5, 2, 0xFFFFFFFF);     // six inside the target: rows below eight
+      block(17, 43, 7, 3, 1, 9, 0xB0FFFFFF);     // width 7, tinted
+      TurnedQuad(20, 52, 30, 0.4f, 0xFFFFFFFF);  // turned, 30 on a side: gathered spans
+      TurnedQuad(48, 30, 36, 2.2f, 0xB0FFC080);  // turned and tinted
+      TurnedQuad(8, 20, 24, -0.9f, 0xFFFFFFFF);  // partly off the target
+      // Nearly upright and wider than the target, over its top and bottom rows: spans as long
+      // as a row, which take the gathered loop's shortcuts.
+      TurnedQuad(32, -29, 72, -0.05f, 0xFFFFFFFF);
+      TurnedQuad(32, 93, 72, 0.05f, 0xC0FFFFFF);
+      return Pixels();
+    };
+    ExpectFastMatchesGeneral(draw);
+  }
 }
 
 // Interpolated colour with no texture read (every gradient box) gives what the general pipeline
