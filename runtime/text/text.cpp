@@ -101,6 +101,9 @@ void StateRelease() {
 
 void FontRebuild() {
   g_state.atlas_stale = true;
+  // The font the next build makes is made meanwhile, its glyphs rendered, on the GDI worker:
+  // a game sets its font and loads its pictures before its first text.
+  gdi::FontPrepare(FontRequest());
 }
 
 void AtlasEnsure() {
@@ -113,15 +116,13 @@ void AtlasEnsure() {
   VertexBufferBuild();
 }
 
-HFONT GdiFontCreate() {
-  TextState& s = g_state;
-  int weight = s.bold ? FW_BOLD : FW_NORMAL;
+LOGFONTA FontRequest() {
+  const TextState& s = g_state;
   int height = 0;
   DWORD charset = 0;
   if (s.charset != 0) {
     height = static_cast<int>(s.size);
     charset = static_cast<DWORD>(s.charset);
-    s.kept_charset = s.charset;
   } else if (s.kept_charset == 0) {
     height = static_cast<int>(static_cast<float>(s.size) * s.texture_scale);
   } else {
@@ -135,9 +136,27 @@ HFONT GdiFontCreate() {
     height = -static_cast<int>((product + 36) / 72);
     charset = static_cast<DWORD>(s.kept_charset);
   }
+  LOGFONTA request{};
+  request.lfHeight = height;
+  request.lfWeight = s.bold ? FW_BOLD : FW_NORMAL;
+  request.lfItalic = s.italic ? 1 : 0;
+  request.lfCharSet = static_cast<BYTE>(charset);
+  request.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  request.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  request.lfQuality = NONANTIALIASED_QUALITY;
+  request.lfPitchAndFamily = VARIABLE_PITCH;
+  // As CreateFontA takes a face name: at most its first 31 characters.
+  std::memcpy(request.lfFaceName, s.font_name, strnlen(s.font_name, LF_FACESIZE - 1));
+  return request;
+}
+
+HFONT GdiFontCreate() {
+  TextState& s = g_state;
+  const LOGFONTA request = FontRequest();
+  if (s.charset != 0) s.kept_charset = s.charset;
   s.double_byte = IsDoubleByte(s.kept_charset) ? 1 : 0;
-  return CreateFontA(height, 0, 0, 0, weight, s.italic, 0, 0, charset, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, VARIABLE_PITCH, s.font_name);
+  if (HFONT prepared = gdi::FontPreparedTake(request)) return prepared;
+  return CreateFontIndirectA(&request);
 }
 
 char* TextNew(std::size_t length) {

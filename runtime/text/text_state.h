@@ -105,7 +105,10 @@ void AtlasEnsure();
 void VertexBufferBuild();
 // Marks the atlas and the vertex buffer for building again at their next use.
 void FontRebuild();
-// Creates the GDI font for the current settings (with the current texture scale).
+// The GDI font request for the current settings (with the current texture scale).
+LOGFONTA FontRequest();
+// Creates the GDI font for the current settings (with the current texture scale): the one the
+// GDI worker prepared for them, else made here.
 HFONT GdiFontCreate();
 
 // A new text of length characters (zeroed, with room for the terminator), made through the
