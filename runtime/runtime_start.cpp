@@ -182,37 +182,29 @@ int RuntimeStartStatus(int argc, char** argv) {
   StartFolderRecord();
   EnterDataFolder();
   ComposeCacheOffer();
+  std::string problem = DisplayProblem();
+  if (!problem.empty()) {
+    ExplainNoWindow(program, problem);
+    return 1;
+  }
 
-  // Started before the video driver, whose start mostly waits on the display server (longest
-  // when the server is itself still starting). The driver's start may fork a helper process
-  // (the session bus launcher) while the worker runs: the child only closes descriptors and
-  // execs, and the C library's allocator and streams stay usable in a forked child whatever
-  // another thread held. Stopped and joined before the game runs, so the game's thread is again
-  // the only one the runtime has; by then the work has mostly been done, and what is left waits
-  // for at most the picture being decoded.
+  // Started only once the video driver is up: its start may fork a helper process (the session
+  // bus launcher, once per attempt), and a child forked while this worker holds an allocator
+  // lock can hang before it execs. Stopped and joined before the game runs, so the game's
+  // thread is again the only one the runtime has; by then the work has mostly been done, and
+  // what is left waits for at most the picture being decoded.
   std::atomic<bool> stop{false};
   std::thread ahead([&stop] {
     gdi::FontMatchingPrepare();
     PicturesDecodeAhead(stop);
   });
-  auto ahead_end = [&stop, &ahead] {
-    stop.store(true, std::memory_order_relaxed);
-    ahead.join();
-  };
-  std::string problem = DisplayProblem();
-  if (!problem.empty()) {
-    ahead_end();
-    d3dx::DecodedAheadRelease();
-    ExplainNoWindow(program, problem);
-    return 1;
-  }
-
   CoreData* core = CoreDataGet();
   RuntimeWire();
   g_error_word = 0;
   ErrorWordSet(&g_error_word);
   RuntimeOpen(1, 640, 480, 32, win32::GetModuleHandleA(nullptr), "");
-  ahead_end();
+  stop.store(true, std::memory_order_relaxed);
+  ahead.join();
   if (!core->window) {
     d3dx::DecodedAheadRelease();
     // A loop without a window could never be ended by the user.
