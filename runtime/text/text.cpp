@@ -63,7 +63,7 @@ void FontNameSet(const char* name) {
 void StyleSet(BYTE bold, BYTE italic) {
   State().bold = bold;
   State().italic = italic;
-  FontRebuild();
+  FontChosen();
 }
 
 }  // namespace
@@ -101,9 +101,21 @@ void StateRelease() {
 
 void FontRebuild() {
   g_state.atlas_stale = true;
+}
+
+void FontChosen() {
+  FontRebuild();
   // The font the next build makes is made meanwhile, its glyphs rendered, on the GDI worker:
   // a game sets its font and loads its pictures before its first text.
   gdi::FontPrepare(FontRequest());
+}
+
+void FontSelect(const char* name, std::int32_t charset) {
+  FontNameSet(name);
+  g_state.charset = charset;
+  // A character set, once named, is kept for later fonts from the moment it is set, not from
+  // whenever the atlas is next built.
+  if (charset != 0) g_state.kept_charset = charset;
 }
 
 void AtlasEnsure() {
@@ -210,23 +222,19 @@ using tessark::text::State;
 void TextSetFont(const char* name) {
   if (!name) return;
   tessark::text::FontNameSet(name);
-  FontRebuild();
+  tessark::text::FontChosen();
 }
 
 void TextSetFontCharset(const char* name, std::int32_t charset) {
   if (!name) return;
-  tessark::text::FontNameSet(name);
-  State().charset = charset;
-  // A character set, once named, is kept for later fonts from the moment it is set, not from
-  // whenever the atlas is next built.
-  if (charset != 0) State().kept_charset = charset;
-  FontRebuild();
+  tessark::text::FontSelect(name, charset);
+  tessark::text::FontChosen();
 }
 
 void TextSetSize(std::uint32_t size) {
   if (size == State().size) return;
   State().size = std::min(size, tessark::text::kMaxSize);
-  FontRebuild();
+  tessark::text::FontChosen();
 }
 
 void TextSetNormal() {
