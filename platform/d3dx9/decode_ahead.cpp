@@ -51,6 +51,7 @@ struct Ahead {
   std::vector<Kept> kept;
   std::vector<FileId> looked_at;  // every file the worker looked at, decoded or not
   bool accepting = false;
+  bool finished = false;  // the worker has returned
   // Whether a load need look at all: set while anything is kept or looked at.
   std::atomic<bool> active{false};
 };
@@ -92,7 +93,16 @@ void DecodeAhead(const std::vector<std::string>& paths, const std::atomic<bool>&
     std::lock_guard<std::mutex> guard(a.lock);
     ReleaseLocked(a);
     a.accepting = true;
+    a.finished = false;
   }
+  struct Finish {
+    Ahead& a;
+    ~Finish() {
+      std::lock_guard<std::mutex> guard(a.lock);
+      a.finished = true;
+      if (a.kept.empty()) ReleaseLocked(a);
+    }
+  } finish{a};
   std::uint64_t kept_bytes = 0;
   for (const std::string& path : paths) {
     if (stop.load(std::memory_order_relaxed)) return;
@@ -131,6 +141,8 @@ bool DecodedAheadTake(const std::string& path, DecodedImage* out) {
     const bool unchanged = it->id.Unchanged(id);
     if (unchanged) *out = std::move(it->image);
     a.kept.erase(it);
+    // With nothing more to give, later loads need not look.
+    if (a.kept.empty() && a.finished) ReleaseLocked(a);
     return unchanged;
   }
   for (const FileId& seen : a.looked_at) {
