@@ -13,10 +13,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -39,6 +42,9 @@ namespace tessark {
 namespace {
 
 namespace fs = std::filesystem;
+
+// How long after the video driver is up the start-up worker begins decoding pictures.
+constexpr std::chrono::milliseconds kDecodeAheadAfter{30};
 
 std::int32_t g_error_word = 0;  // the error word of a started runtime; lives for the program
 bool g_started = false;
@@ -190,12 +196,22 @@ int RuntimeStartStatus(int argc, char** argv) {
 
   // Started only once the video driver is up: its start may fork a helper process (the session
   // bus launcher, once per attempt), and a child forked while this worker holds an allocator
-  // lock can hang before it execs. Stopped and joined before the game runs, so the game's
-  // thread is again the only one the runtime has; by then the work has mostly been done, and
-  // what is left waits for at most the picture being decoded.
+  // lock can hang before it execs. The pictures wait until the window, the device and the
+  // modules have most likely been made (the first tens of milliseconds of the opening): decoded
+  // beside that work, they slowed it by more than they saved, while the 100 ms of start-up
+  // frames that follow leave a processor free. Stopped and joined before the game runs, so the
+  // game's thread is again the only one the runtime has; by then the work has mostly been done,
+  // and what is left waits for at most the picture being decoded.
   std::atomic<bool> stop{false};
-  std::thread ahead([&stop] {
+  std::mutex stop_lock;
+  std::condition_variable stopped;
+  const auto pictures_from = std::chrono::steady_clock::now() + kDecodeAheadAfter;
+  std::thread ahead([&] {
     gdi::FontMatchingPrepare();
+    {
+      std::unique_lock<std::mutex> guard(stop_lock);
+      stopped.wait_until(guard, pictures_from, [&stop] { return stop.load(); });
+    }
     PicturesDecodeAhead(stop);
   });
   CoreData* core = CoreDataGet();
@@ -203,7 +219,11 @@ int RuntimeStartStatus(int argc, char** argv) {
   g_error_word = 0;
   ErrorWordSet(&g_error_word);
   RuntimeOpen(1, 640, 480, 32, win32::GetModuleHandleA(nullptr), "");
-  stop.store(true, std::memory_order_relaxed);
+  {
+    std::lock_guard<std::mutex> guard(stop_lock);
+    stop.store(true);
+  }
+  stopped.notify_all();
   ahead.join();
   if (!core->window) {
     d3dx::DecodedAheadRelease();
