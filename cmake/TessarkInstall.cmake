@@ -26,11 +26,12 @@ set(tessark_public_includes
 # What the stand-ins are built on. The pkg-config names feed the static archive's users (the CMake
 # package finds them again; tessark-static.pc requires them); a module that needs another system
 # library adds it here.
-set(TESSARK_PKG_MODULES sdl2 SDL2_image libtiff-4 libdeflate freetype2 fontconfig sndfile fluidsynth)
+# The synthesiser is not among them: it is loaded when MIDI first plays.
+set(TESSARK_PKG_MODULES sdl2 SDL2_image libtiff-4 libdeflate freetype2 fontconfig sndfile)
 set(TESSARK_PKG_TARGETS PkgConfig::SDL2 PkgConfig::SDL2_IMAGE PkgConfig::TIFF PkgConfig::DEFLATE
   PkgConfig::FREETYPE
-  PkgConfig::FONTCONFIG PkgConfig::SNDFILE PkgConfig::FLUIDSYNTH)
-set(TESSARK_PLAIN_LIBS squish stb)
+  PkgConfig::FONTCONFIG PkgConfig::SNDFILE)
+set(TESSARK_PLAIN_LIBS squish stb ${TESSARK_DL_LIBS})
 
 # The shared runtime.
 add_library(tessark_shared SHARED ${tessark_objects})
@@ -40,7 +41,7 @@ set_target_properties(tessark_shared PROPERTIES OUTPUT_NAME tessark EXPORT_NAME 
 target_include_directories(tessark_shared INTERFACE ${tessark_public_includes})
 target_compile_features(tessark_shared INTERFACE cxx_std_17)
 target_link_libraries(tessark_shared PRIVATE ${TESSARK_PKG_TARGETS} squish::squish
-  ${TESSARK_STB_LIBRARY} Threads::Threads)
+  ${TESSARK_STB_LIBRARY} ${TESSARK_DL_LIBS} Threads::Threads)
 if(NOT TESSARK_SANITIZE AND NOT TESSARK_FUZZ)
   # Every symbol the runtime uses is found among its own dependencies.
   target_link_options(tessark_shared PRIVATE -Wl,--no-undefined)

@@ -1,22 +1,31 @@
 // Starting and stopping the runtime: what the program entry does before GameMain, shared with a
 // game that keeps its own main (RuntimeStart, RuntimeStop). The start reads the launch options,
 // enters the folder that holds the game's Data (as a program on its home platform starts in its
-// own folder), makes sure a window can be opened at all, and opens the runtime. The font
-// configuration loads on a worker meanwhile, since the runtime's opening mostly waits for the
-// display (its start-up frames) and the first text would otherwise load it on the way to the
-// first picture.
+// own folder), makes sure a window can be opened at all, and opens the runtime. A worker
+// meanwhile loads the font configuration and decodes the pictures under Data ahead of their
+// loads, since the runtime's opening mostly waits for the display (its start-up frames), and
+// the game's first text and its first pictures would otherwise do that work on the way to the
+// first picture shown.
 #include "runtime/runtime_start.h"
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
+#include "platform/d3dx9/decode_ahead.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win32/user.h"
 #include "runtime/core/core.h"
@@ -33,6 +42,9 @@ namespace tessark {
 namespace {
 
 namespace fs = std::filesystem;
+
+// How long after the video driver is up the start-up worker begins decoding pictures.
+constexpr std::chrono::milliseconds kDecodeAheadAfter{30};
 
 std::int32_t g_error_word = 0;  // the error word of a started runtime; lives for the program
 bool g_started = false;
@@ -130,6 +142,24 @@ std::string DisplayProblem() {
   return failure;
 }
 
+// The PNG files under Data, in the order of their paths (a game's folders and files are
+// mostly named in the order it loads them), decoded ahead of their loads until stop is set.
+void PicturesDecodeAhead(const std::atomic<bool>& stop) {
+  std::vector<std::string> paths;
+  std::error_code error;
+  fs::recursive_directory_iterator it("Data", fs::directory_options::skip_permission_denied, error);
+  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (stop.load(std::memory_order_relaxed)) return;
+    std::string extension = it->path().extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::error_code kind_error;
+    if (extension == ".png" && it->is_regular_file(kind_error)) paths.push_back(it->path());
+  }
+  std::sort(paths.begin(), paths.end());
+  d3dx::DecodeAhead(paths, stop);
+}
+
 void ExplainNoWindow(const char* program, const std::string& why) {
   std::fprintf(stderr,
                "%s: cannot open a window: %s.\n"
@@ -166,16 +196,37 @@ int RuntimeStartStatus(int argc, char** argv) {
 
   // Started only once the video driver is up: its start may fork a helper process (the session
   // bus launcher, once per attempt), and a child forked while this worker holds an allocator
-  // lock can hang before it execs. Joined before the game runs, so the game's thread is again
-  // the only one the runtime has; by then the work has long been done.
-  std::thread font_loading(gdi::FontMatchingPrepare);
+  // lock can hang before it execs. The pictures wait until the window, the device and the
+  // modules have most likely been made (the first tens of milliseconds of the opening): decoded
+  // beside that work, they slowed it by more than they saved, while the 100 ms of start-up
+  // frames that follow leave a processor free. Stopped and joined before the game runs, so the
+  // game's thread is again the only one the runtime has; by then the work has mostly been done,
+  // and what is left waits for at most the picture being decoded.
+  std::atomic<bool> stop{false};
+  std::mutex stop_lock;
+  std::condition_variable stopped;
+  const auto pictures_from = std::chrono::steady_clock::now() + kDecodeAheadAfter;
+  std::thread ahead([&] {
+    gdi::FontMatchingPrepare();
+    {
+      std::unique_lock<std::mutex> guard(stop_lock);
+      stopped.wait_until(guard, pictures_from, [&stop] { return stop.load(); });
+    }
+    PicturesDecodeAhead(stop);
+  });
   CoreData* core = CoreDataGet();
   RuntimeWire();
   g_error_word = 0;
   ErrorWordSet(&g_error_word);
   RuntimeOpen(1, 640, 480, 32, win32::GetModuleHandleA(nullptr), "");
-  font_loading.join();
+  {
+    std::lock_guard<std::mutex> guard(stop_lock);
+    stop.store(true);
+  }
+  stopped.notify_all();
+  ahead.join();
   if (!core->window) {
+    d3dx::DecodedAheadRelease();
     // A loop without a window could never be ended by the user.
     ExplainNoWindow(program,
                     std::string("the window could not be created (") + SDL_GetError() + ")");
@@ -203,6 +254,7 @@ bool RuntimeStart(int argc, char** argv) {
 void RuntimeStop() {
   if (!g_started) return;
   g_started = false;
+  d3dx::DecodedAheadRelease();
   RuntimeClose();
   std::error_code error;
   fs::current_path(StartFolder(), error);

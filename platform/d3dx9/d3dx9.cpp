@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/d3dx9/decode_ahead.h"
 #include "platform/d3dx9/image_file.h"
 #include "platform/d3dx9/resample.h"
 #include "platform/win32/paths.h"
@@ -70,8 +71,10 @@ HRESULT DecodeMemory(const void* data, UINT size, d3dx::DecodedImage* out) {
 
 HRESULT DecodeFile(LPCSTR file, d3dx::DecodedImage* out) {
   if (!file) return D3DERR_INVALIDCALL;
+  const std::string path = win32::NativePath(file);
+  if (d3dx::DecodedAheadTake(path, out)) return D3D_OK;
   std::vector<std::uint8_t> bytes;
-  if (!d3dx::ReadFileBytes(win32::NativePath(file), &bytes)) return D3DERR_NOTFOUND;
+  if (!d3dx::ReadFileBytes(path, &bytes)) return D3DERR_NOTFOUND;
   if (!d3dx::DecodeImage(bytes.data(), bytes.size(), out)) return D3DXERR_INVALIDDATA;
   return D3D_OK;
 }

@@ -2,6 +2,12 @@
 // FLAC, Ogg Vorbis, Opus, MP3), FluidSynth for MIDI. Files with more than two channels are
 // mixed down to stereo as sounds are; a rate too high for the sound buffer (a 192 kHz file, or
 // a fast speed) is divided here by a whole number, averaging the frames it drops.
+//
+// The synthesiser library is loaded when the first MIDI file is opened, not with the program:
+// it brings a dozen libraries of its own (GLib, the sound servers' clients ...), whose loading
+// and symbol binding was about a third of the program's start before main, and most programs
+// never play MIDI.
+#include <dlfcn.h>
 #include <fluidsynth.h>
 #include <sndfile.h>
 #include <sys/stat.h>
@@ -185,10 +191,56 @@ class SndfileDecoder final : public Decoder {
 
 // ---- FluidSynth ------------------------------------------------------------------------------
 
+// Every synthesiser function the MIDI decoder calls, under its own name.
+// clang-format off
+#define TESSARK_FLUID_FUNCTIONS(X)                                                          \
+  X(fluid_is_soundfont) X(fluid_set_log_function)                                           \
+  X(new_fluid_settings) X(delete_fluid_settings)                                            \
+  X(fluid_settings_setstr) X(fluid_settings_setnum) X(fluid_settings_setint)                \
+  X(new_fluid_synth) X(delete_fluid_synth) X(fluid_synth_sfload)                            \
+  X(fluid_synth_system_reset) X(fluid_synth_write_float)                                    \
+  X(new_fluid_player) X(delete_fluid_player) X(fluid_player_add_mem) X(fluid_player_play)   \
+  X(fluid_player_stop) X(fluid_player_get_status) X(fluid_player_get_current_tick)          \
+  X(fluid_player_get_total_ticks)
+// clang-format on
+
+struct FluidLibrary {
+#define TESSARK_FLUID_POINTER(name) decltype(&::name) name = nullptr;
+  TESSARK_FLUID_FUNCTIONS(TESSARK_FLUID_POINTER)
+#undef TESSARK_FLUID_POINTER
+};
+
 void QuietLog(int, const char*, void*) {}
+
+// The synthesiser library, loaded on the first call and kept for the rest of the program (its
+// logging silenced); null when it cannot be loaded, which leaves MIDI files unplayable as a
+// missing sound font does. Its symbols stay out of the program's global scope.
+const FluidLibrary* Fluid() {
+  static const FluidLibrary* const loaded = []() -> const FluidLibrary* {
+    void* handle = dlopen(TESSARK_FLUIDSYNTH_SONAME, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return nullptr;
+    static FluidLibrary library;
+    bool complete = true;
+#define TESSARK_FLUID_RESOLVE(name)                                         \
+  library.name = reinterpret_cast<decltype(&::name)>(dlsym(handle, #name)); \
+  complete = complete && library.name;
+    TESSARK_FLUID_FUNCTIONS(TESSARK_FLUID_RESOLVE)
+#undef TESSARK_FLUID_RESOLVE
+    if (!complete) {
+      dlclose(handle);
+      return nullptr;
+    }
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
+      library.fluid_set_log_function(level, QuietLog, nullptr);
+    }
+    return &library;
+  }();
+  return loaded;
+}
 
 class MidiDecoder final : public Decoder {
  public:
+  explicit MidiDecoder(const FluidLibrary& library) : fluid_(&library) {}
   ~MidiDecoder() override { Close(); }
 
   // Takes the song; false when the sound font is missing or is not one. Nothing is loaded
@@ -198,23 +250,24 @@ class MidiDecoder final : public Decoder {
     font_ = font;
     channels_ = 2;
     rate_ = kMidiRate;
-    return fluid_is_soundfont(font_.c_str()) != 0;
+    return fluid_->fluid_is_soundfont(font_.c_str()) != 0;
   }
 
   bool Prepare() override {
-    settings_ = new_fluid_settings();
+    settings_ = fluid_->new_fluid_settings();
     if (!settings_) return false;
     // The player's clock must be the samples rendered, not the wall clock: the worker renders
     // ahead of what is heard.
-    fluid_settings_setstr(settings_, "player.timing-source", "sample");
-    fluid_settings_setnum(settings_, "synth.sample-rate", kMidiRate);
-    fluid_settings_setint(settings_, "synth.cpu-cores", 1);
-    fluid_settings_setint(settings_, "synth.lock-memory", 0);
+    fluid_->fluid_settings_setstr(settings_, "player.timing-source", "sample");
+    fluid_->fluid_settings_setnum(settings_, "synth.sample-rate", kMidiRate);
+    fluid_->fluid_settings_setint(settings_, "synth.cpu-cores", 1);
+    fluid_->fluid_settings_setint(settings_, "synth.lock-memory", 0);
     // The synthesiser's own default level is meant for mixing many sources; one song alone
     // plays at about the level of a sampled file.
-    fluid_settings_setnum(settings_, "synth.gain", 0.6);
-    synth_ = new_fluid_synth(settings_);
-    if (!synth_ || fluid_synth_sfload(synth_, font_.c_str(), 1) == FLUID_FAILED) return false;
+    fluid_->fluid_settings_setnum(settings_, "synth.gain", 0.6);
+    synth_ = fluid_->new_fluid_synth(settings_);
+    if (!synth_ || fluid_->fluid_synth_sfload(synth_, font_.c_str(), 1) == FLUID_FAILED)
+      return false;
     return Start();
   }
 
@@ -222,13 +275,14 @@ class MidiDecoder final : public Decoder {
     if (!player_ || count <= 0) return 0;
     // The player keeps running past its last event; the song is over once its clock has
     // passed the last tick.
-    bool done = fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING ||
-                fluid_player_get_current_tick(player_) >= fluid_player_get_total_ticks(player_);
+    bool done = fluid_->fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING ||
+                fluid_->fluid_player_get_current_tick(player_) >=
+                    fluid_->fluid_player_get_total_ticks(player_);
     if (done) {
       if (tail_left_ <= 0) return 0;
       count = static_cast<long>(std::min<std::int64_t>(count, tail_left_));
     }
-    if (fluid_synth_write_float(synth_, static_cast<int>(count), out, 0, 2, out, 1, 2) !=
+    if (fluid_->fluid_synth_write_float(synth_, static_cast<int>(count), out, 0, 2, out, 1, 2) !=
         FLUID_OK) {
       return 0;
     }
@@ -255,14 +309,14 @@ class MidiDecoder final : public Decoder {
  private:
   bool Start() {
     if (player_) {
-      fluid_player_stop(player_);
-      delete_fluid_player(player_);
+      fluid_->fluid_player_stop(player_);
+      fluid_->delete_fluid_player(player_);
       player_ = nullptr;
     }
-    fluid_synth_system_reset(synth_);
-    player_ = new_fluid_player(synth_);
-    if (!player_ || fluid_player_add_mem(player_, song_.data(), song_.size()) != FLUID_OK ||
-        fluid_player_play(player_) != FLUID_OK) {
+    fluid_->fluid_synth_system_reset(synth_);
+    player_ = fluid_->new_fluid_player(synth_);
+    if (!player_ || fluid_->fluid_player_add_mem(player_, song_.data(), song_.size()) != FLUID_OK ||
+        fluid_->fluid_player_play(player_) != FLUID_OK) {
       return false;
     }
     rendered_ = 0;
@@ -280,16 +334,17 @@ class MidiDecoder final : public Decoder {
 
   void Close() {
     if (player_) {
-      fluid_player_stop(player_);
-      delete_fluid_player(player_);
+      fluid_->fluid_player_stop(player_);
+      fluid_->delete_fluid_player(player_);
     }
-    if (synth_) delete_fluid_synth(synth_);
-    if (settings_) delete_fluid_settings(settings_);
+    if (synth_) fluid_->delete_fluid_synth(synth_);
+    if (settings_) fluid_->delete_fluid_settings(settings_);
     player_ = nullptr;
     synth_ = nullptr;
     settings_ = nullptr;
   }
 
+  const FluidLibrary* fluid_;
   std::vector<char> song_;
   std::string font_;
   fluid_settings_t* settings_ = nullptr;
@@ -412,13 +467,9 @@ std::unique_ptr<Decoder> DecoderOpen(const std::string& path, HRESULT* why) {
         std::lock_guard<std::mutex> guard(g_font_lock);
         font = g_sound_font;
       }
-      static std::once_flag quiet;
-      std::call_once(quiet, [] {
-        for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
-          fluid_set_log_function(level, QuietLog, nullptr);
-        }
-      });
-      auto midi = std::make_unique<MidiDecoder>();
+      const FluidLibrary* library = Fluid();
+      if (!library) return nullptr;
+      auto midi = std::make_unique<MidiDecoder>(*library);
       if (!midi->Open(std::move(song), font)) return nullptr;
       return midi;
     }

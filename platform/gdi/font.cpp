@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <set>
 #include <strings.h>
 
@@ -48,6 +49,13 @@ FreeTypeLibrary& Globals() {
 
 FT_Library Library() {
   return Globals().library;
+}
+
+// Faces are made and freed under this lock: the FreeType library they share lets nothing else
+// run beside either, while glyphs of different faces may be rendered at once.
+std::mutex& FaceLock() {
+  static std::mutex* lock = new std::mutex;
+  return *lock;
 }
 
 FcConfig* Config() {
@@ -227,13 +235,15 @@ void FontMatchingPrepare() {
   Library();
 }
 
-int& LiveCount() {
-  static int count = 0;
+std::atomic<int>& LiveCount() {
+  static std::atomic<int> count{0};
   return count;
 }
 
 Font::~Font() {
-  if (face) FT_Done_Face(face);
+  if (!face) return;
+  std::lock_guard<std::mutex> guard(FaceLock());
+  FT_Done_Face(face);
 }
 
 Font* FontCreate(const LOGFONTA& request) {
@@ -242,7 +252,10 @@ Font* FontCreate(const LOGFONTA& request) {
   Match match;
   if (!MatchFace(request, match)) return nullptr;
   FT_Face face = nullptr;
-  if (FT_New_Face(library, match.file.c_str(), match.index, &face) != 0) return nullptr;
+  {
+    std::lock_guard<std::mutex> guard(FaceLock());
+    if (FT_New_Face(library, match.file.c_str(), match.index, &face) != 0) return nullptr;
+  }
   auto font = std::make_unique<Font>();
   font->request = request;
   font->face = face;

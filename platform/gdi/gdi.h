@@ -198,6 +198,15 @@ HDC CreateDcOnPixels(void* bits, int width, int height, int pitch);
 // which would otherwise wait for them. Safe from any thread; a second call does nothing.
 void FontMatchingPrepare();
 
+// Starts making the font CreateFontIndirectA would make for request on a worker, with the
+// glyphs of the single-byte characters 32 to 255 rendered, for a FontPreparedTake to come. A
+// request replaces the one before it; the same request again changes nothing.
+void FontPrepare(const LOGFONTA& request);
+// The font prepared for request, waiting for the worker to finish it: the font
+// CreateFontIndirectA makes, its glyphs already rendered. Null when the last request was
+// another, or none (the caller makes the font itself then); what was prepared is dropped.
+HFONT FontPreparedTake(const LOGFONTA& request);
+
 // Owners for the handles above: each deletes its handle when it goes.
 struct DcDeleter {
   void operator()(Win32Dc* dc) const { DeleteDC(dc); }

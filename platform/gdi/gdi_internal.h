@@ -2,6 +2,7 @@
 // rendered glyphs), bitmaps (32-bit pixels) and device contexts. Shared by the stand-in's files.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -69,8 +70,9 @@ Font* StockFont(int index);
 // Decodes single- or double-byte text of a character set into code points.
 std::vector<std::uint32_t> TextDecode(const char* text, int count, int charset);
 
-// Number of live non-stock objects, for the leak check of the tests.
-int& LiveCount();
+// Number of live non-stock objects, for the leak check of the tests. Fonts are also made and
+// freed on the preparing worker.
+std::atomic<int>& LiveCount();
 
 }  // namespace gdi
 

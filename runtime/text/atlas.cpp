@@ -61,49 +61,63 @@ std::uint32_t Widen4444(std::uint16_t texel) {
   return out;
 }
 
+// A 4-4-4-4 texel in the texture's own format, in the low 16 or all 32 bits: the 4-4-4-4 layout
+// as it is, other formats the same colour and alpha in their own layout. 0 bytes for a format the
+// atlas cannot be written in.
+struct Encoded {
+  std::uint32_t value = 0;
+  int bytes = 0;
+};
+
+Encoded Encode(D3DFORMAT format, std::uint16_t texel) {
+  std::uint32_t argb = Widen4444(texel);
+  std::uint32_t a = argb >> 24, r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+  switch (format) {
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_X4R4G4B4:
+      return {texel, 2};
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_X1R5G5B5:
+      return {((a >= 0x80) << 15) | ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3), 2};
+    case D3DFMT_R5G6B5:
+      return {((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3), 2};
+    case D3DFMT_A8R3G3B2:
+      return {(a << 8) | ((r >> 5) << 5) | ((g >> 5) << 2) | (b >> 6), 2};
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+      return {argb, 4};
+    default:
+      return {};
+  }
+}
+
 // Writes the atlas bitmap into the locked texture. A glyph pixel's coverage is the upper four
-// bits of its blue byte; the 4-4-4-4 texel is what the module defines, other formats get the
-// same colour and alpha in their own layout.
+// bits of its blue byte, so every texel is one of sixteen: the background for none, else the
+// glyph colour at that coverage. They are encoded once.
 void TextureFill(const std::uint32_t* pixels, std::uint32_t size) {
   TextState& s = State();
   const bool coloured = s.background_colour != 0;
   const std::uint16_t glyph = coloured ? Pack444(s.ink_colour) : 0xFFF;
   const std::uint16_t background = coloured && s.opaque ? Pack444(s.background_colour) : 0;
+  Encoded texels[16];
+  for (std::uint32_t n = 0; n < 16; ++n)
+    texels[n] =
+        Encode(s.texture_format, static_cast<std::uint16_t>(n ? (n << 12) + glyph : background));
+  const int bytes = texels[0].bytes;
+  if (bytes == 0) return;  // a format the atlas cannot be written in stays empty
   D3DLOCKED_RECT locked{};
   if (FAILED(s.font_texture->LockRect(0, &locked, nullptr, 0))) return;
   for (std::uint32_t row = 0; row < size; ++row) {
+    const std::uint32_t* in = pixels + static_cast<std::size_t>(row) * size;
     auto* line = static_cast<BYTE*>(locked.pBits) + static_cast<std::ptrdiff_t>(row) * locked.Pitch;
-    for (std::uint32_t column = 0; column < size; ++column) {
-      std::uint32_t n = (pixels[row * size + column] >> 4) & 0xF;
-      auto texel = static_cast<std::uint16_t>(n ? (n << 12) + glyph : background);
-      std::uint32_t argb = Widen4444(texel);
-      std::uint32_t a = argb >> 24, r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF,
-                    b = argb & 0xFF;
-      switch (s.texture_format) {
-        case D3DFMT_A4R4G4B4:
-        case D3DFMT_X4R4G4B4:
-          reinterpret_cast<std::uint16_t*>(line)[column] = texel;
-          break;
-        case D3DFMT_A1R5G5B5:
-        case D3DFMT_X1R5G5B5:
-          reinterpret_cast<std::uint16_t*>(line)[column] = static_cast<std::uint16_t>(
-              ((a >= 0x80) << 15) | ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-          break;
-        case D3DFMT_R5G6B5:
-          reinterpret_cast<std::uint16_t*>(line)[column] =
-              static_cast<std::uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-          break;
-        case D3DFMT_A8R3G3B2:
-          reinterpret_cast<std::uint16_t*>(line)[column] =
-              static_cast<std::uint16_t>((a << 8) | ((r >> 5) << 5) | ((g >> 5) << 2) | (b >> 6));
-          break;
-        case D3DFMT_A8R8G8B8:
-        case D3DFMT_X8R8G8B8:
-          reinterpret_cast<std::uint32_t*>(line)[column] = argb;
-          break;
-        default:
-          break;  // a format the atlas cannot be written in stays empty
-      }
+    if (bytes == 2) {
+      auto* out = reinterpret_cast<std::uint16_t*>(line);
+      for (std::uint32_t column = 0; column < size; ++column)
+        out[column] = static_cast<std::uint16_t>(texels[(in[column] >> 4) & 0xF].value);
+    } else {
+      auto* out = reinterpret_cast<std::uint32_t*>(line);
+      for (std::uint32_t column = 0; column < size; ++column)
+        out[column] = texels[(in[column] >> 4) & 0xF].value;
     }
   }
   s.font_texture->UnlockRect(0);

@@ -166,7 +166,9 @@ void PrintText(const char* text, std::int32_t new_line) {
 }
 
 void PrintFontSelect() {
-  TextSetFontCharset("Fixedsys", 0);
+  // The runtime's own choice as it opens: not prepared ahead, as a game mostly sets its own.
+  FontSelect("Fixedsys", 0);
+  FontRebuild();
 }
 
 bool PrintBitmapPaint(HWND window, const RECT*) {

@@ -63,7 +63,7 @@ void FontNameSet(const char* name) {
 void StyleSet(BYTE bold, BYTE italic) {
   State().bold = bold;
   State().italic = italic;
-  FontRebuild();
+  FontChosen();
 }
 
 }  // namespace
@@ -103,6 +103,21 @@ void FontRebuild() {
   g_state.atlas_stale = true;
 }
 
+void FontChosen() {
+  FontRebuild();
+  // The font the next build makes is made meanwhile, its glyphs rendered, on the GDI worker:
+  // a game sets its font and loads its pictures before its first text.
+  gdi::FontPrepare(FontRequest());
+}
+
+void FontSelect(const char* name, std::int32_t charset) {
+  FontNameSet(name);
+  g_state.charset = charset;
+  // A character set, once named, is kept for later fonts from the moment it is set, not from
+  // whenever the atlas is next built.
+  if (charset != 0) g_state.kept_charset = charset;
+}
+
 void AtlasEnsure() {
   TextState& s = g_state;
   if (!s.atlas_stale) return;
@@ -113,15 +128,13 @@ void AtlasEnsure() {
   VertexBufferBuild();
 }
 
-HFONT GdiFontCreate() {
-  TextState& s = g_state;
-  int weight = s.bold ? FW_BOLD : FW_NORMAL;
+LOGFONTA FontRequest() {
+  const TextState& s = g_state;
   int height = 0;
   DWORD charset = 0;
   if (s.charset != 0) {
     height = static_cast<int>(s.size);
     charset = static_cast<DWORD>(s.charset);
-    s.kept_charset = s.charset;
   } else if (s.kept_charset == 0) {
     height = static_cast<int>(static_cast<float>(s.size) * s.texture_scale);
   } else {
@@ -135,9 +148,27 @@ HFONT GdiFontCreate() {
     height = -static_cast<int>((product + 36) / 72);
     charset = static_cast<DWORD>(s.kept_charset);
   }
+  LOGFONTA request{};
+  request.lfHeight = height;
+  request.lfWeight = s.bold ? FW_BOLD : FW_NORMAL;
+  request.lfItalic = s.italic ? 1 : 0;
+  request.lfCharSet = static_cast<BYTE>(charset);
+  request.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  request.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  request.lfQuality = NONANTIALIASED_QUALITY;
+  request.lfPitchAndFamily = VARIABLE_PITCH;
+  // As CreateFontA takes a face name: at most its first 31 characters.
+  std::memcpy(request.lfFaceName, s.font_name, strnlen(s.font_name, LF_FACESIZE - 1));
+  return request;
+}
+
+HFONT GdiFontCreate() {
+  TextState& s = g_state;
+  const LOGFONTA request = FontRequest();
+  if (s.charset != 0) s.kept_charset = s.charset;
   s.double_byte = IsDoubleByte(s.kept_charset) ? 1 : 0;
-  return CreateFontA(height, 0, 0, 0, weight, s.italic, 0, 0, charset, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, VARIABLE_PITCH, s.font_name);
+  if (HFONT prepared = gdi::FontPreparedTake(request)) return prepared;
+  return CreateFontIndirectA(&request);
 }
 
 char* TextNew(std::size_t length) {
@@ -191,23 +222,19 @@ using tessark::text::State;
 void TextSetFont(const char* name) {
   if (!name) return;
   tessark::text::FontNameSet(name);
-  FontRebuild();
+  tessark::text::FontChosen();
 }
 
 void TextSetFontCharset(const char* name, std::int32_t charset) {
   if (!name) return;
-  tessark::text::FontNameSet(name);
-  State().charset = charset;
-  // A character set, once named, is kept for later fonts from the moment it is set, not from
-  // whenever the atlas is next built.
-  if (charset != 0) State().kept_charset = charset;
-  FontRebuild();
+  tessark::text::FontSelect(name, charset);
+  tessark::text::FontChosen();
 }
 
 void TextSetSize(std::uint32_t size) {
   if (size == State().size) return;
   State().size = std::min(size, tessark::text::kMaxSize);
-  FontRebuild();
+  tessark::text::FontChosen();
 }
 
 void TextSetNormal() {

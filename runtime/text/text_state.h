@@ -105,7 +105,15 @@ void AtlasEnsure();
 void VertexBufferBuild();
 // Marks the atlas and the vertex buffer for building again at their next use.
 void FontRebuild();
-// Creates the GDI font for the current settings (with the current texture scale).
+// The same after the game chose a font, its size or style, and the font the next build makes
+// prepared meanwhile on the GDI worker.
+void FontChosen();
+// Names the face and character set (kept for later fonts when not 0), without rebuilding.
+void FontSelect(const char* name, std::int32_t charset);
+// The GDI font request for the current settings (with the current texture scale).
+LOGFONTA FontRequest();
+// Creates the GDI font for the current settings (with the current texture scale): the one the
+// GDI worker prepared for them, else made here.
 HFONT GdiFontCreate();
 
 // A new text of length characters (zeroed, with room for the terminator), made through the

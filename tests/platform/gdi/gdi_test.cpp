@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/gdi/gdi.h"
@@ -81,6 +82,54 @@ TEST(GdiFonts, AMatchWhileTheWorkerPreparesWaitsAndMatchesTheSameFace) {
   EXPECT_STREQ(gdi::testing::FontFamily(during), "Liberation Sans");
   EXPECT_STREQ(gdi::testing::FontFile(during), gdi::testing::FontFile(after));
   for (HFONT f : {during, after}) EXPECT_TRUE(DeleteObject(f));
+}
+
+// A font prepared on the worker is the font made at once: the same face, extents and pixels.
+// Only the last request is prepared; a take of another gets nothing.
+TEST(GdiFonts, APreparedFontDrawsAsOneMadeAtOnce) {
+  LOGFONTA bold{};
+  bold.lfHeight = 24;
+  bold.lfWeight = FW_BOLD;
+  bold.lfQuality = NONANTIALIASED_QUALITY;
+  std::strcpy(bold.lfFaceName, "arial");
+  LOGFONTA italic = bold;
+  italic.lfWeight = FW_NORMAL;
+  italic.lfItalic = 1;
+  italic.lfQuality = ANTIALIASED_QUALITY;
+  std::strcpy(italic.lfFaceName, "times new roman");
+
+  gdi::FontPrepare(bold);
+  gdi::FontPrepare(italic);
+  EXPECT_EQ(gdi::FontPreparedTake(bold), nullptr);
+  EXPECT_EQ(gdi::FontPreparedTake(italic), nullptr) << "dropped by the take of another";
+
+  const char text[] = "Kettlebrim 0123 \xE4\xE9\x80!";
+  for (const LOGFONTA& request : {bold, italic}) {
+    gdi::FontPrepare(request);
+    gdi::FontPrepare(request);
+    HFONT prepared = gdi::FontPreparedTake(request);
+    HFONT made = CreateFontIndirectA(&request);
+    ASSERT_NE(prepared, nullptr) << request.lfFaceName;
+    ASSERT_NE(made, nullptr);
+    EXPECT_STREQ(gdi::testing::FontFile(prepared), gdi::testing::FontFile(made));
+    Canvas a(320, 40), b(320, 40);
+    SIZE extent_a{}, extent_b{};
+    for (auto [canvas, font, extent] :
+         {std::tuple{&a, prepared, &extent_a}, std::tuple{&b, made, &extent_b}}) {
+      HGDIOBJ old = SelectObject(canvas->dc, font);
+      SetTextColor(canvas->dc, RGB(255, 255, 255));
+      SetBkColor(canvas->dc, RGB(0, 0, 0));
+      GetTextExtentPoint32A(canvas->dc, text, static_cast<int>(std::strlen(text)), extent);
+      ExtTextOutA(canvas->dc, 2, 2, ETO_OPAQUE, nullptr, text, static_cast<UINT>(std::strlen(text)),
+                  nullptr);
+      SelectObject(canvas->dc, old);
+    }
+    EXPECT_EQ(extent_a.cx, extent_b.cx);
+    EXPECT_EQ(extent_a.cy, extent_b.cy);
+    EXPECT_EQ(std::memcmp(a.pixels, b.pixels, sizeof(std::uint32_t) * 320 * 40), 0)
+        << request.lfFaceName;
+    for (HFONT f : {prepared, made}) EXPECT_TRUE(DeleteObject(f));
+  }
 }
 
 TEST(GdiFonts, WindowsFaceNamesResolveToCompatibleFaces) {
