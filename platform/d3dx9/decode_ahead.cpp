@@ -71,12 +71,15 @@ void ReleaseLocked(Ahead& a) {
   a.active.store(false, std::memory_order_release);
 }
 
-// The decoder a load would use for a PNG file, when it decodes the file alone.
-bool DecodePngFile(const std::vector<std::uint8_t>& bytes, DecodedImage* out) {
+// The decoder a load would use for a PNG file, when it decodes the file alone. A picture
+// whose header gives more than room bytes of pixels is not decoded: the worker's join waits
+// for the picture being decoded, and a load decodes it as well.
+bool DecodePngFile(const std::vector<std::uint8_t>& bytes, std::uint64_t room, DecodedImage* out) {
   ImageFileInfo info;
   if (!ProbeImage(bytes.data(), bytes.size(), &info) || info.file_format != iff::kPng) {
     return false;
   }
+  if (std::uint64_t{4} * info.width * info.height > room) return false;
   out->faces.assign(1, ArgbImage{});
   if (DecodePng(bytes.data(), bytes.size(), &out->faces[0]) != PngResult::kDecoded) return false;
   info.width = out->faces[0].width;
@@ -116,7 +119,8 @@ void DecodeAhead(const std::vector<std::string>& paths, const std::atomic<bool>&
     }
     std::vector<std::uint8_t> bytes;
     DecodedImage image;
-    if (!ReadFileBytes(path, &bytes) || !DecodePngFile(bytes, &image)) continue;
+    if (!ReadFileBytes(path, &bytes) || !DecodePngFile(bytes, kKeptBytesMax - kept_bytes, &image))
+      continue;
     const std::uint64_t size = std::uint64_t{4} * static_cast<std::uint64_t>(image.info.width) *
                                static_cast<std::uint64_t>(image.info.height);
     if (kept_bytes + size > kKeptBytesMax) return;
