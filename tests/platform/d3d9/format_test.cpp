@@ -7,6 +7,13 @@
 
 namespace {
 
+// Palette 0 made current with the given entries, and stage 0 showing its texture alone.
+void PaletteZeroDrawnAlone(IDirect3DDevice9* device, const PALETTEENTRY* palette) {
+  ASSERT_EQ(device->SetPaletteEntries(0, palette), D3D_OK);
+  ASSERT_EQ(device->SetCurrentTexturePalette(0), D3D_OK);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+}
+
 struct FormatCase {
   D3DFORMAT format;
   std::vector<BYTE> texel;  // the first texel's bytes as stored
@@ -16,9 +23,7 @@ struct FormatCase {
 TEST_F(DeviceTest, EveryFormatSamplesAsDefined) {
   PALETTEENTRY palette[256] = {};
   palette[5] = PALETTEENTRY{1, 2, 3, 255};
-  ASSERT_EQ(device_->SetPaletteEntries(0, palette), D3D_OK);
-  ASSERT_EQ(device_->SetCurrentTexturePalette(0), D3D_OK);
-  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  PaletteZeroDrawnAlone(device_.Get(), palette);
   device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
   const FormatCase cases[] = {
       {D3DFMT_A8R8G8B8, {0x30, 0x20, 0x10, 0x80}, 0x80102030},
@@ -65,9 +70,7 @@ TEST_F(DeviceTest, EveryFormatSamplesAsDefined) {
 TEST_F(DeviceTest, PalettedTexturesFollowThePaletteInForce) {
   PALETTEENTRY palette[256] = {};
   palette[5] = PALETTEENTRY{1, 2, 3, 255};
-  ASSERT_EQ(device_->SetPaletteEntries(0, palette), D3D_OK);
-  ASSERT_EQ(device_->SetCurrentTexturePalette(0), D3D_OK);
-  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+  PaletteZeroDrawnAlone(device_.Get(), palette);
   Ref<IDirect3DTexture9> t;
   ASSERT_EQ(device_->CreateTexture(1, 1, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, t.Put(), nullptr),
             D3D_OK);
